@@ -319,3 +319,9 @@ static_assert(effGetChunk == 23 && effGetParameterProperties == 56 && effGetVstV
 static_assert(audioMasterUpdateDisplay == 42 && audioMasterEndEdit == 44 &&
                   audioMasterIOChanged == 13 && audioMasterCanDo == 37,
               "host opcode numbering");
+
+struct VstKeyCode {
+    VstInt32 character;
+    unsigned char virt;
+    unsigned char modifier;
+};

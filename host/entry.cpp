@@ -1,0 +1,37 @@
+// The library's entry point: one Plugin per call, or null when the host is
+// older than VST 2 or the instance could not be built. Exported as
+// VSTPluginMain and, for older hosts, under the symbol "main".
+#include <new>
+
+#include "host/Plugin.h"
+
+namespace {
+
+AEffect* createInstance(audioMasterCallback audioMaster) {
+    if (audioMaster == nullptr) return nullptr;
+    if (audioMaster(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) return nullptr;
+    // Asked twice, as the instance is created apart from the entry's own check.
+    if (audioMaster(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) return nullptr;
+    Plugin* plugin = new (std::nothrow) Plugin(audioMaster);
+    if (plugin == nullptr) return nullptr;
+    if (!plugin->isReady()) {
+        delete plugin;
+        return nullptr;
+    }
+    return plugin->getAeffect();
+}
+
+}  // namespace
+
+extern "C" {
+
+__attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMasterCallback audioMaster) {
+    return createInstance(audioMaster);
+}
+
+// C++ reserves the name main for the program's own; bind the legacy export
+// to that symbol through an assembler name instead.
+__attribute__((visibility("default"))) AEffect* legacyPluginMain(audioMasterCallback audioMaster)
+    __asm__("main");
+AEffect* legacyPluginMain(audioMasterCallback audioMaster) { return createInstance(audioMaster); }
+}

@@ -1,0 +1,53 @@
+// The settings store: named values of three kinds (32-bit integer, binary
+// blob, text) under a key, standing in for the per-user registry. One file per
+// value under ${ZELTO_CONFIG_HOME:-${XDG_CONFIG_HOME:-~/.config}}/KRW-soundlab/KRWzelto/<key>/.
+// Writes go to a temporary file in the same folder that is renamed over the
+// old one, so a crash never leaves a half-written value and another instance
+// reading at the same moment sees either the old or the new value.
+// A value that is unreadable, of another kind or malformed reads as missing.
+// Never call from the audio thread: every operation touches the file system.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zelto {
+
+class SettingsStore {
+public:
+    /// key: a relative path below the vendor folder, "" for the product's own
+    /// folder, e.g. "PREFS". Components must be plain names.
+    explicit SettingsStore(std::string key);
+
+    /// The product's folder for the current user, or "" when no home can be found.
+    static std::string productDirectory();
+
+    std::optional<int32_t> readInt(std::string_view name) const;
+    std::optional<std::vector<uint8_t>> readBlob(std::string_view name) const;
+    std::optional<std::string> readText(std::string_view name) const;
+
+    bool writeInt(std::string_view name, int32_t value) const;
+    bool writeBlob(std::string_view name, const void* data, size_t size) const;
+    bool writeText(std::string_view name, std::string_view text) const;
+
+    /// Deletes the value whatever its kind; true when nothing of that name is left.
+    bool remove(std::string_view name) const;
+
+    /// The folder holding this key's values ("" when the store is unavailable).
+    std::string directory() const;
+
+    static constexpr size_t kMaxValueBytes = 16u << 20;
+
+private:
+    bool writeFile(std::string_view name, const char* kind, const void* data, size_t size) const;
+    std::optional<std::string> readFile(std::string_view name, const char* kind) const;
+
+    std::string key_;
+    bool keyValid_;
+};
+
+}  // namespace zelto

@@ -1,0 +1,13 @@
+#include "platform/TickCount.h"
+
+#include <chrono>
+
+namespace zelto {
+
+uint32_t tickCount() {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<uint32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
+
+}  // namespace zelto

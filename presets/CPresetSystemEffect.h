@@ -1,0 +1,53 @@
+// The program layer between the effect base classes and the product class:
+// the bank of 24 programs, the factory programs, the current program, the
+// start-up template and program selection. Towards the host the effect shows
+// one program; selection happens inside the plug-in.
+// Takes no lock; setParameter/getParameter may run on any thread, so single
+// values in the bank are read and written as atomic words.
+#pragma once
+
+#include <atomic>
+
+#include "host/AudioEffectX.h"
+#include "presets/PresetRecord.h"
+
+class CPresetSystemEffect : public AudioEffectX {
+public:
+    CPresetSystemEffect(audioMasterCallback audioMaster, VstInt32 numPrograms,
+                        VstInt32 numParams);
+    ~CPresetSystemEffect() override;
+
+    // Stores the value in the current program (indices 0..25).
+    void setParameter(VstInt32 index, float value) override;
+    float getParameter(VstInt32 index) override;
+
+    VstInt32 getProgram() override { return 0; }
+    void setProgram(VstInt32 /*program*/) override {}
+    void setProgramName(char* name) override;
+    void getProgramName(char* name) override;
+    bool getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) override;
+
+    virtual VstInt32 getCurrentPreset() { return currentPreset.load(std::memory_order_relaxed); }
+    virtual void selectPreset(VstInt32 index);
+    virtual void renameCurrentPreset(const char* name);
+    virtual VstInt32 getSignature() { return cEffect.uniqueID; }
+    virtual void resetPresetToTemplate(VstInt32 index);
+    virtual bool isExcludedFromSave(VstInt32 param) = 0;
+    virtual bool isExcludedFromLoad(VstInt32 param) = 0;
+    virtual void initPresetSystem();
+    virtual void loadFactoryPresets();
+
+    bool hasBank() const { return bank != nullptr; }
+    /// A copy of program i (a zero record for an index outside 0..23).
+    zelto::PresetRecord presetRecord(VstInt32 index) const;
+    const zelto::PresetRecord& templatePreset() const { return templateRecord; }
+
+protected:
+    bool isPresetLoading() const { return presetLoading.load(std::memory_order_relaxed); }
+    float storedValue(VstInt32 index) const;
+
+    zelto::PresetBank* bank = nullptr;
+    zelto::PresetRecord templateRecord{};
+    std::atomic<VstInt32> currentPreset{0};
+    std::atomic<bool> presetLoading{false};
+};
