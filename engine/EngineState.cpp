@@ -1,0 +1,385 @@
+// EngineState: buffers, geometry, coefficients, settings, resets and meter polling.
+// The per-sample paths live in LimiterPath.cpp and Calibration.cpp.
+// allocate() is the only function that touches the heap; everything else here
+// runs in bounded time without allocation, locks or I/O.
+#include "engine/EngineState.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+namespace zelto {
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+
+// Per-channel buffer sizes [doubles]; each a multiple of 8 so every buffer starts
+// on a 64-byte boundary.
+constexpr size_t kInputDelayCap = 544;  // W + 31 at W = 512, rounded up
+constexpr size_t kAlignDelayCap = 32;
+constexpr size_t kRingCap = 2 * kInterpRing;
+constexpr size_t kAudioDelayCap = kMaxWindowLength;
+constexpr size_t kLongTreeCap = 2 * kMaxWindowLength;
+constexpr size_t kShortTreeCap = 2 * kMaxKernelLength;
+constexpr size_t kFollowerCap = kFollowers;
+constexpr size_t kSmootherCap = kMaxKernelLength;
+constexpr size_t kPostDelayCap = kMaxPostDelay;
+constexpr size_t kNsErrorCap = 2 * kNsTaps;
+constexpr size_t kChannelDoubles = kInputDelayCap + kAlignDelayCap + kRingCap + kAudioDelayCap +
+                                   kLongTreeCap + kShortTreeCap + 2 * kFollowerCap +
+                                   3 * kSmootherCap + kPostDelayCap + kRingCap + kNsErrorCap;
+constexpr size_t kSharedDoubles = kMaxKernelLength + 2 * RealFft::kMaxLength;
+constexpr size_t kBlockDoubles = 2 * kChannelDoubles + kSharedDoubles;
+constexpr std::align_val_t kBlockAlign{64};
+
+static_assert(kChannelDoubles % 8 == 0, "channel block keeps 64-byte alignment");
+
+// Sentinel above any detector value, so no tree climb passes the root.
+constexpr double kTreeSentinel = 1e10;
+
+// Host rates outside this range are taken as 44100 Hz.
+constexpr int32_t kMinRate = 5000;
+constexpr int32_t kMaxRate = 200000;
+
+bool finite(double v) {
+    return std::isfinite(v);
+}
+
+double onePoleFromMs(double ms, double rate) {
+    return 1.0 - std::exp(-1000.0 / (ms * rate));
+}
+
+}  // namespace
+
+EngineState::EngineState() {
+    for (auto& c : attackCoef_) c.store(0.0, kRelaxed);
+    for (auto& c : releaseCoef_) c.store(0.0, kRelaxed);
+    for (int ch = 0; ch < 2; ++ch) grHold_[ch].store(1.0, kRelaxed);
+}
+
+EngineState::~EngineState() {
+    if (block_ != nullptr) ::operator delete[](block_, kBlockAlign);
+}
+
+bool EngineState::allocate() {
+    if (block_ != nullptr) return true;
+    block_ = static_cast<double*>(
+        ::operator new[](kBlockDoubles * sizeof(double), kBlockAlign, std::nothrow));
+    if (block_ == nullptr) return false;
+    std::memset(block_, 0, kBlockDoubles * sizeof(double));
+    carveBuffers();
+
+    for (int32_t k = 0; k < kInterpTaps; ++k) {
+        const double t = 31.5 - k;
+        const double x = kPi * t;
+        const double window = 0.35875 + 0.48829 * std::cos(x / 32.0) +
+                              0.14128 * std::cos(2.0 * x / 32.0) +
+                              0.01168 * std::cos(3.0 * x / 32.0);
+        interpTaps_[k] = std::sin(x) / x * window;
+    }
+
+    nsTableSelection_.store(-1, kRelaxed);
+    sampleRateHz_.store(44100, kRelaxed);
+    sampleRate_.store(kDefaultSampleRate, kRelaxed);
+    rateClass_.store(0, kRelaxed);
+    windowLength_.store(128, kRelaxed);
+    s_.transShape.store(2, kRelaxed);
+    applyShapeGeometry();
+    computeRateCoefficients();
+    computeAttackLadder();
+    computeReleaseLadder();
+    rebuildSmoothingKernel();
+    suspendInit();
+    return true;
+}
+
+void EngineState::carveBuffers() {
+    double* p = block_;
+    auto take = [&p](size_t n) {
+        double* r = p;
+        p += n;
+        return r;
+    };
+    for (auto& c : ch_) {
+        c.inputDelay = take(kInputDelayCap);
+        c.alignDelay = take(kAlignDelayCap);
+        c.detRing = take(kRingCap);
+        c.audioDelay = take(kAudioDelayCap);
+        c.longTree = take(kLongTreeCap);
+        c.shortTree = take(kShortTreeCap);
+        c.s1 = take(kFollowerCap);
+        c.s2 = take(kFollowerCap);
+        c.smIn = take(kSmootherCap);
+        c.smOut = take(kSmootherCap);
+        c.overlap = take(kSmootherCap);
+        c.postDelay = take(kPostDelayCap);
+        c.meterRing = take(kRingCap);
+        c.nsError = take(kNsErrorCap);
+    }
+    kernelTaps_ = take(kMaxKernelLength);
+    kernelSpectrum_ = take(RealFft::kMaxLength);
+    fftWork_ = take(RealFft::kMaxLength);
+    // Carving must end exactly at the end of the block.
+    if (p != block_ + kBlockDoubles) std::abort();
+}
+
+// ---- geometry and coefficients ----
+
+void EngineState::applyShapeGeometry() {
+    const int32_t shape = std::clamp(s_.transShape.load(kRelaxed), 0, 2);
+    static constexpr int32_t kBaseKernel[3] = {8, 16, 64};
+    const int32_t n = kBaseKernel[shape] << rateClass_.load(kRelaxed);
+    kernelLength_.store(n, kRelaxed);
+    postDelayLength_.store(windowLength_.load(kRelaxed) - 2 * n + 2, kRelaxed);
+}
+
+void EngineState::computeRateCoefficients() {
+    const double rate = sampleRate_.load(kRelaxed);
+    rmsCoef_.store(1.0 - std::pow(0.01, 1000.0 / (rate * 600.0)), kRelaxed);
+    gainSmoothCoef_.store(1.0 - std::exp(-188.49555921538757 / rate), kRelaxed);
+    blackCoef_.store(1.0 - std::exp(-1000.0 / (rate * 10.0)), kRelaxed);
+    levellerCoef_.store(1.0 - std::exp(-1000.0 / (rate * 1000.0)), kRelaxed);
+}
+
+void EngineState::computeAttackLadder() {
+    const double rate = sampleRate_.load(kRelaxed);
+    for (int32_t k = 0; k < kFollowers; ++k) {
+        const double t = 32.0 - k * (31.0 / 7.0);
+        attackCoef_[k].store(onePoleFromMs(t, rate), kRelaxed);
+    }
+}
+
+void EngineState::computeReleaseLadder() {
+    const double rate = sampleRate_.load(kRelaxed);
+    const double r = s_.releaseMs.load(kRelaxed);
+    for (int32_t k = 0; k < kFollowers; ++k) {
+        const double t = r - k * (r - 2.0) / 7.0;
+        releaseCoef_[k].store(onePoleFromMs(t, rate), kRelaxed);
+    }
+}
+
+void EngineState::selectNoiseShapingTable() {
+    const int32_t type = s_.noiseShapeType.load(kRelaxed);
+    if (type <= 0) {
+        nsTableSelection_.store(-1, kRelaxed);
+        return;
+    }
+    const int32_t slot = nsRateSlot(sampleRateHz_.load(kRelaxed));
+    // At a rate without its own sets the previous selection stays in force.
+    if (slot >= 0) nsTableSelection_.store((type - 1) * kNsRateCount + slot, kRelaxed);
+}
+
+double EngineState::nsCoefficient(int32_t k) const {
+    if (k < 0 || k >= kNsTaps) return 0.0;
+    return nsSetFor(nsTableSelection_.load(kRelaxed))[k];
+}
+
+bool EngineState::setSampleRate(double hostRate) {
+    int32_t hz = 44100;
+    if (hostRate >= kMinRate && hostRate < static_cast<double>(kMaxRate) + 1.0) {
+        hz = static_cast<int32_t>(hostRate);  // truncation toward zero
+        if (hz < kMinRate || hz > kMaxRate) hz = 44100;
+    }
+    const bool changed = hz != sampleRateHz_.load(kRelaxed);
+    if (changed) {
+        sampleRateHz_.store(hz, kRelaxed);
+        const double rate = static_cast<double>(hz);
+        sampleRate_.store(rate, kRelaxed);
+        const int32_t rc = rate < 80000.0 ? 0 : (rate < 170000.0 ? 1 : 2);
+        rateClass_.store(rc, kRelaxed);
+        windowLength_.store(128 << rc, kRelaxed);
+        applyShapeGeometry();
+        computeReleaseLadder();
+        selectNoiseShapingTable();
+        nsIndex_ = 0;
+        computeAttackLadder();
+        computeRateCoefficients();
+        if (block_ != nullptr) rebuildSmoothingKernel();
+    }
+    if (block_ != nullptr) resetEngineState();
+    return changed;
+}
+
+// ---- resets ----
+
+void EngineState::resetEngineState() {
+    if (block_ == nullptr) return;
+    for (auto& c : ch_) {
+        std::fill_n(c.inputDelay, kInputDelayCap, 0.0);
+        std::fill_n(c.alignDelay, kAlignDelayCap, 0.0);
+        std::fill_n(c.detRing, kRingCap, 0.0);
+        std::fill_n(c.audioDelay, kAudioDelayCap, 0.0);
+        std::fill_n(c.longTree, kLongTreeCap, 0.0);
+        std::fill_n(c.shortTree, kShortTreeCap, 0.0);
+        c.longTree[0] = kTreeSentinel;
+        c.shortTree[0] = kTreeSentinel;
+        std::fill_n(c.smIn, kSmootherCap, 0.0);
+        std::fill_n(c.smOut, kSmootherCap, 0.0);
+        std::fill_n(c.overlap, kSmootherCap, 0.0);
+        std::fill_n(c.postDelay, kPostDelayCap, 0.0);
+        std::fill_n(c.meterRing, kRingCap, 0.0);
+        std::fill_n(c.nsError, kNsErrorCap, 0.0);
+    }
+    // Positions restart too, so no index can outlive a shorter geometry.
+    inputIdx_ = alignIdx_ = detIdx_ = audioIdx_ = 0;
+    longPos_ = shortPos_ = smPos_ = postIdx_ = meterIdx_ = 0;
+}
+
+void EngineState::suspendInit() {
+    rng_.seed();
+    nsIndex_ = 0;
+    nsIndexResetPending_.store(false, kRelaxed);
+    for (int ch = 0; ch < 2; ++ch) {
+        inPeak_[ch].store(0.0, kRelaxed);
+        outPeak_[ch].store(0.0, kRelaxed);
+        inMeanSquare_[ch].store(0.0, kRelaxed);
+        outMeanSquare_[ch].store(0.0, kRelaxed);
+        grHold_[ch].store(1.0, kRelaxed);
+        Channel& c = ch_[ch];
+        std::fill_n(c.pinkRows, 8, 0.0);
+        c.pinkSum = 0.0;
+        if (c.s1 != nullptr) {
+            std::fill_n(c.s1, kFollowers, 0.0);
+            std::fill_n(c.s2, kFollowers, 0.0);
+        }
+    }
+    meterResetPending_.store(false, kRelaxed);
+    grHoldResetPending_.store(false, kRelaxed);
+    pinkCounter_ = 0;
+    blackGain_ = 1e-20;
+    driveGain_ = s_.driveTarget.load(kRelaxed);
+    outputGain_ = s_.outputTarget.load(kRelaxed);
+    levellerLevel_ = 0.00001;
+    resetEngineState();
+}
+
+// ---- settings ----
+// Non-finite values are ignored, and values are kept inside the ranges in which
+// the limiter's ceiling and the followers' stability hold.
+
+void EngineState::setDriveTarget(double gain) {
+    if (!finite(gain)) return;
+    s_.driveTarget.store(std::clamp(gain, 0.0625, 16.0), kRelaxed);
+}
+
+void EngineState::setOutputTarget(double gain) {
+    if (!finite(gain)) return;
+    s_.outputTarget.store(std::clamp(gain, 0.0, 1.0), kRelaxed);
+}
+
+void EngineState::setAutoOut(int32_t on) {
+    s_.autoOut.store(on != 0 ? 1 : 0, kRelaxed);
+}
+
+void EngineState::setTransientMix(double s) {
+    if (finite(s)) s_.transientMix.store(std::clamp(s, 0.0, 1.0), kRelaxed);
+    computeAttackLadder();
+}
+
+void EngineState::setReleaseMs(double ms) {
+    if (!finite(ms)) return;
+    s_.releaseMs.store(std::clamp(ms, 0.001, 1.0e6), kRelaxed);
+    computeReleaseLadder();
+}
+
+bool EngineState::setTransShape(int32_t index) {
+    index = std::clamp(index, 0, 2);
+    if (index == s_.transShape.load(kRelaxed)) return false;
+    s_.transShape.store(index, kRelaxed);
+    applyShapeGeometry();
+    if (block_ != nullptr) rebuildSmoothingKernel();
+    return true;
+}
+
+void EngineState::setLinkAmount(double v) {
+    if (finite(v)) s_.linkAmount.store(std::clamp(v, 0.0, 1.0), kRelaxed);
+}
+
+void EngineState::setDetectorOversample(int32_t on) {
+    s_.detectorOversample.store(on != 0 ? 1 : 0, kRelaxed);
+}
+
+void EngineState::setDetectorOrder(int32_t order) {
+    s_.detectorOrder.store(order != 0 ? 1 : 0, kRelaxed);
+}
+
+void EngineState::setPowerOn(double on) {
+    s_.powerOn.store(on != 0.0 ? 1.0 : 0.0, kRelaxed);
+}
+
+void EngineState::setScaleIndex(int32_t i) {
+    s_.scaleIndex.store(std::clamp(i, 0, 2), kRelaxed);
+}
+
+void EngineState::setBitsIndex(int32_t i) {
+    s_.bitsIndex.store(std::clamp(i, 0, 2), kRelaxed);
+}
+
+void EngineState::setNoiseShapeType(int32_t type) {
+    s_.noiseShapeType.store(std::clamp(type, 0, 3), kRelaxed);
+    nsIndexResetPending_.store(true, kRelaxed);
+    selectNoiseShapingTable();
+}
+
+void EngineState::setCalibrateMode(int32_t mode) {
+    s_.calibrateMode.store(std::clamp(mode, 0, 3), kRelaxed);
+}
+
+void EngineState::setLeveller(float setting, double threshold) {
+    if (!std::isfinite(setting) || !finite(threshold)) return;
+    s_.levellerSetting.store(setting, kRelaxed);
+    // A threshold at or below zero would mute or invert the signal.
+    s_.levellerThreshold.store(std::clamp(threshold, 1e-6, 1e6), kRelaxed);
+}
+
+void EngineState::setMeterOvs(int32_t on) {
+    s_.meterOvs.store(on != 0 ? 1 : 0, kRelaxed);
+}
+
+void EngineState::setQuantizeOn(int32_t on) {
+    s_.quantizeOn.store(on != 0 ? 1 : 0, kRelaxed);
+}
+
+void EngineState::setAutoblackOn(int32_t on) {
+    s_.autoblackOn.store(on != 0 ? 1 : 0, kRelaxed);
+}
+
+void EngineState::setAttShowMask(int32_t mask) {
+    s_.attShowMask.store(mask & 7, kRelaxed);
+    grHold_[0].store(1.0, kRelaxed);
+    grHold_[1].store(1.0, kRelaxed);
+    grHoldResetPending_.store(true, kRelaxed);
+}
+
+void EngineState::setPostMeter(int32_t on) {
+    s_.postMeter.store(on != 0 ? 1 : 0, kRelaxed);
+}
+
+void EngineState::setMeterType(int32_t type) {
+    s_.meterType.store(type != 0 ? 1 : 0, kRelaxed);
+}
+
+void EngineState::setAttZoom(int32_t zoom) {
+    s_.attZoom.store(zoom != 0 ? 1 : 0, kRelaxed);
+}
+
+// ---- meters ----
+
+MeterSnapshot EngineState::getMeterValues() {
+    MeterSnapshot m{};
+    for (int ch = 0; ch < 2; ++ch) {
+        m.values[kMeterInPeakL + ch] = static_cast<float>(inPeak_[ch].load(kRelaxed));
+        m.values[kMeterOutPeakL + ch] = static_cast<float>(outPeak_[ch].load(kRelaxed));
+        m.values[kMeterInRmsL + ch] =
+            static_cast<float>(std::sqrt(2.0 * inMeanSquare_[ch].load(kRelaxed)));
+        m.values[kMeterOutRmsL + ch] =
+            static_cast<float>(std::sqrt(2.0 * outMeanSquare_[ch].load(kRelaxed)));
+        m.values[kMeterGainL + ch] = static_cast<float>(grHold_[ch].load(kRelaxed));
+    }
+    meterResetPending_.store(true, kRelaxed);
+    return m;
+}
+
+}  // namespace zelto

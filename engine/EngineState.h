@@ -1,0 +1,301 @@
+// EngineState: the whole signal engine of one plug-in instance — settings in real
+// units, coefficients derived from them and from the sample rate, every delay line,
+// tree, follower, smoother, requantizer and meter accumulator, and the two process
+// paths (limiter and calibration noise).
+//
+// Threads: settings setters may run on any thread without the engine lock (each
+// setting is one relaxed atomic word); setSampleRate, setTransShape, suspendInit and
+// resetEngineState run under the shell's engine lock; process runs on the audio
+// thread under the same lock and never allocates, locks, throws or does I/O.
+// getMeterValues may run on any thread without the lock.
+// Depends on nothing but the C++ standard library.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/DitherRng.h"
+#include "engine/NoiseShaping.h"
+#include "engine/RealFft.h"
+
+namespace zelto {
+
+// Ten meter values, linear (1.0 = full scale, or no gain reduction), in this order:
+// input peak L, R; output peak L, R; input RMS L, R; output RMS L, R; gain L, R.
+struct MeterSnapshot {
+    float values[10];
+};
+
+enum MeterIndex : int32_t {
+    kMeterInPeakL = 0,
+    kMeterInPeakR,
+    kMeterOutPeakL,
+    kMeterOutPeakR,
+    kMeterInRmsL,
+    kMeterInRmsR,
+    kMeterOutRmsL,
+    kMeterOutRmsR,
+    kMeterGainL,
+    kMeterGainR,
+};
+
+// Capacities: the largest geometry any sample rate or shape can need.
+inline constexpr int32_t kMaxWindowLength = 512;  // W at rateClass 2
+inline constexpr int32_t kMaxKernelLength = 256;  // N for "soft" at rateClass 2
+inline constexpr int32_t kDetectorAlign = 31;     // alignment delay, half the interpolator
+inline constexpr int32_t kInterpTaps = 32;        // one half of the 64-tap interpolator
+inline constexpr int32_t kInterpRing = 64;        // detector / output-meter rings
+inline constexpr int32_t kFollowers = 8;          // envelope followers per stage
+inline constexpr int32_t kMaxPostDelay = 512;
+inline constexpr double kDefaultSampleRate = 44100.0;
+
+class EngineState {
+  public:
+    EngineState();  // allocates nothing
+    ~EngineState();
+    EngineState(const EngineState&) = delete;
+    EngineState& operator=(const EngineState&) = delete;
+
+    // Allocates every buffer at full capacity and prepares the 44100 Hz state
+    // (taps, kernel, tables, coefficients, suspend initialisation). Returns false if
+    // an allocation failed; calling it again once it succeeded changes nothing.
+    bool allocate();
+    bool isAllocated() const { return block_ != nullptr; }
+
+    // ---- geometry (any thread) ----
+    int32_t sampleRateHz() const { return sampleRateHz_.load(kRelaxed); }
+    double sampleRate() const { return sampleRate_.load(kRelaxed); }
+    int32_t rateClass() const { return rateClass_.load(kRelaxed); }
+    int32_t windowLength() const { return windowLength_.load(kRelaxed); }
+    int32_t kernelLength() const { return kernelLength_.load(kRelaxed); }
+    int32_t postDelayLength() const { return postDelayLength_.load(kRelaxed); }
+    int32_t latencySamples() const { return windowLength() + kDetectorAlign; }
+
+    // Under the engine lock, after suspendInit(). Rates outside 5000 … 200000 Hz (and
+    // NaN) count as 44100. Re-derives geometry, coefficients, kernel and table
+    // selection only when the integer rate changed; always clears the processing state.
+    // Returns true when the rate changed.
+    bool setSampleRate(double hostRate);
+    // Under the engine lock: generator seeds, indices, meters and holds, smoothed gains
+    // to their targets, followers, leveller, blackGain, then resetEngineState().
+    void suspendInit();
+    // Under the engine lock: zero every delay line, ring, buffer, tree and error ring.
+    void resetEngineState();
+
+    // ---- settings in real units (any thread, no lock) ----
+    void setDriveTarget(double gain);
+    void setOutputTarget(double gain);
+    void setAutoOut(int32_t on);
+    void setTransientMix(double s);  // also recomputes the attack ladder
+    void setReleaseMs(double ms);    // also recomputes the release ladder
+    // Under the engine lock. Returns whether the shape changed (the caller then runs
+    // suspendInit()).
+    bool setTransShape(int32_t index);
+    void setLinkAmount(double v);
+    void setDetectorOversample(int32_t on);
+    void setDetectorOrder(int32_t order);
+    void setPowerOn(double on);
+    void setScaleIndex(int32_t i);
+    void setBitsIndex(int32_t i);
+    void setNoiseShapeType(int32_t type);
+    void setCalibrateMode(int32_t mode);
+    void setLeveller(float setting, double threshold);
+    void setMeterOvs(int32_t on);
+    void setQuantizeOn(int32_t on);
+    void setAutoblackOn(int32_t on);
+    void setAttShowMask(int32_t mask);  // also both grHold = 1.0
+    void setPostMeter(int32_t on);
+    void setMeterType(int32_t type);  // kept for the editor only
+    void setAttZoom(int32_t zoom);    // kept for the editor only
+
+    // ---- setting getters (any thread) ----
+    double driveTarget() const { return s_.driveTarget.load(kRelaxed); }
+    double outputTarget() const { return s_.outputTarget.load(kRelaxed); }
+    int32_t autoOut() const { return s_.autoOut.load(kRelaxed); }
+    double transientMix() const { return s_.transientMix.load(kRelaxed); }
+    double releaseMs() const { return s_.releaseMs.load(kRelaxed); }
+    int32_t transShape() const { return s_.transShape.load(kRelaxed); }
+    double linkAmount() const { return s_.linkAmount.load(kRelaxed); }
+    int32_t detectorOversample() const { return s_.detectorOversample.load(kRelaxed); }
+    int32_t detectorOrder() const { return s_.detectorOrder.load(kRelaxed); }
+    double powerOn() const { return s_.powerOn.load(kRelaxed); }
+    int32_t scaleIndex() const { return s_.scaleIndex.load(kRelaxed); }
+    int32_t bitsIndex() const { return s_.bitsIndex.load(kRelaxed); }
+    int32_t noiseShapeType() const { return s_.noiseShapeType.load(kRelaxed); }
+    int32_t calibrateMode() const { return s_.calibrateMode.load(kRelaxed); }
+    float levellerSetting() const { return s_.levellerSetting.load(kRelaxed); }
+    double levellerThreshold() const { return s_.levellerThreshold.load(kRelaxed); }
+    int32_t meterOvs() const { return s_.meterOvs.load(kRelaxed); }
+    int32_t quantizeOn() const { return s_.quantizeOn.load(kRelaxed); }
+    int32_t autoblackOn() const { return s_.autoblackOn.load(kRelaxed); }
+    int32_t attShowMask() const { return s_.attShowMask.load(kRelaxed); }
+    int32_t postMeter() const { return s_.postMeter.load(kRelaxed); }
+    int32_t meterType() const { return s_.meterType.load(kRelaxed); }
+    int32_t attZoom() const { return s_.attZoom.load(kRelaxed); }
+
+    // ---- coefficients and tables (any thread) ----
+    double attackCoef(int32_t k) const { return attackCoef_[clampFollower(k)].load(kRelaxed); }
+    double releaseCoef(int32_t k) const { return releaseCoef_[clampFollower(k)].load(kRelaxed); }
+    double gainSmoothCoef() const { return gainSmoothCoef_.load(kRelaxed); }
+    double levellerCoef() const { return levellerCoef_.load(kRelaxed); }
+    double rmsCoef() const { return rmsCoef_.load(kRelaxed); }
+    double blackCoef() const { return blackCoef_.load(kRelaxed); }
+    double interpTap(int32_t k) const { return interpTaps_[k & (kInterpTaps - 1)]; }
+    // Time-domain smoothing kernel (kernelLength() taps, unit sum); under the lock.
+    const double* smoothingKernel() const { return kernelTaps_; }
+    // Selected noise-shaping set: -1 = the all-zero set, else type·6 + rate slot.
+    int32_t nsTableSelection() const { return nsTableSelection_.load(kRelaxed); }
+    double nsCoefficient(int32_t k) const;
+
+    // ---- running state, for tests and the shell (audio thread or under the lock) ----
+    double driveGain() const { return driveGain_; }
+    double outputGain() const { return outputGain_; }
+    double levellerLevel() const { return levellerLevel_; }
+    double blackGain() const { return blackGain_; }
+    int32_t nsIndex() const { return nsIndex_; }
+    DitherRng rngState() const { return rng_; }
+    double grHold(int32_t ch) const { return grHold_[ch & 1].load(kRelaxed); }
+    bool meterResetPending() const { return meterResetPending_.load(kRelaxed); }
+
+    // ---- audio thread, under the engine lock ----
+    // calibrateMode != 0 runs processCalibration (inputs unread), else processLimiter.
+    template <typename T>
+    void process(const T* const* inputs, T* const* outputs, int32_t frames, bool input1Connected,
+                 bool output1Connected);
+    template <typename T>
+    void processLimiter(const T* const* inputs, T* const* outputs, int32_t frames,
+                        bool input1Connected, bool output1Connected);
+    template <typename T>
+    void processCalibration(T* const* outputs, int32_t frames, bool output1Connected);
+
+    // Any thread, no lock: copies the ten values, then asks the audio thread to
+    // restart its peak and gain holds.
+    MeterSnapshot getMeterValues();
+
+  private:
+    static constexpr std::memory_order kRelaxed = std::memory_order_relaxed;
+    static int32_t clampFollower(int32_t k) { return k < 0 ? 0 : (k > 7 ? 7 : k); }
+
+    void computeRateCoefficients();
+    void computeAttackLadder();
+    void computeReleaseLadder();
+    void applyShapeGeometry();
+    void rebuildSmoothingKernel();
+    void selectNoiseShapingTable();
+    void carveBuffers();
+
+    template <typename T>
+    void runLimiter(const T* inL, const T* inR, T* outL, T* outR, int32_t frames);
+    template <typename T>
+    void runCalibration(T* outL, T* outR, int32_t frames, int32_t mode);
+
+    // Settings written by the shell from any thread; read by the audio thread once per block.
+    struct Settings {
+        std::atomic<double> driveTarget{1.0};        // linear, 2^-4 … 2^4
+        std::atomic<double> outputTarget{1.0};       // linear, ceiling
+        std::atomic<int32_t> autoOut{0};             // 0/1
+        std::atomic<double> transientMix{0.02};      // S, 0 … 0.5
+        std::atomic<double> releaseMs{200.0};        // [ms]
+        std::atomic<int32_t> transShape{2};          // 0 hard, 1 med, 2 soft
+        std::atomic<double> linkAmount{1.0};         // 0 … 1
+        std::atomic<int32_t> detectorOversample{0};  // 0/1
+        std::atomic<int32_t> detectorOrder{0};       // 0 one stage, 1 two stages
+        std::atomic<double> powerOn{1.0};            // 1.0 on, 0.0 bypass
+        std::atomic<int32_t> scaleIndex{0};          // K-12, K-14, K-20
+        std::atomic<int32_t> bitsIndex{1};           // 8, 16, 24 bits
+        std::atomic<int32_t> noiseShapeType{0};      // off, A, B, C
+        std::atomic<int32_t> calibrateMode{0};       // off, left, l+r uncorrelated, right
+        std::atomic<float> levellerSetting{1.0f};    // exactly 1.0 = leveller off
+        std::atomic<double> levellerThreshold{1.0};  // linear
+        std::atomic<int32_t> meterOvs{0};            // 0/1
+        std::atomic<int32_t> quantizeOn{0};          // 0/1
+        std::atomic<int32_t> autoblackOn{0};         // 0/1
+        std::atomic<int32_t> attShowMask{7};         // bit0 envelope, bit1 fast, bit2 leveller
+        std::atomic<int32_t> postMeter{0};           // 0 pre-drive input meter, 1 post
+        std::atomic<int32_t> meterType{0};           // editor only
+        std::atomic<int32_t> attZoom{0};             // editor only
+    };
+
+    // Per-channel buffers, carved from one aligned block.
+    struct Channel {
+        double* inputDelay = nullptr;  // raw input, W + 31 long
+        double* alignDelay = nullptr;  // 31 long
+        double* detRing = nullptr;     // 64-entry ring, stored twice (128) for contiguous reads
+        double* audioDelay = nullptr;  // W long
+        double* longTree = nullptr;    // 2·W: sentinel, root, …, leaves
+        double* shortTree = nullptr;   // 2·N
+        double* s1 = nullptr;          // 8 first-stage followers
+        double* s2 = nullptr;          // 8 second-stage followers
+        double* smIn = nullptr;        // current smoother block input, N
+        double* smOut = nullptr;       // smoother outputs of the current block, N
+        double* overlap = nullptr;     // tail of the previous block's convolution, N
+        double* postDelay = nullptr;   // postDelayLength long
+        double* meterRing = nullptr;   // output-meter ring, 64 stored twice
+        double* nsError = nullptr;     // 12 past requantization errors, stored twice
+        double pinkRows[8] = {};       // last uniform value per pink row
+        double pinkSum = 0.0;          // running sum of pinkRows
+    };
+
+    Settings s_;
+
+    // Geometry.
+    std::atomic<int32_t> sampleRateHz_{44100};
+    std::atomic<double> sampleRate_{kDefaultSampleRate};
+    std::atomic<int32_t> rateClass_{0};
+    std::atomic<int32_t> windowLength_{128};   // W [samples]
+    std::atomic<int32_t> kernelLength_{64};    // N [samples]
+    std::atomic<int32_t> postDelayLength_{2};  // W − 2N + 2 [samples]
+
+    // Coefficients, each c in y ← y + (x − y)·c.
+    std::array<std::atomic<double>, kFollowers> attackCoef_{};   // 32 ms … 1 ms
+    std::array<std::atomic<double>, kFollowers> releaseCoef_{};  // releaseMs … 2 ms
+    std::atomic<double> gainSmoothCoef_{0.0};                    // 30 Hz one-pole
+    std::atomic<double> levellerCoef_{0.0};                      // 1 s
+    std::atomic<double> rmsCoef_{0.0};                           // 1 % after 600 ms
+    std::atomic<double> blackCoef_{0.0};                         // 10 ms
+    std::atomic<int32_t> nsTableSelection_{-1};                  // -1 zero set
+    double interpTaps_[kInterpTaps] = {};                        // outermost first
+
+    RealFft fft_;                       // length 2N
+    double* kernelTaps_ = nullptr;      // N taps, unit sum
+    double* kernelSpectrum_ = nullptr;  // packed spectrum of the kernel, scaled by 1/(2N)
+    double* fftWork_ = nullptr;         // 2N scratch for one channel's block
+    double* block_ = nullptr;           // the single allocation
+    Channel ch_[2];
+
+    // Running state (audio thread / under the lock).
+    int32_t inputIdx_ = 0, alignIdx_ = 0, detIdx_ = 0, audioIdx_ = 0;
+    int32_t longPos_ = 0, shortPos_ = 0, smPos_ = 0, postIdx_ = 0, meterIdx_ = 0;
+    int32_t nsIndex_ = 0;
+    uint32_t pinkCounter_ = 0;
+    double driveGain_ = 1.0;       // linear, smoothed toward driveTarget
+    double outputGain_ = 1.0;      // linear, smoothed toward outputTarget or 1/driveTarget
+    double levellerLevel_ = 1e-5;  // linear, 1 s average of the driven peak
+    double blackGain_ = 1e-20;     // Autoblack fade gain
+    DitherRng rng_;
+
+    // Meters: written by the audio thread once per block, read by getMeterValues.
+    std::atomic<double> inPeak_[2] = {};
+    std::atomic<double> outPeak_[2] = {};
+    std::atomic<double> inMeanSquare_[2] = {};
+    std::atomic<double> outMeanSquare_[2] = {};
+    std::atomic<double> grHold_[2] = {};
+    std::atomic<bool> meterResetPending_{false};    // set by a poll, consumed by processing
+    std::atomic<bool> grHoldResetPending_{false};   // set by setAttShowMask
+    std::atomic<bool> nsIndexResetPending_{false};  // set by setNoiseShapeType
+};
+
+extern template void EngineState::process<float>(const float* const*, float* const*, int32_t, bool,
+                                                 bool);
+extern template void EngineState::process<double>(const double* const*, double* const*, int32_t,
+                                                  bool, bool);
+extern template void EngineState::processLimiter<float>(const float* const*, float* const*, int32_t,
+                                                        bool, bool);
+extern template void EngineState::processLimiter<double>(const double* const*, double* const*,
+                                                         int32_t, bool, bool);
+extern template void EngineState::processCalibration<float>(float* const*, int32_t, bool);
+extern template void EngineState::processCalibration<double>(double* const*, int32_t, bool);
+
+}  // namespace zelto
