@@ -6,8 +6,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <new>
+
+#include "engine/SlidingMaxTree.h"
 
 namespace zelto {
 
@@ -37,7 +40,7 @@ constexpr std::align_val_t kBlockAlign{64};
 static_assert(kChannelDoubles % 8 == 0, "channel block keeps 64-byte alignment");
 
 // Sentinel above any detector value, so no tree climb passes the root.
-constexpr double kTreeSentinel = 1e10;
+constexpr double kTreeSentinel = kSlidingMaxSentinel;
 
 // Host rates outside this range are taken as 44100 Hz.
 constexpr int32_t kMinRate = 5000;
