@@ -1,0 +1,341 @@
+// Test support for the zelto tests: runs the built zelto as a subprocess,
+// gives each test a private temporary folder, builds small fixture plug-ins
+// from source, and parses JSON strictly enough that malformed output fails.
+// Header-only because every tests/tools/*.cpp is its own translation unit of
+// one binary; keep everything here inline.
+#pragma once
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <variant>
+#include <vector>
+
+extern char** environ;
+
+namespace zelto_test {
+
+namespace fs = std::filesystem;
+
+inline const char* kLspLimiter = "/usr/lib/vst/lsp-plugins/limiter-stereo.so";
+
+inline bool fileExists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+inline std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+/// A fresh folder under $TMPDIR, removed with everything in it at the end.
+class TempDir {
+  public:
+    TempDir() {
+        std::string pattern = (fs::temp_directory_path() / "zelto-test-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+        path_ = pattern;
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(path_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const fs::path& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+    /// Names of everything in the folder, sorted.
+    std::vector<std::string> entries() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(path_)) names.push_back(e.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+  private:
+    fs::path path_;
+};
+
+struct RunResult {
+    int exitCode = -1;
+    std::string out, err;
+};
+
+/// Runs a program with arguments, stdout and stderr captured through files;
+/// exitCode is 128 + signal number if it was killed.
+inline RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                            const std::vector<std::string>& extraEnv = {}) {
+    TempDir capture;
+    const std::string outPath = capture / "stdout", errPath = capture / "stderr";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    std::vector<std::string> argStore{program};
+    argStore.insert(argStore.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : argStore) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    // The tests choose their plug-in explicitly; an inherited override must
+    // not redirect the default.
+    std::vector<std::string> envStore;
+    for (char** e = environ; *e != nullptr; ++e) {
+        if (std::string(*e).rfind("ZELTO_PLUGIN=", 0) != 0) envStore.emplace_back(*e);
+    }
+    envStore.insert(envStore.end(), extraEnv.begin(), extraEnv.end());
+    std::vector<char*> envp;
+    for (auto& e : envStore) envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    pid_t pid = 0;
+    RunResult r;
+    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0) {
+        posix_spawn_file_actions_destroy(&actions);
+        throw std::runtime_error("cannot start " + program);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    r.out = readFile(outPath);
+    r.err = readFile(errPath);
+    return r;
+}
+
+inline RunResult runZelto(const std::vector<std::string>& args,
+                          const std::vector<std::string>& extraEnv = {}) {
+    return runProgram(ZELTO_TOOL_PATH, args, extraEnv);
+}
+
+/// Builds tests/tools/fixtures/probe_plugin.cpp into a shared object with the
+/// given -D flags, once per flag set and test run. Returns "" when no C++
+/// compiler is available (the caller skips).
+inline std::string fixturePlugin(const std::string& variant, const std::string& defines) {
+    static TempDir dir;  // removed when the test binary exits
+    static std::map<std::string, std::string> built;
+    if (auto it = built.find(variant); it != built.end()) return it->second;
+    const std::string out = dir / ("probe-" + variant + ".so");
+    const std::string source =
+        std::string(ZELTO_SOURCE_DIR) + "/tests/tools/fixtures/probe_plugin.cpp";
+    std::vector<std::string> args{
+        "-std=c++20",     "-O1", "-shared", "-fPIC", "-fvisibility=hidden", "-I",
+        ZELTO_SOURCE_DIR, "-o",  out,       source};
+    std::istringstream defs(defines);
+    for (std::string d; defs >> d;) args.push_back(d);
+    std::string compiler = "/usr/bin/c++";
+    if (!fileExists(compiler)) return "";
+    const RunResult r = runProgram(compiler, args);
+    if (r.exitCode != 0) throw std::runtime_error("fixture build failed: " + r.err);
+    built[variant] = out;
+    return out;
+}
+
+// ---- a strict JSON reader, enough to check zelto's reports ----
+
+struct Json;
+using JsonObject = std::map<std::string, Json>;
+using JsonArray = std::vector<Json>;
+
+struct Json {
+    std::variant<std::nullptr_t, bool, double, std::string, JsonArray, JsonObject> v;
+    bool isNull() const { return std::holds_alternative<std::nullptr_t>(v); }
+    double num() const { return std::get<double>(v); }
+    const std::string& str() const { return std::get<std::string>(v); }
+    const JsonArray& arr() const { return std::get<JsonArray>(v); }
+    const JsonObject& obj() const { return std::get<JsonObject>(v); }
+    bool has(const std::string& key) const { return obj().count(key) != 0; }
+    const Json& operator[](const std::string& key) const {
+        auto it = obj().find(key);
+        if (it == obj().end()) throw std::runtime_error("no key " + key);
+        return it->second;
+    }
+    const Json& operator[](size_t i) const { return arr().at(i); }
+};
+
+class JsonParser {
+  public:
+    explicit JsonParser(const std::string& text) : s_(text) {}
+    Json parse() {
+        Json v = value();
+        ws();
+        if (i_ != s_.size()) fail("trailing text");
+        return v;
+    }
+
+  private:
+    [[noreturn]] void fail(const std::string& why) {
+        throw std::runtime_error("JSON: " + why + " at offset " + std::to_string(i_));
+    }
+    void ws() {
+        while (i_ < s_.size() &&
+               (s_[i_] == ' ' || s_[i_] == '\n' || s_[i_] == '\t' || s_[i_] == '\r'))
+            ++i_;
+    }
+    bool lit(const char* word) {
+        const std::string w(word);
+        if (s_.compare(i_, w.size(), w) == 0) {
+            i_ += w.size();
+            return true;
+        }
+        return false;
+    }
+    Json value() {
+        ws();
+        if (i_ >= s_.size()) fail("unexpected end");
+        const char c = s_[i_];
+        if (c == '{') return object();
+        if (c == '[') return array();
+        if (c == '"') return Json{string()};
+        if (lit("null")) return Json{nullptr};
+        if (lit("true")) return Json{true};
+        if (lit("false")) return Json{false};
+        return Json{number()};
+    }
+    Json object() {
+        JsonObject o;
+        ++i_;
+        ws();
+        if (i_ < s_.size() && s_[i_] == '}') {
+            ++i_;
+            return Json{o};
+        }
+        for (;;) {
+            ws();
+            if (i_ >= s_.size() || s_[i_] != '"') fail("key expected");
+            std::string k = string();
+            ws();
+            if (i_ >= s_.size() || s_[i_++] != ':') fail("':' expected");
+            if (o.count(k)) fail("duplicate key " + k);
+            o[k] = value();
+            ws();
+            if (i_ < s_.size() && s_[i_] == ',') {
+                ++i_;
+                continue;
+            }
+            if (i_ < s_.size() && s_[i_] == '}') {
+                ++i_;
+                return Json{o};
+            }
+            fail("',' or '}' expected");
+        }
+    }
+    Json array() {
+        JsonArray a;
+        ++i_;
+        ws();
+        if (i_ < s_.size() && s_[i_] == ']') {
+            ++i_;
+            return Json{a};
+        }
+        for (;;) {
+            a.push_back(value());
+            ws();
+            if (i_ < s_.size() && s_[i_] == ',') {
+                ++i_;
+                continue;
+            }
+            if (i_ < s_.size() && s_[i_] == ']') {
+                ++i_;
+                return Json{a};
+            }
+            fail("',' or ']' expected");
+        }
+    }
+    std::string string() {
+        std::string out;
+        ++i_;
+        while (i_ < s_.size() && s_[i_] != '"') {
+            const auto c = static_cast<unsigned char>(s_[i_]);
+            if (c < 0x20) fail("raw control character in string");
+            if (c == '\\') {
+                if (++i_ >= s_.size()) fail("bad escape");
+                const char e = s_[i_];
+                switch (e) {
+                    case '"':
+                        out += '"';
+                        break;
+                    case '\\':
+                        out += '\\';
+                        break;
+                    case '/':
+                        out += '/';
+                        break;
+                    case 'n':
+                        out += '\n';
+                        break;
+                    case 't':
+                        out += '\t';
+                        break;
+                    case 'r':
+                        out += '\r';
+                        break;
+                    case 'b':
+                        out += '\b';
+                        break;
+                    case 'f':
+                        out += '\f';
+                        break;
+                    case 'u': {
+                        if (i_ + 4 >= s_.size()) fail("bad \\u");
+                        const unsigned cp = std::stoul(s_.substr(i_ + 1, 4), nullptr, 16);
+                        if (cp < 0x80)
+                            out += static_cast<char>(cp);
+                        else
+                            out += '?';
+                        i_ += 4;
+                        break;
+                    }
+                    default:
+                        fail("bad escape");
+                }
+                ++i_;
+            } else {
+                out += static_cast<char>(c);
+                ++i_;
+            }
+        }
+        if (i_ >= s_.size()) fail("unterminated string");
+        ++i_;
+        return out;
+    }
+    double number() {
+        const size_t start = i_;
+        if (i_ < s_.size() && s_[i_] == '-') ++i_;
+        while (i_ < s_.size() &&
+               (isdigit(static_cast<unsigned char>(s_[i_])) || s_[i_] == '.' || s_[i_] == 'e' ||
+                s_[i_] == 'E' || s_[i_] == '+' || s_[i_] == '-')) {
+            ++i_;
+        }
+        if (start == i_) fail("value expected");
+        size_t used = 0;
+        const double d = std::stod(s_.substr(start, i_ - start), &used);
+        if (used != i_ - start) fail("bad number");
+        return d;
+    }
+    const std::string& s_;
+    size_t i_ = 0;
+};
+
+inline Json parseJson(const std::string& text) {
+    return JsonParser(text).parse();
+}
+
+}  // namespace zelto_test

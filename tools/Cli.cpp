@@ -1,0 +1,57 @@
+// Command-line plumbing for zelto; see Cli.h.
+#include "tools/Cli.h"
+
+#include <cstdlib>
+
+#include "tools/Text.h"
+#include "tools/ToolError.h"
+
+#ifndef ZELTO_DEFAULT_PLUGIN
+#define ZELTO_DEFAULT_PLUGIN "KRWZelto.so"
+#endif
+
+namespace zelto {
+
+std::string optionName(const std::string& arg) {
+    const auto eq = arg.find('=');
+    return arg.rfind("--", 0) == 0 && eq != std::string::npos ? arg.substr(0, eq) : arg;
+}
+
+std::string optionValue(const Args& args, size_t& i) {
+    const std::string& arg = args[i];
+    const auto eq = arg.find('=');
+    if (arg.rfind("--", 0) == 0 && eq != std::string::npos) return arg.substr(eq + 1);
+    if (i + 1 >= args.size()) throw ToolError(kExitUsage, "option " + arg + " needs a value");
+    return args[++i];
+}
+
+int64_t intOption(const std::string& option, const std::string& text, int64_t lo, int64_t hi) {
+    const auto v = parseInt(text);
+    if (!v || *v < lo || *v > hi) {
+        throw ToolError(kExitUsage, option + " takes a whole number from " + std::to_string(lo) +
+                                        " to " + std::to_string(hi) + ", not '" + text + "'");
+    }
+    return *v;
+}
+
+double doubleOption(const std::string& option, const std::string& text) {
+    const auto v = parseDouble(text);
+    if (!v) throw ToolError(kExitUsage, option + " takes a number, not '" + text + "'");
+    return *v;
+}
+
+void unknownOption(const std::string& command, const std::string& arg) {
+    throw ToolError(kExitUsage, "zelto " + command + ": unknown option or extra argument '" + arg +
+                                    "' (see 'zelto help')");
+}
+
+std::string defaultPluginPath() {
+    if (const char* env = std::getenv("ZELTO_PLUGIN"); env != nullptr && *env != '\0') return env;
+    return builtInPluginPath();
+}
+
+std::string builtInPluginPath() {
+    return ZELTO_DEFAULT_PLUGIN;
+}
+
+}  // namespace zelto

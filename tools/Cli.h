@@ -1,0 +1,38 @@
+// Command-line plumbing shared by the zelto commands: option values in both
+// "--opt VALUE" and "--opt=VALUE" form, strict numeric parsing, and the
+// entry points of the commands. Parsing errors are usage errors (exit 2).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zelto {
+
+using Args = std::vector<std::string>;
+
+/// The option name of an argument ("--block" from "--block=64"), or the
+/// argument itself when it carries no value.
+std::string optionName(const std::string& arg);
+
+/// The value of the option at args[i], either after '=' or in the next
+/// argument (then i advances). Throws a usage ToolError when missing.
+std::string optionValue(const Args& args, size_t& i);
+
+/// Integer option within [lo, hi]; throws a usage ToolError otherwise.
+int64_t intOption(const std::string& option, const std::string& text, int64_t lo, int64_t hi);
+double doubleOption(const std::string& option, const std::string& text);
+
+[[noreturn]] void unknownOption(const std::string& command, const std::string& arg);
+
+/// $ZELTO_PLUGIN if set, else the plug-in built alongside zelto.
+std::string defaultPluginPath();
+std::string builtInPluginPath();
+
+int runInfo(const Args& args);
+int runRender(const Args& args);
+int runDemo(const Args& args);
+void printHelp();
+
+}  // namespace zelto

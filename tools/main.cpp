@@ -1,0 +1,77 @@
+// zelto: the command-line VST 2.4 host. Picks the command, runs it, and turns
+// every ToolError into one line on stderr and its exit code. It must never
+// let an exception escape or exit 0 after a failure.
+#include <cstdio>
+#include <exception>
+#include <string>
+
+#include "tools/Cli.h"
+#include "tools/ToolError.h"
+
+namespace zelto {
+
+void printHelp() {
+    std::fputs(
+        "zelto - command-line VST 2.4 host for the KRW Zelto limiter\n"
+        "\n"
+        "Usage:\n"
+        "  zelto info [PLUGIN.so] [--json]\n"
+        "      Load the plug-in as a DAW does and print its record (magic, flags,\n"
+        "      pins, unique ID, initial delay, version), its effect, vendor and\n"
+        "      product strings, VST version, category, every parameter (index,\n"
+        "      name, label, display text, value) and the latency it reports at\n"
+        "      44100, 96000 and 192000 Hz. --json prints the same as JSON.\n"
+        "\n"
+        "  zelto help | --help | -h\n"
+        "      This text.\n"
+        "\n"
+        "The plug-in defaults to $ZELTO_PLUGIN if set, else the KRWZelto.so built\n"
+        "with this program:\n"
+        "  ",
+        stdout);
+    std::fputs(builtInPluginPath().c_str(), stdout);
+    std::fputs(
+        "\n"
+        "\n"
+        "Exit codes:\n"
+        "  0    success\n"
+        "  1    processing failed or the plug-in misbehaved\n"
+        "  2    bad command line (unknown command or option, bad value, unknown parameter)\n"
+        "  3    plug-in file missing or not loadable\n"
+        "  4    the library exports no VST entry point (VSTPluginMain or main)\n"
+        "  5    the entry point returned no effect\n"
+        "  6    the returned record is not a VST effect (wrong magic)\n"
+        "  7    the plug-in cannot do what was asked\n"
+        "  8    input file missing, unreadable or unsupported\n"
+        "  9    output file cannot be written\n"
+        "  10   feature not available yet\n"
+        "  130  interrupted\n",
+        stdout);
+}
+
+}  // namespace zelto
+
+int main(int argc, char** argv) {
+    using namespace zelto;
+    const Args all(argv + 1, argv + argc);
+    if (all.empty()) {
+        printHelp();
+        return kExitUsage;
+    }
+    const std::string& command = all.front();
+    const Args rest(all.begin() + 1, all.end());
+    try {
+        if (command == "help" || command == "--help" || command == "-h") {
+            printHelp();
+            return kExitOk;
+        }
+        if (command == "info") return runInfo(rest);
+        throw ToolError(kExitUsage, "unknown command '" + command + "' (see 'zelto help')");
+    } catch (const ToolError& e) {
+        std::fprintf(stderr, "zelto: %s\n", e.what());
+        return e.code();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "zelto: internal error: %s\n", e.what());
+        return kExitFailure;
+    }
+}
