@@ -1,0 +1,135 @@
+// Shared test helpers: a private settings folder per test, a recording host
+// callback, and a loader for the built plug-in binary.
+#pragma once
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <atomic>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "host/vst2.h"
+
+namespace zelto::test {
+
+/// Points the settings store at a fresh empty folder for the test's lifetime.
+class ScopedConfigHome {
+public:
+    ScopedConfigHome() {
+        char templ[] = "/tmp/zelto-config-XXXXXX";
+        const char* made = mkdtemp(templ);
+        path_ = made != nullptr ? made : "";
+        const char* old = getenv("ZELTO_CONFIG_HOME");
+        hadOld_ = old != nullptr;
+        if (hadOld_) old_ = old;
+        setenv("ZELTO_CONFIG_HOME", path_.c_str(), 1);
+    }
+    ~ScopedConfigHome() {
+        if (hadOld_) {
+            setenv("ZELTO_CONFIG_HOME", old_.c_str(), 1);
+        } else {
+            unsetenv("ZELTO_CONFIG_HOME");
+        }
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    const std::string& path() const { return path_; }
+    std::string productDir() const { return path_ + "/KRW-soundlab/KRWzelto"; }
+
+private:
+    std::string path_;
+    std::string old_;
+    bool hadOld_ = false;
+};
+
+/// A host that records what the plug-in asks of it.
+struct HostRecorder {
+    static inline std::atomic<int> versionCalls{0};
+    static inline std::atomic<int> automateCalls{0};
+    static inline std::atomic<int> updateDisplayCalls{0};
+    static inline std::atomic<int> beginEditCalls{0};
+    static inline std::atomic<int> endEditCalls{0};
+    static inline std::atomic<int> lastEditIndex{-1};
+    static inline std::atomic<VstIntPtr> versionAnswer{2400};
+    static inline std::atomic<bool> pin1Connected{true};
+
+    static void reset() {
+        versionCalls = 0;
+        automateCalls = 0;
+        updateDisplayCalls = 0;
+        beginEditCalls = 0;
+        endEditCalls = 0;
+        lastEditIndex = -1;
+        versionAnswer = 2400;
+        pin1Connected = true;
+    }
+
+    static VstIntPtr callback(AEffect* /*effect*/, VstInt32 opcode, VstInt32 index,
+                              VstIntPtr /*value*/, void* /*ptr*/, float /*opt*/) {
+        switch (opcode) {
+            case audioMasterVersion: ++versionCalls; return versionAnswer;
+            case audioMasterAutomate: ++automateCalls; return 0;
+            case audioMasterUpdateDisplay: ++updateDisplayCalls; return 1;
+            case audioMasterBeginEdit: ++beginEditCalls; lastEditIndex = index; return 1;
+            case audioMasterEndEdit: ++endEditCalls; lastEditIndex = index; return 1;
+            case audioMasterPinConnected: return (index == 0 || pin1Connected) ? 0 : 1;
+            default: return 0;
+        }
+    }
+};
+
+/// The built plug-in, loaded as a host loads it.
+class LoadedPlugin {
+public:
+    using Entry = AEffect* (*)(audioMasterCallback);
+
+    explicit LoadedPlugin(const char* symbol = "VSTPluginMain") {
+        handle_ = dlopen(ZELTO_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
+        if (handle_ != nullptr) entry_ = reinterpret_cast<Entry>(dlsym(handle_, symbol));
+    }
+    ~LoadedPlugin() {
+        if (handle_ != nullptr) dlclose(handle_);
+    }
+    LoadedPlugin(const LoadedPlugin&) = delete;
+    LoadedPlugin& operator=(const LoadedPlugin&) = delete;
+
+    void* handle() const { return handle_; }
+    Entry entry() const { return entry_; }
+
+private:
+    void* handle_ = nullptr;
+    Entry entry_ = nullptr;
+};
+
+/// One open instance of the loaded plug-in, closed with effClose.
+class Instance {
+public:
+    explicit Instance(const LoadedPlugin& plugin) {
+        if (plugin.entry() != nullptr) effect_ = plugin.entry()(HostRecorder::callback);
+        if (effect_ != nullptr) dispatch(effOpen);
+    }
+    ~Instance() {
+        if (effect_ != nullptr) dispatch(effClose);
+    }
+    Instance(const Instance&) = delete;
+    Instance& operator=(const Instance&) = delete;
+
+    AEffect* effect() const { return effect_; }
+    VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0,
+                       void* ptr = nullptr, float opt = 0.0f) {
+        return effect_->dispatcher(effect_, opcode, index, value, ptr, opt);
+    }
+    std::string text(VstInt32 opcode, VstInt32 index = 0) {
+        char buffer[256] = {};
+        dispatch(opcode, index, 0, buffer);
+        return buffer;
+    }
+
+private:
+    AEffect* effect_ = nullptr;
+};
+
+}  // namespace zelto::test
