@@ -77,6 +77,15 @@ inline double halfSample(const double* oldest, const double* taps) {
     return s;
 }
 
+// (|v + 1| − |v − 1|)/2 limits v to ±1 and, as a side effect, rounds magnitudes
+// below about 1e-16 to exact zero (which is what lets Autoblack reach digital
+// black). Its own rounding can overshoot by one ulp just above full scale, so the
+// result is bounded once more.
+inline double clampFullScale(double v) {
+    const double c = (std::fabs(v + 1.0) - std::fabs(v - 1.0)) * 0.5;
+    return std::min(1.0, std::max(-1.0, c));
+}
+
 inline double stepGain(double g, double target, double c) {
     g = g + (target - g) * c;
     return g + kFlush - kFlush;
@@ -341,8 +350,8 @@ void EngineState::runLimiter(const T* inL, const T* inR, T* outL, T* outR, int32
         }
 
         // 17. clamp to ±1, right first so a single output carries the left channel
-        const double oR = (std::fabs(out[1] + 1.0) - std::fabs(out[1] - 1.0)) * 0.5;
-        const double oL = (std::fabs(out[0] + 1.0) - std::fabs(out[0] - 1.0)) * 0.5;
+        const double oR = clampFullScale(out[1]);
+        const double oL = clampFullScale(out[0]);
         outR[i] = static_cast<T>(oR);
         outL[i] = static_cast<T>(oL);
     }

@@ -367,6 +367,24 @@ TEST(LimiterPath, NonFiniteAndHugeInputGiveFiniteOutput) {
     }
 }
 
+TEST(LimiterPath, OutputNeverLeavesFullScaleJustAboveOne) {
+    RefSettings s;
+    s.power = false;
+    auto e = test::makeEngine(44100, 0, s);
+    const size_t n = 4000;
+    std::vector<double> in(n), l(n), r(n);
+    for (size_t i = 0; i < n; ++i) {
+        const double v = 1.0 + static_cast<double>(i % 2000) * 2.220446049250313e-16;
+        in[i] = i < 2000 ? v : -v;
+    }
+    test::run<double>(*e, in, in, l, r, 0, n);
+    for (size_t i = 159; i < n; ++i) {
+        ASSERT_LE(l[i], 1.0) << i;
+        ASSERT_GE(l[i], -1.0) << i;
+        ASSERT_EQ(std::fabs(l[i]), 1.0) << i;
+    }
+}
+
 TEST(LimiterPath, HostPointerQuirksAreHandled) {
     RefSettings s;
     auto e = test::makeEngine(44100, 0, s);

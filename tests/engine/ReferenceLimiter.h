@@ -174,7 +174,8 @@ class RefLimiter {
             }
         }
         if (s_.quantize) requantize(out);
-        for (double& o : out) o = (std::fabs(o + 1.0) - std::fabs(o - 1.0)) / 2.0;
+        for (double& o : out)
+            o = std::clamp((std::fabs(o + 1.0) - std::fabs(o - 1.0)) / 2.0, -1.0, 1.0);
         return {out[0], out[1]};
     }
 
