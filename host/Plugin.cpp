@@ -3,8 +3,10 @@
 
 #include <cmath>
 #include <cstring>
+#include <new>
 
 #include "platform/SettingsStore.h"
+#include "presets/CPresetSystemEditor.h"
 
 using namespace zelto;
 
@@ -46,6 +48,7 @@ Plugin::Plugin(audioMasterCallback audioMaster) : CPresetSystemEffect(audioMaste
         suspend();
         loadFactoryPresets();
         loadMeterPrefs();
+        attachPresetEditor(new (std::nothrow) CPresetSystemEditor(this), true);
         initPresetSystem();
         selectPreset(0);
     }

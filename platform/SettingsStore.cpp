@@ -1,6 +1,8 @@
 // Settings store, POSIX backend. See SettingsStore.h for the guarantees.
 #include "platform/SettingsStore.h"
 
+#include "platform/FileIO.h"
+
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -67,20 +69,6 @@ bool makeDirectories(const std::string& path) {
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool writeAll(int fd, const void* data, size_t size) {
-    const auto* bytes = static_cast<const uint8_t*>(data);
-    while (size > 0) {
-        ssize_t written = ::write(fd, bytes, size);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes += written;
-        size -= static_cast<size_t>(written);
-    }
-    return true;
-}
-
 }  // namespace
 
 SettingsStore::SettingsStore(std::string key) : key_(std::move(key)), keyValid_(isValidKey(key_)) {}
@@ -111,30 +99,9 @@ std::optional<std::string> SettingsStore::readFile(std::string_view name, const 
     if (!isPlainName(name)) return std::nullopt;
     const std::string dir = directory();
     if (dir.empty()) return std::nullopt;
-    const std::string path = dir + "/" + std::string(name) + "." + kind;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    std::string content;
-    struct stat st;
-    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-              static_cast<uint64_t>(st.st_size) <= kMaxValueBytes;
-    char buffer[8192];
-    while (ok) {
-        ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            ok = false;
-        } else if (got == 0) {
-            break;
-        } else if (content.size() + static_cast<size_t>(got) > kMaxValueBytes) {
-            ok = false;
-        } else {
-            content.append(buffer, static_cast<size_t>(got));
-        }
-    }
-    ::close(fd);
-    if (!ok) return std::nullopt;
-    return content;
+    auto bytes = readWholeFile(dir + "/" + std::string(name) + "." + kind, kMaxValueBytes);
+    if (!bytes) return std::nullopt;
+    return std::string(bytes->begin(), bytes->end());
 }
 
 std::optional<int32_t> SettingsStore::readInt(std::string_view name) const {
@@ -167,17 +134,7 @@ bool SettingsStore::writeFile(std::string_view name, const char* kind, const voi
     if (!isPlainName(name) || size > kMaxValueBytes) return false;
     const std::string dir = directory();
     if (dir.empty() || !makeDirectories(dir)) return false;
-    const std::string finalPath = dir + "/" + std::string(name) + "." + kind;
-    std::string tempPath = dir + "/." + std::string(name) + ".XXXXXX";
-    int fd = mkostemp(tempPath.data(), O_CLOEXEC);
-    if (fd < 0) return false;
-    bool ok = writeAll(fd, data, size) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok) ok = ::rename(tempPath.c_str(), finalPath.c_str()) == 0;
-    if (!ok) {
-        ::unlink(tempPath.c_str());
-        return false;
-    }
+    if (!writeFileAtomically(dir + "/" + std::string(name) + "." + kind, data, size)) return false;
     // One name holds one value: drop what an earlier write of another kind left.
     for (const char* other : kAllKinds) {
         if (std::strcmp(other, kind) != 0) {

@@ -1,10 +1,13 @@
 // Program bank, factory programs and program selection.
 #include "presets/CPresetSystemEffect.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
+#include "presets/CPresetSystemEditor.h"
 #include "presets/FactoryPresets.h"
+#include "presets/PresetFormats.h"
 
 using namespace zelto;
 
@@ -18,6 +21,7 @@ CPresetSystemEffect::CPresetSystemEffect(audioMasterCallback audioMaster, VstInt
                                          VstInt32 numParams)
     : AudioEffectX(audioMaster, numPrograms, numParams) {
     programsAreChunks(true);
+    chunkBuffer_.reset(new (std::nothrow) uint8_t[kChunkBufferSize]);
     bank = new (std::nothrow) PresetBank;
     if (bank != nullptr) {
         std::memset(bank, 0, sizeof *bank);
@@ -27,7 +31,17 @@ CPresetSystemEffect::CPresetSystemEffect(audioMasterCallback audioMaster, VstInt
     curProgram = 0;
 }
 
-CPresetSystemEffect::~CPresetSystemEffect() { delete bank; }
+CPresetSystemEffect::~CPresetSystemEffect() {
+    // The editor object writes its file locations on the way out and must
+    // still find the bank.
+    ownedPresetEditor_.reset();
+    delete bank;
+}
+
+void CPresetSystemEffect::attachPresetEditor(CPresetSystemEditor* editorObject, bool owned) {
+    presetEditor_ = editorObject;
+    ownedPresetEditor_.reset(owned ? editorObject : nullptr);
+}
 
 float CPresetSystemEffect::storedValue(VstInt32 index) const {
     if (bank == nullptr || index < 0 || index >= kPresetValues) return 0.0f;
@@ -51,6 +65,7 @@ void CPresetSystemEffect::setProgramName(char* name) {
     char buffer[kPresetNameSize + 1] = {};
     std::strncpy(buffer, name, kPresetNameSize);
     setPresetName(bank->programs[getCurrentPreset()], buffer);
+    if (presetEditor_ != nullptr) presetEditor_->showPresetName(buffer);
 }
 
 void CPresetSystemEffect::getProgramName(char* name) {
@@ -98,7 +113,8 @@ void CPresetSystemEffect::resetPresetToTemplate(VstInt32 index) {
 }
 
 void CPresetSystemEffect::initPresetSystem() {
-    if (bank != nullptr) templateRecord = bank->programs[0];
+    if (bank != nullptr) templateRecord = presetRecord(0);
+    if (presetEditor_ != nullptr) presetEditor_->loadStoredDefaults();
 }
 
 void CPresetSystemEffect::loadFactoryPresets() {
@@ -112,6 +128,90 @@ void CPresetSystemEffect::loadFactoryPresets() {
 
 PresetRecord CPresetSystemEffect::presetRecord(VstInt32 index) const {
     PresetRecord copy{};
-    if (bank != nullptr && index >= 0 && index < kNumPresets) copy = bank->programs[index];
+    if (bank == nullptr || index < 0 || index >= kNumPresets) return copy;
+    PresetRecord& source = bank->programs[index];
+    std::memcpy(copy.name, source.name, sizeof copy.name);
+    for (int32_t p = 0; p < kPresetValues; ++p) {
+        copy.values[p] = std::atomic_ref<float>(source.values[p]).load(std::memory_order_relaxed);
+    }
     return copy;
+}
+
+void CPresetSystemEffect::setPresetRecord(VstInt32 index, const PresetRecord& record) {
+    if (bank == nullptr || index < 0 || index >= kNumPresets) return;
+    PresetRecord& target = bank->programs[index];
+    std::memcpy(target.name, record.name, sizeof target.name);
+    target.name[kPresetNameSize - 1] = 0;
+    for (int32_t p = 0; p < kPresetValues; ++p) setPresetValue(index, p, record.values[p]);
+}
+
+void CPresetSystemEffect::setPresetValue(VstInt32 program, VstInt32 param, float value) {
+    if (bank == nullptr || program < 0 || program >= kNumPresets || param < 0 ||
+        param >= kPresetValues) {
+        return;
+    }
+    std::atomic_ref<float>(bank->programs[program].values[param])
+        .store(value, std::memory_order_relaxed);
+}
+
+VstInt32 CPresetSystemEffect::getChunk(void** data, bool /*isPreset*/) {
+    // The host always gets the whole bank, whatever it asks for.
+    if (data == nullptr || chunkBuffer_ == nullptr || presetEditor_ == nullptr) return 0;
+    const std::vector<uint8_t> blob = presetEditor_->buildTaggedBank();
+    if (blob.empty() || blob.size() + kChunkPrefixSize > kChunkBufferSize) return 0;
+    std::memset(chunkBuffer_.get(), 0, kChunkBufferSize);
+    const int32_t marker = kChunkMarkerTaggedBank;
+    const int32_t signature = getSignature();
+    std::memcpy(chunkBuffer_.get(), &marker, 4);
+    std::memcpy(chunkBuffer_.get() + 4, &signature, 4);
+    std::memcpy(chunkBuffer_.get() + kChunkPrefixSize, blob.data(), blob.size());
+    *data = chunkBuffer_.get();
+    return static_cast<VstInt32>(blob.size() + kChunkPrefixSize);
+}
+
+VstInt32 CPresetSystemEffect::setChunk(void* data, VstInt32 byteSize, bool /*isPreset*/) {
+    if (data == nullptr || chunkBuffer_ == nullptr || presetEditor_ == nullptr || byteSize < 8) {
+        return -1;
+    }
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    uint32_t marker = readWord(bytes, false);
+    bool swap = false;
+    switch (signatureOrder(readWord(bytes + 4, false), getSignature())) {
+        case SignatureOrder::Native: break;
+        case SignatureOrder::Reversed:
+            swap = true;
+            marker = byteSwap32(marker);
+            break;
+        case SignatureOrder::Foreign: return -1;
+    }
+    if (marker == static_cast<uint32_t>(kChunkMarkerFlatBank)) {
+        return loadFlatBankChunk(bytes, byteSize, swap);
+    }
+    if (marker != static_cast<uint32_t>(kChunkMarkerTaggedBank)) return -1;
+    const auto size = static_cast<size_t>(byteSize);
+    if (size < kChunkPrefixSize + kTaggedHeaderSize) return -1;
+    // The blob's own signature and tag play no part here.
+    const TaggedHeader header = readTaggedHeader(bytes + kChunkPrefixSize, swap);
+    const size_t recordsAt = kChunkPrefixSize + kTaggedHeaderSize;
+    const PresetLoadResult result =
+        presetEditor_->loadTaggedBank(bytes + recordsAt, size - recordsAt, header, swap);
+    return result == PresetLoadResult::Loaded ? 0 : -1;
+}
+
+// Flat bank chunk: marker, signature, program count N, current program, four
+// reserved words, then N images of (size - 32) / N bytes. Only the first 3104
+// bytes are ever looked at.
+VstInt32 CPresetSystemEffect::loadFlatBankChunk(const uint8_t* data, VstInt32 byteSize, bool swap) {
+    const auto size = static_cast<size_t>(byteSize);
+    if (size < kFlatChunkHeaderSize) return -1;
+    const int32_t count = readInt(data + 8, swap);
+    const int32_t current = readInt(data + 12, swap);
+    if (count <= 0) return -1;
+    const size_t imageSize = (size - kFlatChunkHeaderSize) / static_cast<size_t>(count);
+    if (imageSize < static_cast<size_t>(kPresetNameSize)) return -1;
+    const auto floats = static_cast<int32_t>((imageSize - kPresetNameSize) / 4);
+    const size_t limit = std::min(size, kFlatChunkImageSize);
+    const PresetLoadResult result = presetEditor_->loadFlatBank(
+        data + kFlatChunkHeaderSize, limit - kFlatChunkHeaderSize, swap, count, floats, current);
+    return result == PresetLoadResult::Loaded ? 0 : -1;
 }

@@ -7,9 +7,12 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 
 #include "host/AudioEffectX.h"
 #include "presets/PresetRecord.h"
+
+class CPresetSystemEditor;
 
 class CPresetSystemEffect : public AudioEffectX {
 public:
@@ -27,6 +30,12 @@ public:
     void getProgramName(char* name) override;
     bool getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) override;
 
+    // The host state: the whole bank as a tagged image behind an 8-byte
+    // prefix. setChunk answers 0 when the bank was loaded and -1 when
+    // nothing was (foreign, damaged or out-of-range data changes nothing).
+    VstInt32 getChunk(void** data, bool isPreset) override;
+    VstInt32 setChunk(void* data, VstInt32 byteSize, bool isPreset) override;
+
     virtual VstInt32 getCurrentPreset() { return currentPreset.load(std::memory_order_relaxed); }
     virtual void selectPreset(VstInt32 index);
     virtual void renameCurrentPreset(const char* name);
@@ -40,9 +49,21 @@ public:
     bool hasBank() const { return bank != nullptr; }
     /// A copy of program i (a zero record for an index outside 0..23).
     zelto::PresetRecord presetRecord(VstInt32 index) const;
+    /// Replaces program i's name and values (no engine update: select it for that).
+    void setPresetRecord(VstInt32 index, const zelto::PresetRecord& record);
+    void setPresetValue(VstInt32 program, VstInt32 param, float value);
+
+    /// The object that builds and reads the preset formats; it lives as long
+    /// as the effect, with or without a window.
+    CPresetSystemEditor* presetEditor() const { return presetEditor_; }
     const zelto::PresetRecord& templatePreset() const { return templateRecord; }
 
 protected:
+    /// Adopts the preset editor object; owned unless the window editor,
+    /// which the base class deletes, is the same object.
+    void attachPresetEditor(CPresetSystemEditor* editorObject, bool owned);
+    VstInt32 loadFlatBankChunk(const uint8_t* data, VstInt32 size, bool swap);
+
     bool isPresetLoading() const { return presetLoading.load(std::memory_order_relaxed); }
     float storedValue(VstInt32 index) const;
 
@@ -50,4 +71,10 @@ protected:
     zelto::PresetRecord templateRecord{};
     std::atomic<VstInt32> currentPreset{0};
     std::atomic<bool> presetLoading{false};
+
+private:
+    static constexpr size_t kChunkBufferSize = 24049;  // prefix + tagged bank of 26 values
+    std::unique_ptr<uint8_t[]> chunkBuffer_;
+    CPresetSystemEditor* presetEditor_ = nullptr;
+    std::unique_ptr<CPresetSystemEditor> ownedPresetEditor_;
 };

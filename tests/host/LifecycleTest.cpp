@@ -34,9 +34,10 @@ TEST(Lifecycle, ConstructionAppliesTheDefaultProgramAndNotifiesTheHost) {
     auto plugin = makePlugin();
     EXPECT_EQ(plugin->getAeffect()->initialDelay, 159);
     EXPECT_EQ(plugin->getCurrentPreset(), 0);
-    EXPECT_EQ(HostRecorder::updateDisplayCalls.load(), 1);
-    EXPECT_EQ(HostRecorder::beginEditCalls.load(), 1);
-    EXPECT_EQ(HostRecorder::endEditCalls.load(), 1);
+    // Program 0 is selected once by the stored-defaults step and once at the end.
+    EXPECT_EQ(HostRecorder::updateDisplayCalls.load(), 2);
+    EXPECT_EQ(HostRecorder::beginEditCalls.load(), 2);
+    EXPECT_EQ(HostRecorder::endEditCalls.load(), 2);
     EXPECT_EQ(HostRecorder::lastEditIndex.load(), 0);
     const EngineState& engine = plugin->engine();
     EXPECT_EQ(engine.transShape(), 0);

@@ -1,0 +1,487 @@
+// Preset and bank formats, file operations, stored defaults and memos.
+//
+// Tagged image: lead (signature, tag), 9 header words, then records of
+// {type, payload size, program} + payload. Name records carry a 24-byte name
+// field, value records {parameter, 0, 0, value, 0}. Flat images carry
+// name + floats in parameter order. Every load first checks that all it will
+// read lies inside the data, then backs up what it will change, and restores
+// it when a value outside 0..1 shows up.
+#include "presets/CPresetSystemEditor.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/FileIO.h"
+#include "platform/SettingsStore.h"
+#include "presets/CPresetSystemEffect.h"
+
+using namespace zelto;
+
+namespace {
+
+constexpr const char* kDefaultPresetValue = "DefaultPreset";
+constexpr const char* kDefaultBankValue = "DefaultBank";
+constexpr const char* kMemoAValue = "MemoA";
+constexpr const char* kMemoBValue = "MemoB";
+constexpr const char* kCurrDirValue = "CurrDir";
+constexpr const char* kCurrBankValue = "CurrBank";
+constexpr const char* kCurrPresetValue = "CurrPreset";
+constexpr const char* kManualPathValue = "ManualPath";
+
+// The preset system's values live in the product's own key.
+SettingsStore presetStore() { return SettingsStore(""); }
+
+bool inUnitRange(float v) { return v >= 0.0f && v <= 1.0f; }  // false for NaN
+
+bool validProgram(int32_t p) { return p >= 0 && p < kNumPresets; }
+
+// A name field is taken as it is, but always ends inside its 24 bytes.
+void copyNameField(PresetRecord& record, const uint8_t* field) {
+    std::memcpy(record.name, field, kPresetNameSize);
+    record.name[kPresetNameSize - 1] = 0;
+}
+
+// Walks `count` records inside `size` bytes and says whether every record
+// header and every payload that will be read lies inside. With
+// programsMatter, records of programs outside 0..23 are skipped unread.
+bool recordsFit(const uint8_t* records, size_t size, int32_t count, bool swap,
+                bool programsMatter) {
+    size_t pos = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        if (size - pos < kRecordHeaderSize) return false;
+        const int32_t type = readInt(records + pos, swap);
+        const int32_t payload = readInt(records + pos + 4, swap);
+        const int32_t program = readInt(records + pos + 8, swap);
+        if (payload < 0 || static_cast<size_t>(payload) > size - pos - kRecordHeaderSize) {
+            return false;
+        }
+        if (!programsMatter || validProgram(program)) {
+            if (type == kRecordTypeName && payload < kPresetNameSize) return false;
+            if (type == kRecordTypeValue && payload < 16) return false;
+        }
+        pos += kRecordHeaderSize + static_cast<size_t>(payload);
+    }
+    return true;
+}
+
+}  // namespace
+
+const char* describePresetLoadResult(PresetLoadResult result) {
+    switch (result) {
+        case PresetLoadResult::Loaded: return "loaded";
+        case PresetLoadResult::NoBank: return "the plug-in has no program store";
+        case PresetLoadResult::Unreadable: return "cannot be read";
+        case PresetLoadResult::TooShort: return "too short to be a preset or bank";
+        case PresetLoadResult::ForeignSignature: return "written for another plug-in";
+        case PresetLoadResult::UnknownTag: return "not a preset or bank of a known kind";
+        case PresetLoadResult::Damaged: return "damaged: its sizes do not fit its data";
+        case PresetLoadResult::ValueOutOfRange: return "holds a value outside 0..1";
+    }
+    return "unknown";
+}
+
+CPresetSystemEditor::CPresetSystemEditor(CPresetSystemEffect* effect)
+    : AEffEditor(effect), presetEffect(effect) {
+    char buffer[4096];
+    if (getcwd(buffer, sizeof buffer) != nullptr) currentFolder_ = buffer;
+}
+
+CPresetSystemEditor::~CPresetSystemEditor() { saveFileLocations(); }
+
+// ---- builders ----
+
+namespace {
+
+void writeTaggedHeader(BlobWriter& w, int32_t signature, uint8_t tag, int32_t records,
+                       int32_t current, int32_t payload) {
+    w.integer(signature);
+    w.bytes(&tag, 1);
+    w.integer(kFormatNumber);
+    w.integer(kPresetValues);
+    w.integer(records);
+    w.integer(current);
+    w.integer(payload);
+    w.zeros(16);
+}
+
+void writeProgramRecords(BlobWriter& w, const PresetRecord& record, int32_t program,
+                         const std::vector<int32_t>& included) {
+    w.integer(kRecordTypeName);
+    w.integer(static_cast<int32_t>(kNameRecordPayload));
+    w.integer(program);
+    w.bytes(record.name, kPresetNameSize);
+    w.zeros(kNameRecordPayload - kPresetNameSize);
+    for (int32_t param : included) {
+        w.integer(kRecordTypeValue);
+        w.integer(static_cast<int32_t>(kValueRecordPayload));
+        w.integer(program);
+        w.integer(param);
+        w.integer(0);
+        w.integer(0);
+        w.real(record.values[param]);
+        w.integer(0);
+    }
+}
+
+}  // namespace
+
+std::vector<uint8_t> CPresetSystemEditor::buildTaggedBank() {
+    std::vector<uint8_t> blob;
+    if (presetEffect == nullptr || !presetEffect->hasBank()) return blob;
+    std::vector<int32_t> included;
+    for (int32_t p = 0; p < kPresetValues; ++p) {
+        if (!presetEffect->isExcludedFromSave(p)) included.push_back(p);
+    }
+    const auto n = static_cast<int32_t>(included.size());
+    const int32_t payload =
+        kNumPresets * static_cast<int32_t>(kNameRecordSize + kValueRecordSize * included.size());
+    blob.reserve(kTaggedHeaderSize + static_cast<size_t>(payload));
+    BlobWriter w(blob);
+    writeTaggedHeader(w, presetEffect->getSignature(), kTagTaggedBank, kNumPresets * (1 + n),
+                      presetEffect->getCurrentPreset(), payload);
+    for (int32_t p = 0; p < kNumPresets; ++p) {
+        writeProgramRecords(w, presetEffect->presetRecord(p), p, included);
+    }
+    return blob;
+}
+
+std::vector<uint8_t> CPresetSystemEditor::buildTaggedPreset() {
+    std::vector<uint8_t> blob;
+    if (presetEffect == nullptr || !presetEffect->hasBank()) return blob;
+    std::vector<int32_t> included;
+    for (int32_t p = 0; p < kPresetValues; ++p) {
+        if (!presetEffect->isExcludedFromSave(p)) included.push_back(p);
+    }
+    const auto n = static_cast<int32_t>(included.size());
+    const auto payload = static_cast<int32_t>(kNameRecordSize + kValueRecordSize * included.size());
+    BlobWriter w(blob);
+    writeTaggedHeader(w, presetEffect->getSignature(), kTagTaggedPreset, 1 + n, 0, payload);
+    writeProgramRecords(w, presetEffect->presetRecord(presetEffect->getCurrentPreset()), 0,
+                        included);
+    return blob;
+}
+
+// ---- loaders ----
+
+PresetLoadResult CPresetSystemEditor::loadTaggedBank(const uint8_t* records, size_t size,
+                                                     const TaggedHeader& header, bool swap) {
+    if (presetEffect == nullptr || !presetEffect->hasBank()) return PresetLoadResult::NoBank;
+    if (records == nullptr || header.recordCount <= 0 || header.payloadSize < 0 ||
+        static_cast<size_t>(header.payloadSize) > size) {
+        return PresetLoadResult::Damaged;
+    }
+    const auto payload = static_cast<size_t>(header.payloadSize);
+    if (!recordsFit(records, payload, header.recordCount, swap, true)) {
+        return PresetLoadResult::Damaged;
+    }
+    const int32_t current = validProgram(header.currentProgram) ? header.currentProgram : 0;
+    PresetBank backup;
+    for (int32_t p = 0; p < kNumPresets; ++p) backup.programs[p] = presetEffect->presetRecord(p);
+
+    size_t pos = 0;
+    for (int32_t i = 0; i < header.recordCount; ++i) {
+        const uint8_t* record = records + pos;
+        const int32_t type = readInt(record, swap);
+        const int32_t program = readInt(record + 4 + 4, swap);
+        const uint8_t* body = record + kRecordHeaderSize;
+        pos += kRecordHeaderSize + static_cast<size_t>(readInt(record + 4, swap));
+        if (!validProgram(program)) continue;
+        if (type == kRecordTypeName) {
+            presetEffect->resetPresetToTemplate(program);
+            PresetRecord r = presetEffect->presetRecord(program);
+            copyNameField(r, body);
+            presetEffect->setPresetRecord(program, r);
+        } else if (type == kRecordTypeValue) {
+            const int32_t param = readInt(body, swap);
+            if (param < 0 || param >= kPresetValues) continue;
+            const float value = readFloat(body + 12, swap);
+            if (!inUnitRange(value)) {
+                for (int32_t p = 0; p < kNumPresets; ++p) {
+                    presetEffect->setPresetRecord(p, backup.programs[p]);
+                }
+                return PresetLoadResult::ValueOutOfRange;
+            }
+            presetEffect->setPresetValue(program, param, value);
+        }
+    }
+    showPresetName(presetEffect->presetRecord(current).name);
+    presetEffect->selectPreset(current);
+    return PresetLoadResult::Loaded;
+}
+
+PresetLoadResult CPresetSystemEditor::loadTaggedPreset(const uint8_t* records, size_t size,
+                                                       const TaggedHeader& header, bool swap) {
+    if (presetEffect == nullptr || !presetEffect->hasBank()) return PresetLoadResult::NoBank;
+    if (records == nullptr || header.recordCount <= 0 || header.payloadSize < 0 ||
+        static_cast<size_t>(header.payloadSize) > size) {
+        return PresetLoadResult::Damaged;
+    }
+    const auto payload = static_cast<size_t>(header.payloadSize);
+    if (!recordsFit(records, payload, header.recordCount, swap, false)) {
+        return PresetLoadResult::Damaged;
+    }
+    const int32_t current = presetEffect->getCurrentPreset();
+    const PresetRecord backup = presetEffect->presetRecord(current);
+    presetEffect->resetPresetToTemplate(current);
+
+    size_t pos = 0;
+    for (int32_t i = 0; i < header.recordCount; ++i) {
+        const uint8_t* record = records + pos;
+        const int32_t type = readInt(record, swap);
+        const uint8_t* body = record + kRecordHeaderSize;
+        pos += kRecordHeaderSize + static_cast<size_t>(readInt(record + 4, swap));
+        // Whatever program the records name, a preset lands in the current one.
+        if (type == kRecordTypeName) {
+            PresetRecord r = presetEffect->presetRecord(current);
+            copyNameField(r, body);
+            presetEffect->setPresetRecord(current, r);
+        } else if (type == kRecordTypeValue) {
+            const int32_t param = readInt(body, swap);
+            if (param < 0 || param >= kPresetValues) continue;
+            const float value = readFloat(body + 12, swap);
+            if (!inUnitRange(value)) {
+                presetEffect->setPresetRecord(current, backup);
+                return PresetLoadResult::ValueOutOfRange;
+            }
+            presetEffect->setPresetValue(current, param, value);
+        }
+    }
+    const PresetRecord loaded = presetEffect->presetRecord(current);
+    showPresetName(loaded.name);
+    presetEffect->renameCurrentPreset(loaded.name);
+    presetEffect->selectPreset(current);
+    return PresetLoadResult::Loaded;
+}
+
+PresetLoadResult CPresetSystemEditor::loadFlatPreset(const uint8_t* data, size_t size, bool swap,
+                                                     int32_t paramCount) {
+    if (presetEffect == nullptr || !presetEffect->hasBank()) return PresetLoadResult::NoBank;
+    if (data == nullptr || paramCount < 0) return PresetLoadResult::Damaged;
+    const int32_t values = std::min(paramCount, kPresetValues);
+    if (size < kPresetNameSize + 4 * static_cast<size_t>(values)) {
+        return PresetLoadResult::Damaged;
+    }
+    const int32_t current = presetEffect->getCurrentPreset();
+    const PresetRecord backup = presetEffect->presetRecord(current);
+    presetEffect->resetPresetToTemplate(current);
+    PresetRecord r = presetEffect->presetRecord(current);
+    copyNameField(r, data);
+    for (int32_t k = 0; k < values; ++k) {
+        if (presetEffect->isExcludedFromLoad(k)) continue;
+        const float value = readFloat(data + kPresetNameSize + 4 * k, swap);
+        if (!inUnitRange(value)) {
+            presetEffect->setPresetRecord(current, backup);
+            return PresetLoadResult::ValueOutOfRange;
+        }
+        r.values[k] = value;
+    }
+    presetEffect->setPresetRecord(current, r);
+    showPresetName(r.name);
+    presetEffect->renameCurrentPreset(r.name);
+    presetEffect->selectPreset(current);
+    return PresetLoadResult::Loaded;
+}
+
+PresetLoadResult CPresetSystemEditor::loadFlatBank(const uint8_t* data, size_t size, bool swap,
+                                                   int32_t programCount, int32_t paramCount,
+                                                   int32_t selectAfter) {
+    if (presetEffect == nullptr || !presetEffect->hasBank()) return PresetLoadResult::NoBank;
+    if (data == nullptr || programCount <= 0 || paramCount < 0) return PresetLoadResult::Damaged;
+    const int32_t count = std::min(programCount, kNumPresets);
+    const int32_t values = std::min(paramCount, kPresetValues);
+    const size_t stride = kPresetNameSize + 4 * static_cast<size_t>(paramCount);
+    const size_t lastImageEnd = static_cast<size_t>(count - 1) * stride + kPresetNameSize +
+                                4 * static_cast<size_t>(values);
+    if (lastImageEnd > size) return PresetLoadResult::Damaged;
+
+    PresetBank backup;
+    for (int32_t p = 0; p < kNumPresets; ++p) backup.programs[p] = presetEffect->presetRecord(p);
+    for (int32_t i = 0; i < count; ++i) {
+        const uint8_t* image = data + static_cast<size_t>(i) * stride;
+        presetEffect->resetPresetToTemplate(i);
+        PresetRecord r = presetEffect->presetRecord(i);
+        copyNameField(r, image);
+        for (int32_t k = 0; k < values; ++k) {
+            if (presetEffect->isExcludedFromLoad(k)) continue;
+            const float value = readFloat(image + kPresetNameSize + 4 * k, swap);
+            if (!inUnitRange(value)) {
+                for (int32_t p = 0; p < kNumPresets; ++p) {
+                    presetEffect->setPresetRecord(p, backup.programs[p]);
+                }
+                return PresetLoadResult::ValueOutOfRange;
+            }
+            r.values[k] = value;
+        }
+        presetEffect->setPresetRecord(i, r);
+    }
+    const int32_t select = validProgram(selectAfter) ? selectAfter : 0;
+    showPresetName(presetEffect->presetRecord(select).name);
+    presetEffect->selectPreset(select);
+    return PresetLoadResult::Loaded;
+}
+
+// ---- whole images ----
+
+namespace {
+
+// Reads the lead and decides the byte order; Loaded means "go on".
+PresetLoadResult readLead(const uint8_t* data, size_t size, int32_t signature, bool reversed,
+                          bool& swap) {
+    if (data == nullptr || size < kLeadSize) return PresetLoadResult::TooShort;
+    const SignatureOrder order = signatureOrder(readWord(data, false), signature);
+    if (order == SignatureOrder::Foreign) return PresetLoadResult::ForeignSignature;
+    swap = (order == SignatureOrder::Reversed) != reversed;
+    return PresetLoadResult::Loaded;
+}
+
+}  // namespace
+
+PresetLoadResult CPresetSystemEditor::loadTaggedImage(const uint8_t* data, size_t size, bool swap,
+                                                      bool bank) {
+    if (size < kTaggedHeaderSize) return PresetLoadResult::Damaged;
+    const TaggedHeader header = readTaggedHeader(data, swap);
+    const uint8_t* records = data + kTaggedHeaderSize;
+    const size_t available = size - kTaggedHeaderSize;
+    return bank ? loadTaggedBank(records, available, header, swap)
+                : loadTaggedPreset(records, available, header, swap);
+}
+
+PresetLoadResult CPresetSystemEditor::loadPresetBlob(const uint8_t* data, size_t size,
+                                                     bool reversed) {
+    if (presetEffect == nullptr) return PresetLoadResult::NoBank;
+    bool swap = false;
+    const PresetLoadResult lead = readLead(data, size, presetEffect->getSignature(), reversed, swap);
+    if (lead != PresetLoadResult::Loaded) return lead;
+    switch (data[4]) {
+        case kTagFlatPreset:
+            if (size < kLeadSize + kPresetNameSize) return PresetLoadResult::Damaged;
+            return loadFlatPreset(data + kLeadSize, size - kLeadSize, swap,
+                                  static_cast<int32_t>((size - 29) / 4));
+        case kTagTaggedPreset:
+            return loadTaggedImage(data, size, swap, false);
+        default:
+            return PresetLoadResult::UnknownTag;
+    }
+}
+
+PresetLoadResult CPresetSystemEditor::loadBankBlob(const uint8_t* data, size_t size,
+                                                   bool reversed) {
+    if (presetEffect == nullptr) return PresetLoadResult::NoBank;
+    bool swap = false;
+    const PresetLoadResult lead = readLead(data, size, presetEffect->getSignature(), reversed, swap);
+    if (lead != PresetLoadResult::Loaded) return lead;
+    switch (data[4]) {
+        case kTagFlatBank: {
+            const size_t perProgram = (size - kLeadSize) / kNumPresets;
+            if (perProgram < kPresetNameSize) return PresetLoadResult::Damaged;
+            return loadFlatBank(data + kLeadSize, size - kLeadSize, swap, kNumPresets,
+                                static_cast<int32_t>((perProgram - kPresetNameSize) / 4));
+        }
+        case kTagTaggedBank:
+            return loadTaggedImage(data, size, swap, true);
+        default:
+            return PresetLoadResult::UnknownTag;
+    }
+}
+
+// ---- files ----
+
+void CPresetSystemEditor::rememberPath(const std::string& path, std::string& fileName) {
+    splitPath(path, currentFolder_, fileName);
+}
+
+PresetLoadResult CPresetSystemEditor::loadPresetFile(const std::string& path, bool reversed) {
+    rememberPath(path, presetFileName_);
+    auto bytes = readWholeFile(path, kMaxPresetDataSize);
+    if (!bytes) return PresetLoadResult::Unreadable;
+    return loadPresetBlob(bytes->data(), bytes->size(), reversed);
+}
+
+PresetLoadResult CPresetSystemEditor::loadBankFile(const std::string& path, bool reversed) {
+    rememberPath(path, bankFileName_);
+    auto bytes = readWholeFile(path, kMaxPresetDataSize);
+    if (!bytes) return PresetLoadResult::Unreadable;
+    const PresetLoadResult result = loadBankBlob(bytes->data(), bytes->size(), reversed);
+    // A bank file of ours always ends on program 0, whatever it said or held;
+    // one that was not read at all changes nothing.
+    switch (result) {
+        case PresetLoadResult::Loaded:
+        case PresetLoadResult::UnknownTag:
+        case PresetLoadResult::ValueOutOfRange:
+            showPresetName(presetEffect->presetRecord(0).name);
+            presetEffect->selectPreset(0);
+            break;
+        default:
+            break;
+    }
+    return result;
+}
+
+bool CPresetSystemEditor::savePresetFile(const std::string& path) {
+    rememberPath(path, presetFileName_);
+    const std::vector<uint8_t> blob = buildTaggedPreset();
+    return !blob.empty() && writeFileAtomically(path, blob.data(), blob.size());
+}
+
+bool CPresetSystemEditor::saveBankFile(const std::string& path) {
+    rememberPath(path, bankFileName_);
+    const std::vector<uint8_t> blob = buildTaggedBank();
+    return !blob.empty() && writeFileAtomically(path, blob.data(), blob.size());
+}
+
+// ---- stored defaults and memos ----
+
+bool CPresetSystemEditor::storeBlob(const char* valueName, const std::vector<uint8_t>& blob) {
+    return !blob.empty() && presetStore().writeBlob(valueName, blob.data(), blob.size());
+}
+
+PresetLoadResult CPresetSystemEditor::recallBlob(const char* valueName, bool bank) {
+    const auto blob = presetStore().readBlob(valueName);
+    if (!blob) return PresetLoadResult::Unreadable;
+    return bank ? loadBankBlob(blob->data(), blob->size(), false)
+                : loadPresetBlob(blob->data(), blob->size(), false);
+}
+
+bool CPresetSystemEditor::storeDefaultBank() { return storeBlob(kDefaultBankValue, buildTaggedBank()); }
+bool CPresetSystemEditor::clearDefaultBank() { return presetStore().remove(kDefaultBankValue); }
+PresetLoadResult CPresetSystemEditor::recallDefaultBank() { return recallBlob(kDefaultBankValue, true); }
+
+bool CPresetSystemEditor::storeDefaultPreset() {
+    return storeBlob(kDefaultPresetValue, buildTaggedPreset());
+}
+bool CPresetSystemEditor::clearDefaultPreset() { return presetStore().remove(kDefaultPresetValue); }
+PresetLoadResult CPresetSystemEditor::recallDefaultPreset() {
+    return recallBlob(kDefaultPresetValue, false);
+}
+
+bool CPresetSystemEditor::storeMemoA() { return storeBlob(kMemoAValue, buildTaggedPreset()); }
+bool CPresetSystemEditor::storeMemoB() { return storeBlob(kMemoBValue, buildTaggedPreset()); }
+PresetLoadResult CPresetSystemEditor::recallMemoA() { return recallBlob(kMemoAValue, false); }
+PresetLoadResult CPresetSystemEditor::recallMemoB() { return recallBlob(kMemoBValue, false); }
+
+void CPresetSystemEditor::loadStoredDefaults() {
+    recallDefaultBank();
+    if (presetEffect != nullptr) presetEffect->selectPreset(0);
+    recallDefaultPreset();
+    loadFileLocations();
+}
+
+void CPresetSystemEditor::saveFileLocations() {
+    const SettingsStore store = presetStore();
+    store.writeText(kCurrDirValue, currentFolder_);
+    store.writeText(kCurrBankValue, bankFileName_);
+    store.writeText(kCurrPresetValue, presetFileName_);
+}
+
+void CPresetSystemEditor::loadFileLocations() {
+    const SettingsStore store = presetStore();
+    currentFolder_ = store.readText(kCurrDirValue).value_or(std::string());
+    bankFileName_ = store.readText(kCurrBankValue).value_or(std::string());
+    presetFileName_ = store.readText(kCurrPresetValue).value_or(std::string());
+}
+
+std::string CPresetSystemEditor::manualPath() const {
+    return presetStore().readText(kManualPathValue).value_or(std::string());
+}
