@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "host/VendorApi.h"
 #include "platform/SettingsStore.h"
 #include "presets/CPresetSystemEditor.h"
 
@@ -236,3 +237,56 @@ bool Plugin::getProductString(char* text) {
 }
 
 MeterSnapshot Plugin::getMeterValues() { return engine_.getMeterValues(); }
+
+namespace {
+
+VstIntPtr vendorLoadAnswer(PresetLoadResult result) {
+    switch (result) {
+        case PresetLoadResult::Loaded: return kVendorLoaded;
+        case PresetLoadResult::NoBank: return kVendorNoBank;
+        case PresetLoadResult::Unreadable: return kVendorUnreadable;
+        case PresetLoadResult::TooShort: return kVendorTooShort;
+        case PresetLoadResult::ForeignSignature: return kVendorForeignSignature;
+        case PresetLoadResult::UnknownTag: return kVendorUnknownTag;
+        case PresetLoadResult::Damaged: return kVendorDamaged;
+        case PresetLoadResult::ValueOutOfRange: return kVendorValueOutOfRange;
+    }
+    return kVendorUnreadable;
+}
+
+}  // namespace
+
+VstIntPtr Plugin::vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float /*opt*/) {
+    if (index != kVendorApiMagic) return 0;
+    CPresetSystemEditor* presets = presetEditor();
+    const char* path = static_cast<const char*>(ptr);
+    switch (value) {
+        case kVendorSelectPreset: {
+            if (ptr == nullptr) return 0;
+            const VstInt32 program = *static_cast<const VstInt32*>(ptr);
+            if (program < 0 || program >= kNumPresets) return 0;
+            selectPreset(program);
+            return 1;
+        }
+        case kVendorCurrentPreset:
+            return getCurrentPreset() + 1;
+        case kVendorLoadPresetFile:
+            if (presets == nullptr || path == nullptr) return kVendorUnreadable;
+            return vendorLoadAnswer(presets->loadPresetFile(path, false));
+        case kVendorLoadBankFile:
+            if (presets == nullptr || path == nullptr) return kVendorUnreadable;
+            return vendorLoadAnswer(presets->loadBankFile(path, false));
+        case kVendorSavePresetFile:
+            return presets != nullptr && path != nullptr && presets->savePresetFile(path) ? 1 : 0;
+        case kVendorSaveBankFile:
+            return presets != nullptr && path != nullptr && presets->saveBankFile(path) ? 1 : 0;
+        case kVendorMeterValues: {
+            if (ptr == nullptr) return 0;
+            const MeterSnapshot snapshot = getMeterValues();
+            std::memcpy(ptr, snapshot.values, sizeof snapshot.values);
+            return 1;
+        }
+        default:
+            return 0;
+    }
+}

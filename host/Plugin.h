@@ -49,6 +49,8 @@ public:
     bool getProductString(char* text) override;
     VstInt32 getVendorVersion() override { return 0; }
     VstPlugCategory getPlugCategory() override { return kPlugCategMastering; }
+    /// The private calls of host/VendorApi.h (any non-audio thread).
+    VstIntPtr vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
 
     bool isExcludedFromSave(VstInt32 /*param*/) override { return false; }
     bool isExcludedFromLoad(VstInt32 /*param*/) override { return false; }

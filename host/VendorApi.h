@@ -1,0 +1,36 @@
+// The plug-in's private calls, reached through the standard effVendorSpecific
+// opcode: index = kVendorApiMagic, value = one of VendorCall, ptr = the
+// call's argument. A host that does not know them never sends them; any
+// other plug-in answers 0. Part of the binary interface: zelto includes this
+// header and nothing else of the plug-in.
+#pragma once
+
+#include "host/vst2.h"
+
+namespace zelto {
+
+constexpr VstInt32 kVendorApiMagic = CCONST('K', 'R', 'z', 't');
+
+enum VendorCall : VstIntPtr {
+    kVendorSelectPreset = 1,   // ptr: const VstInt32* program 0..23; answers 1, or 0 if out of range
+    kVendorCurrentPreset = 2,  // answers the current program + 1
+    kVendorLoadPresetFile = 3,  // ptr: const char* path; answers a VendorLoadAnswer
+    kVendorLoadBankFile = 4,    // ptr: const char* path; answers a VendorLoadAnswer
+    kVendorSavePresetFile = 5,  // ptr: const char* path; answers 1 when written, else 0
+    kVendorSaveBankFile = 6,    // ptr: const char* path; answers 1 when written, else 0
+    kVendorMeterValues = 7,     // ptr: float[10]; answers 1 (see MeterSnapshot for the order)
+};
+
+/// Answers of the load calls: 1 when loaded, else why nothing changed.
+enum VendorLoadAnswer : VstIntPtr {
+    kVendorLoaded = 1,
+    kVendorNoBank = -1,
+    kVendorUnreadable = -2,
+    kVendorTooShort = -3,
+    kVendorForeignSignature = -4,
+    kVendorUnknownTag = -5,
+    kVendorDamaged = -6,
+    kVendorValueOutOfRange = -7,
+};
+
+}  // namespace zelto
