@@ -6,12 +6,14 @@
 #pragma once
 
 #include <fcntl.h>
+#include <sndfile.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -148,6 +150,63 @@ inline std::string fixturePlugin(const std::string& variant, const std::string& 
     return out;
 }
 
+// ---- audio files through libsndfile ----
+
+struct Audio {
+    int channels = 0;
+    int rate = 0;
+    int format = 0;               // SF_FORMAT_* as read back
+    std::vector<double> samples;  // interleaved
+    size_t frames() const { return channels ? samples.size() / static_cast<size_t>(channels) : 0; }
+    double at(size_t frame, int channel) const {
+        return samples[frame * static_cast<size_t>(channels) + static_cast<size_t>(channel)];
+    }
+};
+
+inline void writeAudio(const std::string& path, const Audio& a,
+                       int format = SF_FORMAT_WAV | SF_FORMAT_FLOAT) {
+    SF_INFO info{};
+    info.channels = a.channels;
+    info.samplerate = a.rate;
+    info.format = format;
+    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (f == nullptr)
+        throw std::runtime_error("cannot write " + path + ": " + sf_strerror(nullptr));
+    sf_command(f, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    sf_writef_double(f, a.samples.data(), static_cast<sf_count_t>(a.frames()));
+    sf_close(f);
+}
+
+inline Audio readAudio(const std::string& path) {
+    SF_INFO info{};
+    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+    if (f == nullptr) throw std::runtime_error("cannot read " + path + ": " + sf_strerror(nullptr));
+    Audio a;
+    a.channels = info.channels;
+    a.rate = info.samplerate;
+    a.format = info.format;
+    a.samples.resize(static_cast<size_t>(info.frames) * static_cast<size_t>(info.channels));
+    const sf_count_t got = sf_readf_double(f, a.samples.data(), info.frames);
+    sf_close(f);
+    a.samples.resize(static_cast<size_t>(got) * static_cast<size_t>(info.channels));
+    return a;
+}
+
+/// Deterministic programme material in [-amplitude, amplitude]: two
+/// unrelated sines per channel so channels and frames are all distinct.
+inline Audio testSignal(int channels, int rate, size_t frames, double amplitude) {
+    Audio a{channels, rate, 0, {}};
+    a.samples.resize(frames * static_cast<size_t>(channels));
+    for (size_t n = 0; n < frames; ++n) {
+        for (int c = 0; c < channels; ++c) {
+            const double x = static_cast<double>(n);
+            a.samples[n * static_cast<size_t>(channels) + static_cast<size_t>(c)] =
+                amplitude * (0.6 * std::sin(0.013 * x * (c + 1)) + 0.4 * std::sin(0.171 * x + c));
+        }
+    }
+    return a;
+}
+
 // ---- a strict JSON reader, enough to check zelto's reports ----
 
 struct Json;
@@ -158,6 +217,7 @@ struct Json {
     std::variant<std::nullptr_t, bool, double, std::string, JsonArray, JsonObject> v;
     bool isNull() const { return std::holds_alternative<std::nullptr_t>(v); }
     double num() const { return std::get<double>(v); }
+    bool boolean() const { return std::get<bool>(v); }
     const std::string& str() const { return std::get<std::string>(v); }
     const JsonArray& arr() const { return std::get<JsonArray>(v); }
     const JsonObject& obj() const { return std::get<JsonObject>(v); }

@@ -1,0 +1,94 @@
+// `zelto render IN OUT`: command-line parsing for one offline render and the
+// printing of its report. All the work is in Renderer; this file must not
+// touch files or the plug-in itself.
+#include <cstdio>
+
+#include "tools/AudioFile.h"
+#include "tools/Cli.h"
+#include "tools/Renderer.h"
+#include "tools/Signals.h"
+#include "tools/Text.h"
+#include "tools/ToolError.h"
+
+namespace zelto {
+
+int runRender(const Args& args) {
+    RenderOptions opt;
+    opt.plugin = defaultPluginPath();
+    opt.progress = true;
+    bool json = false;
+    bool presetAsked = false;
+    std::vector<std::string> files;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const std::string name = optionName(arg);
+        if (name == "--plugin") {
+            opt.plugin = optionValue(args, i);
+        } else if (name == "--block") {
+            opt.block = static_cast<int>(intOption(name, optionValue(args, i), 1, 65536));
+        } else if (name == "--double") {
+            opt.useDouble = true;
+        } else if (name == "--no-compensate") {
+            opt.compensate = false;
+        } else if (name == "--mono-dual") {
+            opt.monoDual = true;
+        } else if (name == "--set") {
+            const std::string spec = optionValue(args, i);
+            const auto eq = spec.rfind('=');
+            if (eq == std::string::npos || eq == 0) {
+                throw ToolError(kExitUsage, "--set takes NAME=VALUE, not '" + spec + "'");
+            }
+            const std::string value = spec.substr(eq + 1);
+            const auto v = parseDouble(value);
+            if (!v) {
+                throw ToolError(kExitUsage, "--set " + spec.substr(0, eq) +
+                                                ": the value must be a number from 0 to 1, not '" +
+                                                value + "'");
+            }
+            if (*v < 0.0 || *v > 1.0) {
+                throw ToolError(kExitUsage, "--set " + spec.substr(0, eq) +
+                                                ": the value must be from 0 to 1, not " + value);
+            }
+            opt.sets.emplace_back(spec.substr(0, eq), *v);
+        } else if (name == "--preset") {
+            optionValue(args, i);
+            presetAsked = true;
+        } else if (name == "--format") {
+            opt.format = optionValue(args, i);
+            if (opt.format != "float" && opt.format != "pcm16" && opt.format != "pcm24") {
+                throw ToolError(kExitUsage,
+                                "--format takes float, pcm16 or pcm24, not '" + opt.format + "'");
+            }
+        } else if (name == "--ceiling") {
+            opt.ceilingDb = doubleOption(name, optionValue(args, i));
+        } else if (name == "--json") {
+            json = true;
+        } else if (name == "--no-progress") {
+            opt.progress = false;
+        } else if (!arg.empty() && arg[0] != '-' && files.size() < 2) {
+            files.push_back(arg);
+        } else {
+            unknownOption("render", arg);
+        }
+    }
+    if (files.size() != 2) {
+        throw ToolError(kExitUsage, "render needs an input and an output file (see 'zelto help')");
+    }
+    if (presetAsked) throw ToolError(kExitNotAvailable, "presets are not available yet");
+    opt.input = files[0];
+    opt.output = files[1];
+
+    installSignalHandlers();
+    const RenderReport report = render(opt);
+    if (json) {
+        JsonWriter j;
+        reportJson(j, report);
+        std::fputs(j.str().c_str(), stdout);
+    } else {
+        std::fputs(reportText(report).c_str(), stdout);
+    }
+    for (const auto& w : report.warnings) std::fprintf(stderr, "zelto: warning: %s\n", w.c_str());
+    return kExitOk;
+}
+
+}  // namespace zelto

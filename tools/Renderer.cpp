@@ -1,0 +1,469 @@
+// Offline rendering of one file through one plug-in; see Renderer.h.
+//
+// The host side of a process call: every pin gets its own buffer with guard
+// zones on both sides; after each call the guards are checked, so a plug-in
+// that writes outside the frames it was given is caught rather than silently
+// corrupting the output or the heap.
+#include "tools/Renderer.h"
+
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "tools/AudioFile.h"
+#include "tools/PluginHost.h"
+#include "tools/Signals.h"
+#include "tools/Text.h"
+#include "tools/ToolError.h"
+
+namespace zelto {
+
+namespace {
+
+constexpr int kGuard = 16;    // samples of guard zone on each side of a pin buffer
+constexpr int kMaxPins = 64;  // more than any sane effect declares
+constexpr double kMaxLatencySeconds = 10.0;
+
+template <typename T>
+struct Canary;
+template <>
+struct Canary<float> {
+    static constexpr uint32_t bits = 0x7FC0DEADu;  // a quiet NaN no plug-in computes
+};
+template <>
+struct Canary<double> {
+    static constexpr uint64_t bits = 0x7FF8DEADBEEFCAFEull;
+};
+
+/// Per-pin sample buffers of one block with guard zones around each.
+template <typename T>
+class PinBuffers {
+  public:
+    PinBuffers(int pins, int block)
+        : pins_(pins),
+          stride_(static_cast<size_t>(block) + 2 * kGuard),
+          storage_(static_cast<size_t>(pins) * stride_),
+          pointers_(static_cast<size_t>(pins) + 1) {
+        for (int p = 0; p < pins; ++p) {
+            pointers_[static_cast<size_t>(p)] = data(p);
+            arm(data(p) - kGuard, kGuard);
+        }
+    }
+    T* data(int pin) { return storage_.data() + static_cast<size_t>(pin) * stride_ + kGuard; }
+    T** pointers() { return pointers_.data(); }
+    void disconnect(int pin) { pointers_[static_cast<size_t>(pin)] = nullptr; }
+
+    /// Guards the frames right after this call's block, wherever it ends.
+    void armAfter(int frames) {
+        for (int p = 0; p < pins_; ++p) arm(data(p) + frames, kGuard);
+    }
+    /// Describes the first write outside [0, frames) of any pin, or "".
+    std::string violation(int frames, const char* kind) {
+        for (int p = 0; p < pins_; ++p) {
+            for (int k = 1; k <= kGuard; ++k) {
+                if (!intact(data(p) - k)) {
+                    return "plug-in wrote " + std::to_string(k) +
+                           " sample(s) before the start of " + kind + " buffer " +
+                           std::to_string(p);
+                }
+            }
+            for (int k = 0; k < kGuard; ++k) {
+                if (!intact(data(p) + frames + k)) {
+                    return "plug-in wrote past the end of " + std::string(kind) + " buffer " +
+                           std::to_string(p) + " (at frame " + std::to_string(frames + k) +
+                           " of a " + std::to_string(frames) + "-frame block)";
+                }
+            }
+        }
+        return {};
+    }
+
+  private:
+    static void arm(T* at, int n) {
+        for (int i = 0; i < n; ++i) std::memcpy(at + i, &Canary<T>::bits, sizeof(T));
+    }
+    static bool intact(const T* at) { return std::memcmp(at, &Canary<T>::bits, sizeof(T)) == 0; }
+
+    int pins_;
+    size_t stride_;
+    std::vector<T> storage_;
+    std::vector<T*> pointers_;
+};
+
+double cpuNow() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + 1e-9 * static_cast<double>(ts.tv_nsec);
+}
+
+class ProgressBar {
+  public:
+    ProgressBar(bool wanted, int64_t totalFrames, int sampleRate)
+        : total_(totalFrames),
+          on_(wanted && isatty(STDERR_FILENO) && totalFrames > 10LL * sampleRate) {}
+    ~ProgressBar() {
+        if (on_ && shown_ >= 0) std::fputs("\r\033[K", stderr);
+    }
+    void update(int64_t done) {
+        if (!on_) return;
+        const int pct = static_cast<int>(std::min<int64_t>(100, done * 100 / total_));
+        if (pct == shown_) return;
+        shown_ = pct;
+        char bar[41];
+        const int filled = pct * 40 / 100;
+        for (int i = 0; i < 40; ++i) bar[i] = i < filled ? '#' : '.';
+        bar[40] = '\0';
+        std::fprintf(stderr, "\rzelto: rendering [%s] %3d%%", bar, pct);
+        std::fflush(stderr);
+    }
+
+  private:
+    int64_t total_;
+    bool on_;
+    int shown_ = -1;
+};
+
+/// The processing loop for one sample type. Reads, processes, measures and
+/// writes block by block so memory does not grow with the file.
+template <typename T>
+void renderLoop(const RenderOptions& opt, PluginHost& host, AudioReader& reader,
+                AudioWriter& writer, bool pcm, RenderReport& rep) {
+    const int ch = reader.channels();
+    const int block = opt.block;
+    const AEffect& fx = host.effect();
+    PinBuffers<T> ins(std::max(fx.numInputs, 2), block);
+    PinBuffers<T> outs(std::max(fx.numOutputs, 2), block);
+    const bool monoNull = ch == 1 && !opt.monoDual;
+    if (monoNull) {
+        // A mono file is a one-in, one-out connection: the second pins have
+        // no buffers, and the callback says they are not connected.
+        ins.disconnect(1);
+        outs.disconnect(1);
+    }
+    for (int p = fx.numInputs; p < 2; ++p) ins.disconnect(p);
+    for (int p = fx.numOutputs; p < 2; ++p) outs.disconnect(p);
+    host.setConnectedPins(opt.monoDual ? 2 : ch, opt.monoDual ? 2 : ch);
+
+    SignalMeter inMeter(ch, reader.sampleRate(), opt.ceilingDb);
+    SignalMeter outMeter(ch, reader.sampleRate(), opt.ceilingDb);
+    std::vector<double> inFrames(static_cast<size_t>(block) * static_cast<size_t>(ch));
+    std::vector<double> outFrames(static_cast<size_t>(block) * static_cast<size_t>(ch));
+    ProgressBar progress(opt.progress, reader.declaredFrames(), reader.sampleRate());
+
+    const int64_t maxLatency = static_cast<int64_t>(kMaxLatencySeconds * reader.sampleRate());
+    int64_t totalRead = 0, written = 0, fed = 0;
+    int64_t dropLeft = 0, tailLeft = 0;
+    bool eof = false, started = false, latencyWarned = false;
+    double cpu = 0.0;
+
+    for (;;) {
+        if (interruptRequested()) {
+            throw ToolError(kExitInterrupted, "interrupted; '" + opt.output + "' was not written");
+        }
+        int n = 0;
+        if (!eof) {
+            const int64_t got = reader.read(inFrames.data(), block);
+            for (int64_t i = 0; i < got * ch; ++i) {
+                if (!std::isfinite(inFrames[static_cast<size_t>(i)])) {
+                    throw ToolError(kExitInput, "input '" + opt.input +
+                                                    "' holds a non-finite sample at frame " +
+                                                    std::to_string(totalRead + i / ch));
+                }
+            }
+            inMeter.add(inFrames.data(), got);
+            n = static_cast<int>(got);
+            totalRead += got;
+            if (got < block) eof = true;
+            for (int c = 0; c < ch; ++c) {
+                T* dst = ins.data(c);
+                for (int i = 0; i < n; ++i) {
+                    dst[i] = static_cast<T>(inFrames[static_cast<size_t>(i * ch + c)]);
+                }
+            }
+        }
+        // The latency is only known after the first call, so the zero tail
+        // that flushes the delayed audio starts in the blocks after it.
+        if (eof && started && tailLeft > 0) {
+            const int add = static_cast<int>(std::min<int64_t>(block - n, tailLeft));
+            for (int c = 0; c < ch; ++c) std::fill(ins.data(c) + n, ins.data(c) + n + add, T(0));
+            n += add;
+            tailLeft -= add;
+        }
+        if (n == 0) break;
+        if (ch == 1 && opt.monoDual) std::copy(ins.data(0), ins.data(0) + n, ins.data(1));
+        // Pins beyond the file's channels (side chains and the like) get
+        // silence, renewed every block in case the plug-in wrote into them.
+        for (int p = 2; p < fx.numInputs; ++p) std::fill(ins.data(p), ins.data(p) + n, T(0));
+        ins.armAfter(n);
+        outs.armAfter(n);
+
+        const double t0 = cpuNow();
+        host.process(ins.pointers(), outs.pointers(), n);
+        cpu += cpuNow() - t0;
+        fed += n;
+
+        if (auto v = outs.violation(n, "output"); !v.empty()) throw ToolError(kExitFailure, v);
+        if (auto v = ins.violation(n, "input"); !v.empty()) throw ToolError(kExitFailure, v);
+
+        const int latency = host.latency();
+        if (!started) {
+            started = true;
+            rep.latency = latency;
+            if (opt.compensate) {
+                if (latency < 0 || latency > maxLatency) {
+                    throw ToolError(kExitUnsupported, "plug-in reports an implausible latency of " +
+                                                          std::to_string(latency) +
+                                                          " samples; render with --no-compensate");
+                }
+                dropLeft = latency;
+                tailLeft = latency;
+            }
+        } else if (latency != rep.latency && !latencyWarned) {
+            latencyWarned = true;
+            rep.warnings.push_back("plug-in changed its latency from " +
+                                   std::to_string(rep.latency) + " to " + std::to_string(latency) +
+                                   " samples while rendering; the output is aligned to the first");
+        }
+
+        // Drop the first `latency` frames, then keep no more than was read.
+        const int skip = static_cast<int>(std::min<int64_t>(dropLeft, n));
+        dropLeft -= skip;
+        const int keep = static_cast<int>(std::min<int64_t>(n - skip, totalRead - written));
+        if (keep > 0) {
+            for (int c = 0; c < ch; ++c) {
+                const T* src = outs.data(c) + skip;
+                for (int i = 0; i < keep; ++i) {
+                    const double y = static_cast<double>(src[i]);
+                    if (!std::isfinite(y)) {
+                        throw ToolError(kExitFailure, "plug-in produced a non-finite sample (" +
+                                                          formatFixed(y, 0) + ") at output frame " +
+                                                          std::to_string(written + i) +
+                                                          ", channel " + std::to_string(c) +
+                                                          "; nothing was written");
+                    }
+                    outFrames[static_cast<size_t>(i * ch + c)] = y;
+                }
+            }
+            outMeter.add(outFrames.data(), keep);
+            if (pcm) {
+                for (int i = 0; i < keep * ch; ++i) {
+                    double& y = outFrames[static_cast<size_t>(i)];
+                    if (y > 1.0 || y < -1.0) {
+                        y = std::clamp(y, -1.0, 1.0);
+                        ++rep.clippedSamples;
+                    }
+                }
+            }
+            writer.write(outFrames.data(), keep);
+            written += keep;
+        }
+        progress.update(totalRead);
+    }
+
+    if (written != totalRead) {
+        throw ToolError(kExitFailure, "internal error: wrote " + std::to_string(written) +
+                                          " frames for " + std::to_string(totalRead) + " read");
+    }
+    if (reader.declaredFrames() != totalRead) {
+        rep.warnings.push_back("input '" + opt.input + "' announces " +
+                               std::to_string(reader.declaredFrames()) + " frames but holds " +
+                               std::to_string(totalRead));
+    }
+    rep.inputFrames = totalRead;
+    rep.outputFrames = written;
+    rep.in = inMeter.stats();
+    rep.out = outMeter.stats();
+    rep.cpuSeconds = cpu;
+    const double seconds = static_cast<double>(totalRead) / reader.sampleRate();
+    rep.realtimeFactor = cpu > 0.0 ? seconds / cpu : 0.0;
+    rep.nsPerFrame = fed > 0 ? cpu * 1e9 / static_cast<double>(fed) : 0.0;
+}
+
+}  // namespace
+
+RenderReport render(const RenderOptions& opt) {
+    RenderReport rep;
+    rep.input = opt.input;
+    rep.output = opt.output;
+    rep.plugin = opt.plugin;
+    rep.block = opt.block;
+    rep.doublePrecision = opt.useDouble;
+    rep.compensated = opt.compensate;
+    rep.ceilingDb = opt.ceilingDb;
+
+    AudioReader reader(opt.input);
+    const OutputFormat format = chooseOutputFormat(opt.output, opt.format);
+    rep.channels = reader.channels();
+    rep.sampleRate = reader.sampleRate();
+    rep.outputFormat = format.container + " " + sampleFormatName(format.samples);
+
+    PluginHost host(opt.plugin);
+    const AEffect& fx = host.effect();
+    rep.effectName = host.effectName();
+    rep.uniqueId = fourCC(fx.uniqueID);
+    rep.ours = fx.uniqueID == CCONST('K', 'R', 'z', 't');
+    const int ch = reader.channels();
+    const int needIn = opt.monoDual ? 2 : ch;
+    if (fx.numInputs < needIn || fx.numOutputs < ch || fx.numInputs > kMaxPins ||
+        fx.numOutputs > kMaxPins) {
+        throw ToolError(kExitUnsupported, "plug-in has " + std::to_string(fx.numInputs) +
+                                              " inputs and " + std::to_string(fx.numOutputs) +
+                                              " outputs; it cannot render a " +
+                                              (ch == 1 ? "mono" : "stereo") + " file");
+    }
+    if (opt.useDouble && !host.canDoubleReplacing()) {
+        throw ToolError(kExitUnsupported,
+                        "plug-in does not process double precision (no "
+                        "effFlagsCanDoubleReplacing); render without --double");
+    }
+    if (!opt.useDouble && !host.canReplacing()) {
+        throw ToolError(kExitUnsupported, "plug-in has no processReplacing");
+    }
+
+    for (const auto& [name, value] : opt.sets) {
+        const int index = host.findParameter(name);
+        if (value < 0.0 || value > 1.0) {
+            throw ToolError(kExitUsage, "--set " + name + ": the value must be from 0 to 1, not " +
+                                            formatShortest(value));
+        }
+        host.setParameter(index, static_cast<float>(value));
+    }
+    for (const auto& [name, value] : opt.sets) {
+        const int index = host.findParameter(name);
+        rep.settings.push_back({index, host.paramName(index),
+                                static_cast<double>(host.getParameter(index)),
+                                host.paramDisplay(index)});
+    }
+
+    // Open the output before any audio runs so an unwritable destination
+    // fails at once rather than after the whole file has been processed.
+    AudioWriter writer(opt.output, format, ch, reader.sampleRate(), reader.declaredFrames());
+
+    host.setSampleRate(reader.sampleRate());
+    host.setBlockSize(opt.block);
+    if (opt.useDouble) host.setPrecision64(true);
+    host.resume();
+    const bool pcm = format.samples != SampleFormat::Float;
+    // Plug-ins written for hosts that always connect every pin may crash on
+    // the null buffers of a mono render; say how to avoid that if they do.
+    setCrashNote(ch == 1 && !opt.monoDual
+                     ? "inside the plug-in while it processed a mono file with its second pins "
+                       "unconnected (try --mono-dual)"
+                     : "inside the plug-in while it processed audio");
+    if (opt.useDouble) {
+        renderLoop<double>(opt, host, reader, writer, pcm, rep);
+    } else {
+        renderLoop<float>(opt, host, reader, writer, pcm, rep);
+    }
+    host.suspend();
+    setCrashNote(nullptr);
+    writer.commit();
+    return rep;
+}
+
+namespace {
+
+std::string db(double v, const char* unit) {
+    if (std::isnan(v)) return "n/a";
+    std::string s = formatFixed(v, 2);
+    if (v > 0.0 && s != "0.00") s = "+" + s;
+    return s + " " + unit;
+}
+
+void statsJson(JsonWriter& j, const LevelStats& s) {
+    j.value("samplePeakDbfs", s.samplePeakDb);
+    j.value("truePeakDbtp", s.truePeakDb);
+    j.value("loudnessLufs", s.loudnessLufs);
+    j.value("samplesAboveCeiling", s.overCeiling);
+}
+
+}  // namespace
+
+std::string reportText(const RenderReport& r) {
+    std::string t;
+    char line[512];
+    auto add = [&](const std::string& s) { t += s + "\n"; };
+    add("Plug-in          " + r.effectName + " (" + r.uniqueId + ") " + r.plugin);
+    const double seconds = r.sampleRate > 0 ? static_cast<double>(r.inputFrames) / r.sampleRate : 0;
+    add("Input            " + r.input + " (" + std::to_string(r.channels) + " ch, " +
+        std::to_string(r.sampleRate) + " Hz, " + std::to_string(r.inputFrames) + " frames, " +
+        formatFixed(seconds, 3) + " s)");
+    add("Output           " + r.output + " (" + r.outputFormat + ", " +
+        std::to_string(r.outputFrames) + " frames)");
+    add("Processing       block " + std::to_string(r.block) + ", " +
+        (r.doublePrecision ? "double" : "single") + " precision, latency " +
+        std::to_string(r.latency) + " samples " +
+        (r.compensated ? "compensated" : "not compensated"));
+    for (const auto& s : r.settings) {
+        add("Parameter        " + std::to_string(s.index) + " " + s.name + " = " +
+            formatFixed(s.value, 4) + " (" + s.display + ")");
+    }
+    std::snprintf(line, sizeof line, "%-16s %-16s %s", "", "input", "output");
+    add(line);
+    auto row = [&](const char* label, const std::string& a, const std::string& b) {
+        std::snprintf(line, sizeof line, "%-16s %-16s %s", label, a.c_str(), b.c_str());
+        add(line);
+    };
+    row("Sample peak", db(r.in.samplePeakDb, "dBFS"), db(r.out.samplePeakDb, "dBFS"));
+    row("True peak", db(r.in.truePeakDb, "dBTP"), db(r.out.truePeakDb, "dBTP"));
+    row("Loudness", db(r.in.loudnessLufs, "LUFS"), db(r.out.loudnessLufs, "LUFS"));
+    row(("Above " + db(r.ceilingDb, "dBFS")).c_str(), std::to_string(r.in.overCeiling),
+        std::to_string(r.out.overCeiling));
+    if (r.outputFormat.find("pcm") != std::string::npos) {
+        add("Clipped samples  " + std::to_string(r.clippedSamples));
+    }
+    if (r.ours) {
+        add("Max gain reduction " +
+            (r.maxGainReductionDb ? db(*r.maxGainReductionDb, "dB") : std::string("n/a")));
+    }
+    add("Speed            " + formatFixed(r.realtimeFactor, 1) + "x real time, " +
+        formatFixed(r.nsPerFrame, 1) + " ns per frame (CPU " + formatFixed(r.cpuSeconds, 3) +
+        " s in process calls)");
+    return t;
+}
+
+void reportJson(JsonWriter& j, const RenderReport& r, const char* key) {
+    j.beginObject(key);
+    j.beginObject("plugin");
+    j.value("path", r.plugin).value("effectName", r.effectName).value("uniqueId", r.uniqueId);
+    j.endObject();
+    j.beginObject("input");
+    j.value("path", r.input).value("channels", r.channels).value("sampleRate", r.sampleRate);
+    j.value("frames", r.inputFrames);
+    statsJson(j, r.in);
+    j.endObject();
+    j.beginObject("output");
+    j.value("path", r.output).value("format", r.outputFormat).value("frames", r.outputFrames);
+    statsJson(j, r.out);
+    j.value("clippedSamples", r.clippedSamples);
+    j.endObject();
+    j.value("block", r.block).value("doublePrecision", r.doublePrecision);
+    j.value("latency", r.latency).value("latencyCompensated", r.compensated);
+    j.value("ceilingDbfs", r.ceilingDb);
+    j.beginArray("parameters");
+    for (const auto& s : r.settings) {
+        j.beginObject().value("index", s.index).value("name", s.name).value("value", s.value);
+        j.value("display", s.display).endObject();
+    }
+    j.endArray();
+    if (r.ours) {
+        if (r.maxGainReductionDb) {
+            j.value("maxGainReductionDb", *r.maxGainReductionDb);
+        } else {
+            j.null("maxGainReductionDb");
+        }
+    }
+    j.value("cpuSeconds", r.cpuSeconds).value("realtimeFactor", r.realtimeFactor);
+    j.value("nsPerFrame", r.nsPerFrame);
+    j.beginArray("warnings");
+    for (const auto& w : r.warnings) j.element(w);
+    j.endArray();
+    j.endObject();
+}
+
+}  // namespace zelto

@@ -1,0 +1,67 @@
+// Runs one audio file through one plug-in the way a DAW renders offline:
+// sample rate and block size from the host, blocks of audio through
+// processReplacing or processDoubleReplacing, the reported latency
+// compensated, the result measured and written atomically. Shared by
+// `zelto render` and `zelto demo`. It must never write a partial output file
+// or report success after the plug-in misbehaved.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tools/SignalMeter.h"
+
+namespace zelto {
+
+struct RenderOptions {
+    std::string input, output, plugin;
+    int block = 512;
+    bool useDouble = false;
+    bool compensate = true;
+    bool monoDual = false;  // feed a mono file to both inputs instead of one
+    std::vector<std::pair<std::string, double>> sets;  // --set NAME=VALUE, in order
+    std::string format;                                // "" = container default
+    double ceilingDb = 0.0;
+    bool progress = false;  // allow the progress bar (still needs a terminal)
+};
+
+struct ParameterSetting {
+    int index;
+    std::string name;
+    double value;
+    std::string display;  // the plug-in's text after the change
+};
+
+struct RenderReport {
+    std::string input, output, plugin;
+    std::string effectName, uniqueId;
+    bool ours = false;  // our own limiter ('KRzt')
+    int channels = 0;
+    int sampleRate = 0;
+    int64_t inputFrames = 0, outputFrames = 0;
+    int block = 0;
+    bool doublePrecision = false;
+    bool compensated = false;
+    int latency = 0;
+    std::string outputFormat;  // "WAV float"
+    std::vector<ParameterSetting> settings;
+    double ceilingDb = 0.0;
+    LevelStats in{}, out{};
+    int64_t clippedSamples = 0;                // clipped to +-1 for a PCM output
+    std::optional<double> maxGainReductionDb;  // ours only, when the meters can be read
+    double cpuSeconds = 0.0;
+    double realtimeFactor = 0.0;
+    double nsPerFrame = 0.0;
+    std::vector<std::string> warnings;
+};
+
+RenderReport render(const RenderOptions& options);
+
+std::string reportText(const RenderReport& r);
+/// The report as one JSON object (a complete document when top-level).
+void reportJson(class JsonWriter& j, const RenderReport& r, const char* key = "");
+
+}  // namespace zelto
