@@ -33,23 +33,23 @@ int runRender(const Args& args) {
         } else if (name == "--mono-dual") {
             opt.monoDual = true;
         } else if (name == "--set") {
-            const std::string spec = optionValue(args, i);
-            const auto eq = spec.rfind('=');
+            const std::string assignment = optionValue(args, i);
+            const auto eq = assignment.rfind('=');
             if (eq == std::string::npos || eq == 0) {
-                throw ToolError(kExitUsage, "--set takes NAME=VALUE, not '" + spec + "'");
+                throw ToolError(kExitUsage, "--set takes NAME=VALUE, not '" + assignment + "'");
             }
-            const std::string value = spec.substr(eq + 1);
+            const std::string value = assignment.substr(eq + 1);
             const auto v = parseDouble(value);
             if (!v) {
-                throw ToolError(kExitUsage, "--set " + spec.substr(0, eq) +
+                throw ToolError(kExitUsage, "--set " + assignment.substr(0, eq) +
                                                 ": the value must be a number from 0 to 1, not '" +
                                                 value + "'");
             }
             if (*v < 0.0 || *v > 1.0) {
-                throw ToolError(kExitUsage, "--set " + spec.substr(0, eq) +
+                throw ToolError(kExitUsage, "--set " + assignment.substr(0, eq) +
                                                 ": the value must be from 0 to 1, not " + value);
             }
-            opt.sets.emplace_back(spec.substr(0, eq), *v);
+            opt.sets.emplace_back(assignment.substr(0, eq), *v);
         } else if (name == "--preset") {
             optionValue(args, i);
             presetAsked = true;
