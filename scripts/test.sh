@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite: the default build, then the same suite
 # under AddressSanitizer + UBSan, then the concurrency tests under
-# ThreadSanitizer. Installs what it needs first.
+# ThreadSanitizer, and a bounded fuzzing run of every loader of outside
+# data. Installs what it needs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -17,3 +18,5 @@ echo "=== tsan: concurrency tests"
 cmake --preset tsan >/dev/null
 cmake --build --preset tsan -j "${jobs}"
 ctest --preset tsan -j "${jobs}" -R 'Concurren|Thread|Lock'
+echo "=== fuzz: loaders of chunks, presets and banks"
+scripts/fuzz.sh 45
