@@ -46,8 +46,6 @@ void EngineState::runCalibration(T* outL, T* outR, int32_t frames, int32_t mode)
     const double rmsC = rmsCoef_.load(kRelaxed);
     DitherRng rng = rng_;
     uint32_t counter = pinkCounter_;
-    Channel& L = ch_[0];
-    Channel& R = ch_[1];
     double ms[2] = {outMeanSquare_[0].load(kRelaxed), outMeanSquare_[1].load(kRelaxed)};
     double pk[2] = {0.0, 0.0};
     const bool carries[2] = {mode != 3, mode != 1};
@@ -58,23 +56,23 @@ void EngineState::runCalibration(T* outL, T* outR, int32_t frames, int32_t mode)
         if (mode == 2) {
             const double rL = rng.next();
             const double rR = rng.next();
-            L.pinkSum = L.pinkSum + (rL - L.pinkRows[k]);
-            L.pinkRows[k] = rL;
-            R.pinkSum = R.pinkSum + (rR - R.pinkRows[k]);
-            R.pinkRows[k] = rR;
+            pinkSum_[0] = pinkSum_[0] + (rL - pinkRows_[0][k]);
+            pinkRows_[0][k] = rL;
+            pinkSum_[1] = pinkSum_[1] + (rR - pinkRows_[1][k]);
+            pinkRows_[1][k] = rR;
             const double wL = rng.next();
             const double wR = rng.next();
             counter = (counter + 1) & 0xFFu;
-            v[0] = pinkValue(wL, L.pinkSum, level);
-            v[1] = pinkValue(wR, R.pinkSum, level);
+            v[0] = pinkValue(wL, pinkSum_[0], level);
+            v[1] = pinkValue(wR, pinkSum_[1], level);
         } else {
             // Modes 1 and 3 share the left rows; only the destination differs.
             const double r = rng.next();
-            L.pinkSum = L.pinkSum + (r - L.pinkRows[k]);
-            L.pinkRows[k] = r;
+            pinkSum_[0] = pinkSum_[0] + (r - pinkRows_[0][k]);
+            pinkRows_[0][k] = r;
             const double w = rng.next();
             counter = counter + 1;
-            v[mode == 3 ? 1 : 0] = pinkValue(w, L.pinkSum, level);
+            v[mode == 3 ? 1 : 0] = pinkValue(w, pinkSum_[0], level);
         }
         if (outR != nullptr) outR[i] = static_cast<T>(v[1]);
         outL[i] = static_cast<T>(v[0]);

@@ -10,37 +10,30 @@
 #include <cstring>
 #include <new>
 
-#include "engine/SlidingMaxTree.h"
-
 namespace zelto {
 
 namespace {
 
 constexpr double kPi = 3.141592653589793;
 
-// Per-channel buffer sizes [doubles]; each a multiple of 8 so every buffer starts
-// on a 64-byte boundary.
-constexpr size_t kInputDelayCap = 544;  // W + 31 at W = 512, rounded up
-constexpr size_t kAlignDelayCap = 32;
+// Stereo buffer sizes [frames of two doubles].
+constexpr size_t kInputDelayCap = kMaxWindowLength + kDetectorAlign;
+constexpr size_t kAlignDelayCap = kDetectorAlign;
 constexpr size_t kRingCap = 2 * kInterpRing;
 constexpr size_t kAudioDelayCap = kMaxWindowLength;
-constexpr size_t kLongTreeCap = 2 * kMaxWindowLength;
-constexpr size_t kShortTreeCap = 2 * kMaxKernelLength;
-constexpr size_t kFollowerCap = kFollowers;
+constexpr size_t kLongBlockCap = kMaxWindowLength;
+constexpr size_t kShortBlockCap = kMaxKernelLength;
 constexpr size_t kSmootherCap = kMaxKernelLength;
+constexpr size_t kFftCap = RealFft::kMaxLength;
 constexpr size_t kPostDelayCap = kMaxPostDelay;
 constexpr size_t kNsErrorCap = 2 * kNsTaps;
-constexpr size_t kChannelDoubles = kInputDelayCap + kAlignDelayCap + kRingCap + kAudioDelayCap +
-                                   kLongTreeCap + kShortTreeCap + 2 * kFollowerCap +
-                                   3 * kSmootherCap + kPostDelayCap + kRingCap + kNsErrorCap;
-constexpr size_t kSharedDoubles = kMaxKernelLength + 2 * RealFft::kMaxLength;
-constexpr size_t kBlockDoubles = 2 * kChannelDoubles + kSharedDoubles;
+constexpr size_t kStereoFrames = kInputDelayCap + kAlignDelayCap + kRingCap + kAudioDelayCap +
+                                 kLongBlockCap + (kLongBlockCap + 1) + kShortBlockCap +
+                                 (kShortBlockCap + 1) + 2 + 2 * kFollowers + 3 * kSmootherCap +
+                                 kFftCap + kPostDelayCap + kRingCap + kNsErrorCap;
+constexpr size_t kSharedDoubles = kMaxKernelLength + RealFft::kMaxLength;
+constexpr size_t kBlockDoubles = 2 * kStereoFrames + kSharedDoubles;
 constexpr std::align_val_t kBlockAlign{64};
-
-static_assert(kChannelDoubles % 8 == 0, "channel block keeps 64-byte alignment");
-
-// Sentinel above any detector value, so no tree climb passes the root.
-constexpr double kTreeSentinel = kSlidingMaxSentinel;
 
 // Host rates outside this range are taken as 44100 Hz.
 constexpr int32_t kMinRate = 5000;
@@ -81,6 +74,8 @@ bool EngineState::allocate() {
                               0.14128 * std::cos(2.0 * x / 32.0) +
                               0.01168 * std::cos(3.0 * x / 32.0);
         interpTaps_[k] = std::sin(x) / x * window;
+        interpTapsPair_[2 * k] = interpTaps_[k];
+        interpTapsPair_[2 * k + 1] = interpTaps_[k];
     }
 
     nsTableSelection_.store(-1, kRelaxed);
@@ -100,30 +95,34 @@ bool EngineState::allocate() {
 
 void EngineState::carveBuffers() {
     double* p = block_;
-    auto take = [&p](size_t n) {
+    auto take = [&p](size_t frames) {
         double* r = p;
-        p += n;
+        p += 2 * frames;
         return r;
     };
-    for (auto& c : ch_) {
-        c.inputDelay = take(kInputDelayCap);
-        c.alignDelay = take(kAlignDelayCap);
-        c.detRing = take(kRingCap);
-        c.audioDelay = take(kAudioDelayCap);
-        c.longTree = take(kLongTreeCap);
-        c.shortTree = take(kShortTreeCap);
-        c.s1 = take(kFollowerCap);
-        c.s2 = take(kFollowerCap);
-        c.smIn = take(kSmootherCap);
-        c.smOut = take(kSmootherCap);
-        c.overlap = take(kSmootherCap);
-        c.postDelay = take(kPostDelayCap);
-        c.meterRing = take(kRingCap);
-        c.nsError = take(kNsErrorCap);
-    }
-    kernelTaps_ = take(kMaxKernelLength);
-    kernelSpectrum_ = take(RealFft::kMaxLength);
-    fftWork_ = take(RealFft::kMaxLength);
+    Buffers& b = buf_;
+    b.inputDelay = take(kInputDelayCap);
+    b.alignDelay = take(kAlignDelayCap);
+    b.detRing = take(kRingCap);
+    b.audioDelay = take(kAudioDelayCap);
+    b.longBlock = take(kLongBlockCap);
+    b.longSuffix = take(kLongBlockCap + 1);
+    b.shortBlock = take(kShortBlockCap);
+    b.shortSuffix = take(kShortBlockCap + 1);
+    b.maxPrefix = take(2);
+    b.s1 = take(kFollowers);
+    b.s2 = take(kFollowers);
+    b.smIn = reinterpret_cast<Pair*>(take(kSmootherCap));
+    b.smOut = reinterpret_cast<Pair*>(take(kSmootherCap));
+    b.overlap = reinterpret_cast<Pair*>(take(kSmootherCap));
+    b.fftWork = reinterpret_cast<Pair*>(take(kFftCap));
+    b.postDelay = take(kPostDelayCap);
+    b.meterRing = take(kRingCap);
+    b.nsError = take(kNsErrorCap);
+    kernelTaps_ = p;
+    p += kMaxKernelLength;
+    kernelSpectrum_ = p;
+    p += RealFft::kMaxLength;
     // Carving must end exactly at the end of the block.
     if (p != block_ + kBlockDoubles) std::abort();
 }
@@ -209,22 +208,24 @@ bool EngineState::setSampleRate(double hostRate) {
 
 void EngineState::resetEngineState() {
     if (block_ == nullptr) return;
-    for (auto& c : ch_) {
-        std::fill_n(c.inputDelay, kInputDelayCap, 0.0);
-        std::fill_n(c.alignDelay, kAlignDelayCap, 0.0);
-        std::fill_n(c.detRing, kRingCap, 0.0);
-        std::fill_n(c.audioDelay, kAudioDelayCap, 0.0);
-        std::fill_n(c.longTree, kLongTreeCap, 0.0);
-        std::fill_n(c.shortTree, kShortTreeCap, 0.0);
-        c.longTree[0] = kTreeSentinel;
-        c.shortTree[0] = kTreeSentinel;
-        std::fill_n(c.smIn, kSmootherCap, 0.0);
-        std::fill_n(c.smOut, kSmootherCap, 0.0);
-        std::fill_n(c.overlap, kSmootherCap, 0.0);
-        std::fill_n(c.postDelay, kPostDelayCap, 0.0);
-        std::fill_n(c.meterRing, kRingCap, 0.0);
-        std::fill_n(c.nsError, kNsErrorCap, 0.0);
-    }
+    const Buffers& b = buf_;
+    auto clear = [](double* p, size_t frames) { std::fill_n(p, 2 * frames, 0.0); };
+    clear(b.inputDelay, kInputDelayCap);
+    clear(b.alignDelay, kAlignDelayCap);
+    clear(b.detRing, kRingCap);
+    clear(b.audioDelay, kAudioDelayCap);
+    clear(b.longBlock, kLongBlockCap);
+    clear(b.longSuffix, kLongBlockCap + 1);
+    clear(b.shortBlock, kShortBlockCap);
+    clear(b.shortSuffix, kShortBlockCap + 1);
+    clear(b.maxPrefix, 2);
+    std::fill_n(b.smIn, kSmootherCap, Pair::zero());
+    std::fill_n(b.smOut, kSmootherCap, Pair::zero());
+    std::fill_n(b.overlap, kSmootherCap, Pair::zero());
+    std::fill_n(b.fftWork, kFftCap, Pair::zero());
+    clear(b.postDelay, kPostDelayCap);
+    clear(b.meterRing, kRingCap);
+    clear(b.nsError, kNsErrorCap);
     // Positions restart too, so no index can outlive a shorter geometry.
     inputIdx_ = alignIdx_ = detIdx_ = audioIdx_ = 0;
     longPos_ = shortPos_ = smPos_ = postIdx_ = meterIdx_ = 0;
@@ -240,13 +241,12 @@ void EngineState::suspendInit() {
         inMeanSquare_[ch].store(0.0, kRelaxed);
         outMeanSquare_[ch].store(0.0, kRelaxed);
         grHold_[ch].store(1.0, kRelaxed);
-        Channel& c = ch_[ch];
-        std::fill_n(c.pinkRows, 8, 0.0);
-        c.pinkSum = 0.0;
-        if (c.s1 != nullptr) {
-            std::fill_n(c.s1, kFollowers, 0.0);
-            std::fill_n(c.s2, kFollowers, 0.0);
-        }
+        std::fill_n(pinkRows_[ch], 8, 0.0);
+        pinkSum_[ch] = 0.0;
+    }
+    if (buf_.s1 != nullptr) {
+        std::fill_n(buf_.s1, 2 * kFollowers, 0.0);
+        std::fill_n(buf_.s2, 2 * kFollowers, 0.0);
     }
     meterResetPending_.store(false, kRelaxed);
     grHoldResetPending_.store(false, kRelaxed);

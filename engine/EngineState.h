@@ -18,6 +18,7 @@
 
 #include "engine/DitherRng.h"
 #include "engine/NoiseShaping.h"
+#include "engine/Pair.h"
 #include "engine/RealFft.h"
 
 namespace zelto {
@@ -218,24 +219,27 @@ class EngineState {
         std::atomic<int32_t> attZoom{0};             // editor only
     };
 
-    // Per-channel buffers, carved from one aligned block.
-    struct Channel {
-        double* inputDelay = nullptr;  // raw input, W + 31 long
-        double* alignDelay = nullptr;  // 31 long
-        double* detRing = nullptr;     // 64-entry ring, stored twice (128) for contiguous reads
-        double* audioDelay = nullptr;  // W long
-        double* longTree = nullptr;    // 2·W: sentinel, root, …, leaves
-        double* shortTree = nullptr;   // 2·N
-        double* s1 = nullptr;          // 8 first-stage followers
-        double* s2 = nullptr;          // 8 second-stage followers
-        double* smIn = nullptr;        // current smoother block input, N
-        double* smOut = nullptr;       // smoother outputs of the current block, N
-        double* overlap = nullptr;     // tail of the previous block's convolution, N
-        double* postDelay = nullptr;   // postDelayLength long
-        double* meterRing = nullptr;   // output-meter ring, 64 stored twice
-        double* nsError = nullptr;     // 12 past requantization errors, stored twice
-        double pinkRows[8] = {};       // last uniform value per pink row
-        double pinkSum = 0.0;          // running sum of pinkRows
+    // Stereo buffers, interleaved: frame i of a buffer is (L, R) at elements 2i, 2i + 1.
+    // All carved from one 64-byte aligned allocation.
+    struct Buffers {
+        double* inputDelay = nullptr;   // raw input, W + 31 frames
+        double* alignDelay = nullptr;   // 31 frames
+        double* detRing = nullptr;      // 64-frame ring stored twice, for contiguous reads
+        double* audioDelay = nullptr;   // W frames
+        double* longBlock = nullptr;    // long sliding max: this block, W frames
+        double* longSuffix = nullptr;   // and the previous block's suffix maxima, W + 1
+        double* shortBlock = nullptr;   // short sliding max: N frames
+        double* shortSuffix = nullptr;  // N + 1 frames
+        double* maxPrefix = nullptr;    // running maxima of the long and short blocks, 2 frames
+        double* s1 = nullptr;           // 8 first-stage followers
+        double* s2 = nullptr;           // 8 second-stage followers
+        Pair* smIn = nullptr;           // current smoother block input, N frames
+        Pair* smOut = nullptr;          // smoother outputs of the current block, N frames
+        Pair* overlap = nullptr;        // tail of the previous block's convolution, N frames
+        Pair* fftWork = nullptr;        // 2N frames
+        double* postDelay = nullptr;    // postDelayLength frames
+        double* meterRing = nullptr;    // output-meter ring, 64 frames stored twice
+        double* nsError = nullptr;      // 12 past requantization errors, stored twice
     };
 
     Settings s_;
@@ -261,9 +265,11 @@ class EngineState {
     RealFft fft_;                       // length 2N
     double* kernelTaps_ = nullptr;      // N taps, unit sum
     double* kernelSpectrum_ = nullptr;  // packed spectrum of the kernel, scaled by 1/(2N)
-    double* fftWork_ = nullptr;         // 2N scratch for one channel's block
     double* block_ = nullptr;           // the single allocation
-    Channel ch_[2];
+    Buffers buf_;
+    double interpTapsPair_[2 * kInterpTaps] = {};  // interpTaps, each twice (Pair splats)
+    double pinkRows_[2][8] = {};                   // last uniform value per pink row, per channel
+    double pinkSum_[2] = {};                       // running sums of the rows
 
     // Running state (audio thread / under the lock).
     int32_t inputIdx_ = 0, alignIdx_ = 0, detIdx_ = 0, audioIdx_ = 0;

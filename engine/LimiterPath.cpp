@@ -23,11 +23,12 @@
 #include <limits>
 
 #include "engine/EngineState.h"
+#include "engine/Pair.h"
 #include "engine/PeakSmoother.h"
-#include "engine/SlidingMaxTree.h"
+#include "engine/SlidingMax.h"
 
 #if defined(__SSE2__)
-#include <immintrin.h>
+#include <xmmintrin.h>
 #endif
 
 namespace zelto {
@@ -62,28 +63,31 @@ inline double sanitize(double v) {
     return v;
 }
 
-// Converts toward zero, saturating at the 32-bit integer range instead of wrapping.
-inline double truncSaturated(double z) {
-    if (z >= 2147483647.0) return 2147483647.0;
-    if (z <= -2147483648.0) return -2147483648.0;
-    return static_cast<double>(static_cast<int32_t>(z));
-}
-
-// Half-sample interpolation over a 64-entry ring stored twice: `oldest` points at the
-// oldest entry, so oldest[0 … 63] runs from oldest to newest.
-inline double halfSample(const double* oldest, const double* taps) {
-    double s = 0.0;
-    for (int k = 0; k < kInterpTaps; ++k) s += (oldest[63 - k] + oldest[k]) * taps[k];
-    return s;
+// Half-sample interpolation of both channels over a 64-frame ring stored twice:
+// `oldest` points at the oldest frame, so frames 0 … 63 run from oldest to newest;
+// tap k weighs the frames k and 63 − k. Four partial sums keep the adds from
+// forming one long dependency chain (the result differs from a single running sum
+// only by rounding).
+inline Pair halfSample(const double* oldest, const double* tapsPair) {
+    Pair acc[4] = {Pair::zero(), Pair::zero(), Pair::zero(), Pair::zero()};
+    for (int k = 0; k < kInterpTaps; k += 4) {
+        for (int u = 0; u < 4; ++u) {
+            const int t = k + u;
+            const Pair sum = Pair::load(oldest + 2 * (63 - t)) + Pair::load(oldest + 2 * t);
+            acc[u] = acc[u] + sum * Pair::load(tapsPair + 2 * t);
+        }
+    }
+    return (acc[0] + acc[1]) + (acc[2] + acc[3]);
 }
 
 // (|v + 1| − |v − 1|)/2 limits v to ±1 and, as a side effect, rounds magnitudes
 // below about 1e-16 to exact zero (which is what lets Autoblack reach digital
 // black). Its own rounding can overshoot by one ulp just above full scale, so the
 // result is bounded once more.
-inline double clampFullScale(double v) {
-    const double c = (std::fabs(v + 1.0) - std::fabs(v - 1.0)) * 0.5;
-    return std::min(1.0, std::max(-1.0, c));
+inline Pair clampFullScale(Pair v) {
+    const Pair one = Pair::splat(1.0);
+    const Pair c = (abs(v + one) - abs(v - one)) * 0.5;
+    return min(max(c, Pair::splat(-1.0)), one);
 }
 
 inline double stepGain(double g, double target, double c) {
@@ -153,207 +157,185 @@ void EngineState::runLimiter(const T* inL, const T* inR, T* outL, T* outR, int32
     const double invH = 1.0 / h;  // exact: h is a power of two
     const double blackC = blackCoef_.load(kRelaxed);
     double ns[kNsTaps];
-    {
-        const double* set = nsSetFor(nsTableSelection_.load(kRelaxed));
-        std::copy_n(set, kNsTaps, ns);
-    }
-    alignas(16) double att[kFollowers], rel[kFollowers];
+    std::copy_n(nsSetFor(nsTableSelection_.load(kRelaxed)), kNsTaps, ns);
+    Pair att[kFollowers], rel[kFollowers];
     for (int k = 0; k < kFollowers; ++k) {
-        att[k] = attackCoef_[k].load(kRelaxed);
-        rel[k] = releaseCoef_[k].load(kRelaxed);
+        att[k] = Pair::splat(attackCoef_[k].load(kRelaxed));
+        rel[k] = Pair::splat(releaseCoef_[k].load(kRelaxed));
     }
-    const double* taps = interpTaps_;
     if (nsIndexResetPending_.exchange(false, kRelaxed)) nsIndex_ = 0;
+
+    const Pair one = Pair::splat(1.0);
+    const Pair floorP = Pair::splat(kFloor);
+    const Pair limitP = Pair::splat(kInputLimit);
+    const Pair sP = Pair::splat(S);
+    const Pair oneMinusS = Pair::splat(1.0 - S);
+    const Pair oneMinusLink = Pair::splat(1.0 - link);
+    const double* tapsPair = interpTapsPair_;
+    const Buffers& b = buf_;
 
     // ---- state into locals ----
     double dg = driveGain_, og = outputGain_, lev = levellerLevel_, bg = blackGain_;
     int32_t inIdx = inputIdx_, alIdx = alignIdx_, detIdx = detIdx_, auIdx = audioIdx_;
     int32_t longPos = longPos_, shortPos = shortPos_, smPos = smPos_, postIdx = postIdx_;
     int32_t meterIdx = meterIdx_, nsIdx = nsIndex_;
+    Pair longPrefix = Pair::load(b.maxPrefix), shortPrefix = Pair::load(b.maxPrefix + 2);
     DitherRng rng = rng_;
-    double inMS[2], outMS[2];
-    double inPk[2] = {0.0, 0.0}, outPk[2] = {0.0, 0.0}, gr[2] = {1.0, 1.0};  // this block's holds
-    for (int c = 0; c < 2; ++c) {
-        inMS[c] = inMeanSquare_[c].load(kRelaxed);
-        outMS[c] = outMeanSquare_[c].load(kRelaxed);
-    }
-    Channel& L = ch_[0];
-    Channel& R = ch_[1];
-    Channel* chs[2] = {&L, &R};
+    Pair inMS = Pair::set(inMeanSquare_[0].load(kRelaxed), inMeanSquare_[1].load(kRelaxed));
+    Pair outMS = Pair::set(outMeanSquare_[0].load(kRelaxed), outMeanSquare_[1].load(kRelaxed));
+    Pair inPk = Pair::zero(), outPk = Pair::zero(), gr = one;  // this block's holds
 
     for (int32_t i = 0; i < frames; ++i) {
         // 1. gain smoothing
         dg = stepGain(dg, driveT, gsc);
         og = stepGain(og, outT, gsc);
 
-        // 2. raw input, aligned with the output
-        double x[2];
-        x[0] = inL != nullptr ? sanitize(static_cast<double>(inL[i])) : 0.0;
-        x[1] = inR != nullptr ? sanitize(static_cast<double>(inR[i])) : 0.0;
-        double r[2];
-        for (int c = 0; c < 2; ++c) {
-            r[c] = chs[c]->inputDelay[inIdx];
-            chs[c]->inputDelay[inIdx] = x[c];
-        }
+        // 2. raw input (non-finite → 0), aligned with the output
+        const double xl = inL != nullptr ? static_cast<double>(inL[i]) : 0.0;
+        const double xr = inR != nullptr ? static_cast<double>(inR[i]) : 0.0;
+        Pair x = Pair::set(xl, xr);
+        if (!allLessEqual(abs(x), limitP)) x = Pair::set(sanitize(xl), sanitize(xr));
+        double* slot = b.inputDelay + 2 * inIdx;
+        const Pair r = Pair::load(slot);
+        x.store(slot);
         if (++inIdx == inLen) inIdx = 0;
 
         // 3. drive, 4. leveller (linked)
-        const double u0 = x[0] * dg, u1 = x[1] * dg;
-        const double levelIn = std::max(std::max(std::fabs(u0), std::fabs(u1)), kFloor);
+        const Pair u = x * dg;
+        const Pair au = abs(u);
+        const double levelIn = std::max(std::max(au.l(), au.r()), kFloor);
         lev = lev + (levelIn - lev) * levCoef;
         const double t = (lev > levThr && levOn) ? levThr / lev : 1.0;
-        const double w[2] = {t * u0, t * u1};
+        const Pair w = u * t;
 
         // 5. alignment and detector ring, 6. detector value, 7. audio delay, 8. magnitude
-        const int32_t ringPos = detIdx;
-        detIdx = (detIdx + 1) & (kInterpRing - 1);
-        double y[2], m[2];
-        for (int c = 0; c < 2; ++c) {
-            Channel& ch = *chs[c];
-            const double a = ch.alignDelay[alIdx];
-            ch.alignDelay[alIdx] = w[c];
-            ch.detRing[ringPos] = w[c];
-            ch.detRing[ringPos + kInterpRing] = w[c];
-            double d = a;
-            if (oversample) {
-                const double* oldest = ch.detRing + ringPos + 1;
-                const double s = halfSample(oldest, taps);
-                const double cc = oldest[32];  // 31 places back: the same sample as a
-                d = (std::fabs(s) < std::fabs(cc) ? cc : s) * kOversampleMargin;
-            }
-            y[c] = ch.audioDelay[auIdx];
-            ch.audioDelay[auIdx] = a;
-            m[c] = std::max(std::fabs(d), kFloor);
-        }
+        slot = b.alignDelay + 2 * alIdx;
+        const Pair a = Pair::load(slot);
+        w.store(slot);
         if (++alIdx == kDetectorAlign) alIdx = 0;
+        w.store(b.detRing + 2 * detIdx);
+        w.store(b.detRing + 2 * (detIdx + kInterpRing));
+        Pair d = a;
+        if (oversample) {
+            const double* oldest = b.detRing + 2 * (detIdx + 1);
+            const Pair s = halfSample(oldest, tapsPair);
+            const Pair c = Pair::load(oldest + 2 * 32);  // 31 frames back: the same sample as a
+            d = selectLess(abs(s), abs(c), c, s) * kOversampleMargin;
+        }
+        detIdx = (detIdx + 1) & (kInterpRing - 1);
+        slot = b.audioDelay + 2 * auIdx;
+        const Pair y = Pair::load(slot);
+        a.store(slot);
         if (++auIdx == W) auIdx = 0;
+        const Pair m = max(abs(d), floorP);
 
         // 9. long maximum, 10. link
-        double D[2];
-        D[0] = slidingMaxInsert(L.longTree, W, longPos, m[0]);
-        D[1] = slidingMaxInsert(R.longTree, W, longPos, m[1]);
+        Pair D = slidingMaxPush(b.longBlock, b.longSuffix, longPrefix, W, longPos, m);
         longPos = (longPos + 1) & (W - 1);
         {
-            const double k = std::max(D[0], D[1]) * link;
-            D[0] = D[0] * (1.0 - link) + k;
-            D[1] = D[1] * (1.0 - link) + k;
+            const double k = std::max(D.l(), D.r()) * link;
+            D = D * oneMinusLink + Pair::splat(k);
         }
 
         // 11. envelope followers, 13. envelope value
-        double E[2];
-        for (int c = 0; c < 2; ++c) {
-            double* s1 = chs[c]->s1;
-            double* s2 = chs[c]->s2;
-            const double Dc = D[c];
-            double e = 1.0;
+        Pair E = one;
+        if (order2) {
             for (int k = 0; k < kFollowers; ++k) {
-                const double c1 = Dc < s1[k] ? rel[k] : att[k];
-                s1[k] = s1[k] + (Dc - s1[k]) * c1;
-                if (order2) {
-                    const double c2 = s1[k] <= s2[k] ? rel[k] : att[k];
-                    s2[k] = s2[k] + (s1[k] - s2[k]) * c2;
-                } else {
-                    s2[k] = s1[k];
-                }
-                e = std::max(e, s2[k]);
+                Pair s1 = Pair::load(b.s1 + 2 * k);
+                s1 = s1 + (D - s1) * selectLess(D, s1, rel[k], att[k]);
+                s1.store(b.s1 + 2 * k);
+                Pair s2 = Pair::load(b.s2 + 2 * k);
+                s2 = s2 + (s1 - s2) * selectLessEqual(s1, s2, rel[k], att[k]);
+                s2.store(b.s2 + 2 * k);
+                E = max(E, s2);
             }
-            E[c] = e;
+        } else {
+            for (int k = 0; k < kFollowers; ++k) {
+                Pair s1 = Pair::load(b.s1 + 2 * k);
+                s1 = s1 + (D - s1) * selectLess(D, s1, rel[k], att[k]);
+                s1.store(b.s1 + 2 * k);
+                s1.store(b.s2 + 2 * k);
+                E = max(E, s1);
+            }
         }
 
         // 12. short maximum and peak smoother
-        double P[2];
-        for (int c = 0; c < 2; ++c) {
-            chs[c]->smIn[smPos] = slidingMaxInsert(chs[c]->shortTree, N, shortPos, m[c]);
-        }
+        b.smIn[smPos] = slidingMaxPush(b.shortBlock, b.shortSuffix, shortPrefix, N, shortPos, m);
         shortPos = (shortPos + 1) & (N - 1);
         if (++smPos == N) {
             smPos = 0;
-            for (int c = 0; c < 2; ++c) {
-                smootherBlock(fft_, kernelSpectrum_, chs[c]->smIn, N, fftWork_, chs[c]->smOut,
-                              chs[c]->overlap);
-            }
+            smootherBlock(fft_, kernelSpectrum_, b.smIn, N, b.fftWork, b.smOut, b.overlap);
         }
-        for (int c = 0; c < 2; ++c) {
-            P[c] = chs[c]->postDelay[postIdx];
-            chs[c]->postDelay[postIdx] = chs[c]->smOut[smPos];
-        }
+        slot = b.postDelay + 2 * postIdx;
+        const Pair P = Pair::load(slot);
+        b.smOut[smPos].store(slot);
         if (++postIdx == postLen) postIdx = 0;
 
         // 14. gain computer, 15. meters
-        double out[2];
-        for (int c = 0; c < 2; ++c) {
-            double mg = 1.0;
-            if (powerOn) {
-                const double gFast = 1.0 / std::max(P[c], 1.0);
-                const double gEnv = 1.0 / std::max(E[c], P[c]);
-                const double g = S * gFast + (1.0 - S) * gEnv;
-                const double Z = (1.0 - S) / E[c] + S;
-                out[c] = g * y[c] * og;
-                mg = (showFast ? g / Z : 1.0) * (showEnv ? Z : 1.0) * (showLev ? t : 1.0);
-            } else {
-                out[c] = r[c];
-            }
-            const double in = r[c] * inFactor;
-            inPk[c] = std::max(inPk[c], static_cast<double>(static_cast<float>(std::fabs(in))));
-            inMS[c] = inMS[c] + (in * in - inMS[c]) * rmsC;
-            gr[c] = std::min(gr[c], mg);
-            if (!meterOvs) {
-                const double o = static_cast<float>(std::fabs(out[c]));
-                outPk[c] = std::max(outPk[c], o);
-                outMS[c] = outMS[c] + (o * o - outMS[c]) * rmsC;
-            } else {
-                double* ring = chs[c]->meterRing;
-                ring[meterIdx] = out[c];
-                ring[meterIdx + kInterpRing] = out[c];
-                const double* oldest = ring + meterIdx + 1;
-                const double s = halfSample(oldest, taps);
-                const double cc = oldest[32];
-                outPk[c] =
-                    std::max(outPk[c], static_cast<double>(static_cast<float>(std::fabs(s))));
-                outPk[c] =
-                    std::max(outPk[c], static_cast<double>(static_cast<float>(std::fabs(cc))));
-                outMS[c] = outMS[c] + (cc * cc - outMS[c]) * rmsC;
-            }
+        Pair out = r, mg = one;
+        if (powerOn) {
+            const Pair gFast = one / max(P, one);
+            const Pair gEnv = one / max(E, P);
+            const Pair g = sP * gFast + oneMinusS * gEnv;
+            const Pair Z = oneMinusS / E + sP;
+            out = g * y * og;
+            mg = (showFast ? g / Z : one) * (showEnv ? Z : one) * (showLev ? t : 1.0);
         }
-        if (meterOvs) meterIdx = (meterIdx + 1) & (kInterpRing - 1);
+        const Pair in = r * inFactor;
+        inPk = max(inPk, roundToFloat(abs(in)));
+        inMS = inMS + (in * in - inMS) * rmsC;
+        gr = min(gr, mg);
+        if (!meterOvs) {
+            const Pair o = roundToFloat(abs(out));
+            outPk = max(outPk, o);
+            outMS = outMS + (o * o - outMS) * rmsC;
+        } else {
+            out.store(b.meterRing + 2 * meterIdx);
+            out.store(b.meterRing + 2 * (meterIdx + kInterpRing));
+            const double* oldest = b.meterRing + 2 * (meterIdx + 1);
+            const Pair s = halfSample(oldest, tapsPair);
+            const Pair c = Pair::load(oldest + 2 * 32);
+            outPk = max(outPk, roundToFloat(abs(s)));
+            outPk = max(outPk, roundToFloat(abs(c)));
+            outMS = outMS + (c * c - outMS) * rmsC;
+            meterIdx = (meterIdx + 1) & (kInterpRing - 1);
+        }
 
         // 16. requantizer
         if (quantize) {
-            if (std::max(std::fabs(out[0]), std::fabs(out[1])) > kSilence || !autoblack) {
+            const Pair ao = abs(out);
+            if (std::max(ao.l(), ao.r()) > kSilence || !autoblack) {
                 bg = 1.0;
             } else {
                 bg = bg - bg * blackC;
             }
             bg = bg + kFlush - kFlush;
-            double f[2] = {0.0, 0.0};
-            for (int c = 0; c < 2; ++c) {
-                const double* e = chs[c]->nsError + nsIdx + kNsTaps;  // e[0] newest, e[-k] older
-                double acc = 0.0;
-                for (int k = 0; k < kNsTaps; ++k) acc += ns[k] * e[-k];
-                f[c] = acc;
-            }
+            const double* e = b.nsError + 2 * (nsIdx + kNsTaps);  // newest first, older below
+            Pair f = Pair::zero();
+            for (int k = 0; k < kNsTaps; ++k) f = f + Pair::load(e - 2 * k) * ns[k];
             if (++nsIdx == kNsTaps) nsIdx = 0;
-            for (int c = 0; c < 2; ++c) {
-                const double r1 = rng.next();
-                const double r2 = rng.next();
-                const double d = (r1 + r2) * 0.5;
-                const double v = out[c] + f[c];
-                const double q = truncSaturated(d + v * h + h) - h;
-                const double yq = q * invH;
-                // The error is bounded by a quantum unless the conversion saturated; keep it
-                // bounded then too, so an overload cannot run away through the feedback.
-                const double err = std::clamp(yq - v, -1.0, 1.0);
-                chs[c]->nsError[nsIdx] = err;
-                chs[c]->nsError[nsIdx + kNsTaps] = err;
-                out[c] = yq * bg;
-            }
+            const double r1 = rng.next();
+            const double r2 = rng.next();
+            const double r3 = rng.next();
+            const double r4 = rng.next();
+            const Pair dither = Pair::set((r1 + r2) * 0.5, (r3 + r4) * 0.5);
+            const Pair v = out + f;
+            Pair z = dither + v * h + Pair::splat(h);
+            // Saturate instead of wrapping where the 32-bit conversion would overflow.
+            z = min(max(z, Pair::splat(-2147483648.0)), Pair::splat(2147483647.0));
+            const Pair yq = (truncInt32(z) - Pair::splat(h)) * invH;
+            // The error is bounded by a quantum unless the conversion saturated; keep it
+            // bounded then too, so an overload cannot run away through the feedback.
+            const Pair err = min(max(yq - v, Pair::splat(-1.0)), one);
+            err.store(b.nsError + 2 * nsIdx);
+            err.store(b.nsError + 2 * (nsIdx + kNsTaps));
+            out = yq * bg;
         }
 
         // 17. clamp to ±1, right first so a single output carries the left channel
-        const double oR = clampFullScale(out[1]);
-        const double oL = clampFullScale(out[0]);
-        outR[i] = static_cast<T>(oR);
-        outL[i] = static_cast<T>(oL);
+        out = clampFullScale(out);
+        outR[i] = static_cast<T>(out.r());
+        outL[i] = static_cast<T>(out.l());
     }
 
     // ---- state back ----
@@ -371,18 +353,24 @@ void EngineState::runLimiter(const T* inL, const T* inR, T* outL, T* outR, int32
     postIdx_ = postIdx;
     meterIdx_ = meterIdx;
     nsIndex_ = nsIdx;
+    longPrefix.store(b.maxPrefix);
+    shortPrefix.store(b.maxPrefix + 2);
     rng_ = rng;
     // A poll since the last store saw nothing of this block: the holds restart with
     // it. Otherwise the block adds to what is held.
     const bool reset = meterResetPending_.exchange(false, kRelaxed);
     const bool grReset = grHoldResetPending_.exchange(false, kRelaxed) || reset;
+    const double inPkV[2] = {inPk.l(), inPk.r()}, outPkV[2] = {outPk.l(), outPk.r()};
+    const double grV[2] = {gr.l(), gr.r()};
+    const double inMSV[2] = {inMS.l(), inMS.r()}, outMSV[2] = {outMS.l(), outMS.r()};
     for (int c = 0; c < 2; ++c) {
-        inMeanSquare_[c].store(inMS[c], kRelaxed);
-        outMeanSquare_[c].store(outMS[c], kRelaxed);
-        inPeak_[c].store(reset ? inPk[c] : std::max(inPk[c], inPeak_[c].load(kRelaxed)), kRelaxed);
-        outPeak_[c].store(reset ? outPk[c] : std::max(outPk[c], outPeak_[c].load(kRelaxed)),
+        inMeanSquare_[c].store(inMSV[c], kRelaxed);
+        outMeanSquare_[c].store(outMSV[c], kRelaxed);
+        inPeak_[c].store(reset ? inPkV[c] : std::max(inPkV[c], inPeak_[c].load(kRelaxed)),
+                         kRelaxed);
+        outPeak_[c].store(reset ? outPkV[c] : std::max(outPkV[c], outPeak_[c].load(kRelaxed)),
                           kRelaxed);
-        grHold_[c].store(grReset ? gr[c] : std::min(gr[c], grHold_[c].load(kRelaxed)), kRelaxed);
+        grHold_[c].store(grReset ? grV[c] : std::min(grV[c], grHold_[c].load(kRelaxed)), kRelaxed);
     }
 }
 

@@ -29,10 +29,11 @@ void buildKernelSpectrum(const RealFft& fft, const double* taps, int32_t n, doub
     for (int32_t i = 0; i < 2 * n; ++i) spectrum[i] *= scale;
 }
 
-void smootherBlock(const RealFft& fft, const double* spectrum, const double* in, int32_t n,
-                   double* work, double* out, double* overlap) {
+template <typename V>
+void smootherBlock(const RealFft& fft, const double* spectrum, const V* in, int32_t n, V* work,
+                   V* out, V* overlap) {
     for (int32_t i = 0; i < n; ++i) work[i] = in[i];
-    for (int32_t i = n; i < 2 * n; ++i) work[i] = 0.0;
+    for (int32_t i = n; i < 2 * n; ++i) work[i] = V{};
     fft.forward(work);
     RealFft::multiplyPacked(work, spectrum, 2 * n);
     fft.inverse(work);
@@ -41,6 +42,11 @@ void smootherBlock(const RealFft& fft, const double* spectrum, const double* in,
         overlap[t] = work[n + t];
     }
 }
+
+template void smootherBlock<double>(const RealFft&, const double*, const double*, int32_t, double*,
+                                    double*, double*);
+template void smootherBlock<Pair>(const RealFft&, const double*, const Pair*, int32_t, Pair*, Pair*,
+                                  Pair*);
 
 void EngineState::rebuildSmoothingKernel() {
     const int32_t n = kernelLength_.load(kRelaxed);

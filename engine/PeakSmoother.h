@@ -22,8 +22,15 @@ void buildKernelSpectrum(const RealFft& fft, const double* taps, int32_t n, doub
 
 // One completed block: convolves the N inputs `in` with the kernel, then
 // out[t] = overlap[t] + y[t] (the outputs of the coming N samples) and
-// overlap[t] = y[N + t] (the tail carried into the next block). `work` holds 2N doubles.
-void smootherBlock(const RealFft& fft, const double* spectrum, const double* in, int32_t n,
-                   double* work, double* out, double* overlap);
+// overlap[t] = y[N + t] (the tail carried into the next block). `work` holds 2N
+// values. V is double (one channel) or Pair (both channels, interleaved).
+template <typename V>
+void smootherBlock(const RealFft& fft, const double* spectrum, const V* in, int32_t n, V* work,
+                   V* out, V* overlap);
+
+extern template void smootherBlock<double>(const RealFft&, const double*, const double*, int32_t,
+                                           double*, double*, double*);
+extern template void smootherBlock<Pair>(const RealFft&, const double*, const Pair*, int32_t, Pair*,
+                                         Pair*, Pair*);
 
 }  // namespace zelto

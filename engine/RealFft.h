@@ -4,8 +4,12 @@
 // owns no heap memory; forward()/inverse() allocate nothing and may run on the
 // audio thread. configure() must not run while another thread transforms.
 //
+// The transforms are templates over the sample type: `double` for one signal, or
+// `Pair` for the left and right channels at once (interleaved, each element a
+// Pair); a Pair transform gives bit for bit the two scalar results.
+//
 // Conventions (M = transform length, n = M/2):
-//   forward: X[k] = Σ_t x[t]·e^(−2πi·k·t/M), stored packed in M doubles:
+//   forward: X[k] = Σ_t x[t]·e^(−2πi·k·t/M), stored packed in M values:
 //            out[0] = Re X[0], out[1] = Re X[n] (both bins are real),
 //            out[2k], out[2k+1] = Re X[k], Im X[k] for k = 1 … n−1 (natural order).
 //   inverse: x[t] = Σ_{k=0}^{M−1} X[k]·e^(+2πi·k·t/M) from the same packing,
@@ -15,6 +19,8 @@
 #pragma once
 
 #include <cstdint>
+
+#include "engine/Pair.h"
 
 namespace zelto {
 
@@ -28,17 +34,19 @@ class RealFft {
     bool configure(int32_t length);
     int32_t length() const { return length_; }
 
-    // In place on `data` (length() doubles, no alignment requirement).
-    void forward(double* data) const;
-    void inverse(double* data) const;
+    // In place on `data` (length() values). V is double or Pair (Pair data 16-byte aligned).
+    template <typename V>
+    void forward(V* data) const;
+    template <typename V>
+    void inverse(V* data) const;
 
-    // Pointwise product of two packed spectra: acc ← acc · h (the layout above).
-    static void multiplyPacked(double* acc, const double* h, int32_t length);
+    // Pointwise product of packed spectra: acc ← acc · h (h one real signal's spectrum).
+    template <typename V>
+    static void multiplyPacked(V* acc, const double* h, int32_t length);
 
   private:
-    void complexForward(double* z) const;  // n complex values, interleaved re/im
-    void complexInverse(double* z) const;
-    void bitReverse(double* z) const;
+    template <typename V>
+    void complexTransform(V* z, bool inverse) const;  // n complex values, interleaved re/im
 
     static constexpr int32_t kMaxHalf = kMaxLength / 2;
 
@@ -53,5 +61,12 @@ class RealFft {
     uint16_t swapB_[kMaxHalf] = {};
     int32_t swapCount_ = 0;
 };
+
+extern template void RealFft::forward<double>(double*) const;
+extern template void RealFft::forward<Pair>(Pair*) const;
+extern template void RealFft::inverse<double>(double*) const;
+extern template void RealFft::inverse<Pair>(Pair*) const;
+extern template void RealFft::multiplyPacked<double>(double*, const double*, int32_t);
+extern template void RealFft::multiplyPacked<Pair>(Pair*, const double*, int32_t);
 
 }  // namespace zelto
