@@ -49,11 +49,12 @@ TEST(ZeltoDemo, WritesTheProgrammeAndBothRendersOfOurLimiter) {
 TEST(ZeltoDemo, ProgrammeIsTheSameOnEveryRunAndPluginsWithoutOversampleGetOneRender) {
     if (!fileExists(kLspLimiter)) GTEST_SKIP() << kLspLimiter << " not installed";
     TempDir a, b;
-    const RunResult ra = runZelto({"demo", "--out-dir", a.path(), "--plugin", kLspLimiter});
+    const RunResult ra =
+        runZeltoThirdParty({"demo", "--out-dir", a.path(), "--plugin", kLspLimiter});
     ASSERT_EQ(ra.exitCode, 0) << ra.err;
     EXPECT_NE(ra.out.find("no 'Oversample' parameter"), std::string::npos) << ra.out;
     const RunResult rb =
-        runZelto({"demo", "--out-dir", b.path(), "--plugin", kLspLimiter, "--json"});
+        runZeltoThirdParty({"demo", "--out-dir", b.path(), "--plugin", kLspLimiter, "--json"});
     ASSERT_EQ(rb.exitCode, 0) << rb.err;
     EXPECT_TRUE(parseJson(rb.out)["oversample"].isNull());
     EXPECT_TRUE(readFile(a / "demo-in.wav") == readFile(b / "demo-in.wav"))

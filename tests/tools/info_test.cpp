@@ -10,7 +10,8 @@ using namespace zelto_test;
 namespace {
 
 Json infoJson(const std::string& plugin) {
-    const RunResult r = runZelto({"info", plugin, "--json"});
+    const std::vector<std::string> args{"info", plugin, "--json"};
+    const RunResult r = plugin == kLspLimiter ? runZeltoThirdParty(args) : runZelto(args);
     EXPECT_EQ(r.exitCode, 0) << r.err;
     return parseJson(r.out);
 }

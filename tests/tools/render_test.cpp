@@ -115,7 +115,7 @@ void expectImpulseAligned(const std::string& plugin, int channels, const std::st
     writeAudio(dir / "in.wav", in);
     std::vector<std::string> args{"render", dir / "in.wav", dir / "out.wav", "--plugin", plugin};
     if (channels == 1 && plugin == kLspLimiter) args.push_back("--mono-dual");
-    const RunResult r = runZelto(args);
+    const RunResult r = plugin == kLspLimiter ? runZeltoThirdParty(args) : runZelto(args);
     ASSERT_EQ(r.exitCode, 0) << what << r.err;
     const Audio out = readAudio(dir / "out.wav");
     ASSERT_EQ(out.frames(), in.frames()) << what;
