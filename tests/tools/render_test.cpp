@@ -4,6 +4,7 @@
 // renders are compared sample for sample.
 #include <ebur128.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <cmath>
 
@@ -371,6 +372,37 @@ TEST(ZeltoRender, AFailedRenderNeverTouchesAnExistingOutput) {
                 << r.err;
         }
     }
+}
+
+TEST(ZeltoRender, CtrlCStopsTheRenderAndRemovesItsTemporaryFile) {
+    const std::string slow = fixturePlugin("slow", "-DPROBE_SLOW");
+    if (slow.empty()) GTEST_SKIP() << "no C++ compiler for the fixture plug-in";
+    TempDir dir;
+    writeAudio(dir / "in.wav", testSignal(2, 44100, 44100, 0.5));
+    std::ofstream(dir / "out.wav") << "previous take";
+    const auto before = dir.entries();
+    // About 2800 blocks of 2 ms each: the signal arrives mid-render.
+    std::vector<std::string> args{ZELTO_TOOL_PATH, "render", dir / "in.wav", dir / "out.wav",
+                                  "--plugin",      slow,     "--block",      "16"};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ), 0);
+    // Wait until the temporary output exists, i.e. the render is under way.
+    for (int waited = 0; dir.entries().size() == before.size() && waited < 10000; waited += 10) {
+        usleep(10 * 1000);
+    }
+    const bool started = dir.entries().size() > before.size();
+    usleep(100 * 1000);
+    kill(pid, started ? SIGINT : SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(started) << "the render never started writing";
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_EQ(readFile(dir / "out.wav"), "previous take");
+    EXPECT_EQ(dir.entries(), before);
 }
 
 TEST(ZeltoRender, DamagedFilesNeverCrashTheHost) {
