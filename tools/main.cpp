@@ -1,6 +1,7 @@
 // zelto: the command-line VST 2.4 host. Picks the command, runs it, and turns
 // every ToolError into one line on stderr and its exit code. It must never
 // let an exception escape or exit 0 after a failure.
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -44,7 +45,8 @@ void printHelp() {
         "        --mono-dual        feed a mono file to both inputs instead (for\n"
         "                           plug-ins that need every pin connected)\n"
         "        --no-progress      no progress bar on a terminal\n"
-        "        --json             the report as JSON\n"
+        "        --json             the report as JSON (a level of -inf, as of\n"
+        "                           silence, is null there)\n"
         "\n"
         "  zelto demo [--out-dir DIR] [--plugin PATH] [--block N] [--json]\n"
         "      Write a 30 s built-in programme (drums, bass, chords and bursts\n"
@@ -92,7 +94,10 @@ int main(int argc, char** argv) {
     const std::string& command = all.front();
     const Args rest(all.begin() + 1, all.end());
     try {
-        if (command == "help" || command == "--help" || command == "-h") {
+        const bool helpAsked = std::find_if(rest.begin(), rest.end(), [](const std::string& a) {
+                                   return a == "--help" || a == "-h";
+                               }) != rest.end();
+        if (command == "help" || command == "--help" || command == "-h" || helpAsked) {
             printHelp();
             return kExitOk;
         }

@@ -156,6 +156,7 @@ TEST(ZeltoCommandLine, HelpAndUsageErrors) {
         EXPECT_NE(help.out.find(word), std::string::npos) << word;
     }
     EXPECT_EQ(runZelto({"help"}).out, help.out);
+    EXPECT_EQ(runZelto({"render", "--help"}).out, help.out);
 
     const RunResult none = runZelto({});
     EXPECT_EQ(none.exitCode, 2);
