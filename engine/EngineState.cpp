@@ -49,7 +49,7 @@ double onePoleFromMs(double ms, double rate) {
 
 }  // namespace
 
-EngineState::EngineState() {
+EngineState::EngineState() : halfSample_(selectHalfSample()) {
     for (auto& c : attackCoef_) c.store(0.0, kRelaxed);
     for (auto& c : releaseCoef_) c.store(0.0, kRelaxed);
     for (int ch = 0; ch < 2; ++ch) grHold_[ch].store(1.0, kRelaxed);

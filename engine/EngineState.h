@@ -17,6 +17,7 @@
 #include <cstdint>
 
 #include "engine/DitherRng.h"
+#include "engine/HalfSample.h"
 #include "engine/NoiseShaping.h"
 #include "engine/Pair.h"
 #include "engine/RealFft.h"
@@ -267,9 +268,10 @@ class EngineState {
     double* kernelSpectrum_ = nullptr;  // packed spectrum of the kernel, scaled by 1/(2N)
     double* block_ = nullptr;           // the single allocation
     Buffers buf_;
-    double interpTapsPair_[2 * kInterpTaps] = {};  // interpTaps, each twice (Pair splats)
-    double pinkRows_[2][8] = {};                   // last uniform value per pink row, per channel
-    double pinkSum_[2] = {};                       // running sums of the rows
+    alignas(32) double interpTapsPair_[2 * kInterpTaps] = {};  // interpTaps, each twice
+    HalfSampleFn halfSample_ = nullptr;  // interpolation kernel for this processor
+    double pinkRows_[2][8] = {};         // last uniform value per pink row, per channel
+    double pinkSum_[2] = {};             // running sums of the rows
 
     // Running state (audio thread / under the lock).
     int32_t inputIdx_ = 0, alignIdx_ = 0, detIdx_ = 0, audioIdx_ = 0;

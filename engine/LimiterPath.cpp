@@ -23,6 +23,7 @@
 #include <limits>
 
 #include "engine/EngineState.h"
+#include "engine/HalfSample.h"
 #include "engine/Pair.h"
 #include "engine/PeakSmoother.h"
 #include "engine/SlidingMax.h"
@@ -40,6 +41,9 @@ constexpr double kFlush = 1e-30;        // add-and-subtract denormal flush
 constexpr double kInputLimit = 1.0e12;  // +240 dB: no real signal reaches it
 constexpr double kSilence = 1e-8;       // Autoblack threshold (strictly greater = signal)
 constexpr double kOversampleMargin = 1.001;
+// Below this magnitude v·h + h + dither stays inside the 32-bit range at every word
+// length (255·2^23 + 2^23 + 1 < 2^31), and the requantization error below a quantum.
+constexpr double kQuantizerRange = 250.0;
 
 // Keeps denormal arithmetic out of the hot loop for the duration of one call and
 // restores the caller's floating-point mode afterwards.
@@ -61,23 +65,6 @@ class DenormalGuard {
 inline double sanitize(double v) {
     if (!(std::fabs(v) <= kInputLimit)) v = std::isfinite(v) ? std::copysign(kInputLimit, v) : 0.0;
     return v;
-}
-
-// Half-sample interpolation of both channels over a 64-frame ring stored twice:
-// `oldest` points at the oldest frame, so frames 0 … 63 run from oldest to newest;
-// tap k weighs the frames k and 63 − k. Four partial sums keep the adds from
-// forming one long dependency chain (the result differs from a single running sum
-// only by rounding).
-inline Pair halfSample(const double* oldest, const double* tapsPair) {
-    Pair acc[4] = {Pair::zero(), Pair::zero(), Pair::zero(), Pair::zero()};
-    for (int k = 0; k < kInterpTaps; k += 4) {
-        for (int u = 0; u < 4; ++u) {
-            const int t = k + u;
-            const Pair sum = Pair::load(oldest + 2 * (63 - t)) + Pair::load(oldest + 2 * t);
-            acc[u] = acc[u] + sum * Pair::load(tapsPair + 2 * t);
-        }
-    }
-    return (acc[0] + acc[1]) + (acc[2] + acc[3]);
 }
 
 // (|v + 1| − |v − 1|)/2 limits v to ±1 and, as a side effect, rounds magnitudes
@@ -158,10 +145,11 @@ void EngineState::runLimiter(const T* inL, const T* inR, T* outL, T* outR, int32
     const double blackC = blackCoef_.load(kRelaxed);
     double ns[kNsTaps];
     std::copy_n(nsSetFor(nsTableSelection_.load(kRelaxed)), kNsTaps, ns);
-    Pair att[kFollowers], rel[kFollowers];
+    Pair att[kFollowers], rel[kFollowers], relXorAtt[kFollowers];
     for (int k = 0; k < kFollowers; ++k) {
         att[k] = Pair::splat(attackCoef_[k].load(kRelaxed));
         rel[k] = Pair::splat(releaseCoef_[k].load(kRelaxed));
+        relXorAtt[k] = bitXor(rel[k], att[k]);
     }
     if (nsIndexResetPending_.exchange(false, kRelaxed)) nsIndex_ = 0;
 
@@ -172,6 +160,7 @@ void EngineState::runLimiter(const T* inL, const T* inR, T* outL, T* outR, int32
     const Pair oneMinusS = Pair::splat(1.0 - S);
     const Pair oneMinusLink = Pair::splat(1.0 - link);
     const double* tapsPair = interpTapsPair_;
+    const HalfSampleFn halfSample = halfSample_;
     const Buffers& b = buf_;
 
     // ---- state into locals ----
@@ -183,7 +172,10 @@ void EngineState::runLimiter(const T* inL, const T* inR, T* outL, T* outR, int32
     DitherRng rng = rng_;
     Pair inMS = Pair::set(inMeanSquare_[0].load(kRelaxed), inMeanSquare_[1].load(kRelaxed));
     Pair outMS = Pair::set(outMeanSquare_[0].load(kRelaxed), outMeanSquare_[1].load(kRelaxed));
-    Pair inPk = Pair::zero(), outPk = Pair::zero(), gr = one;  // this block's holds
+    // This block's holds. The input peak keeps max|r|: scaling by the (positive)
+    // factor and rounding to single precision are monotonic, so they commute with
+    // the maximum and are applied once at the end.
+    Pair inAbs = Pair::zero(), outPk = Pair::zero(), gr = one;
 
     for (int32_t i = 0; i < frames; ++i) {
         // 1. gain smoothing
@@ -242,7 +234,7 @@ void EngineState::runLimiter(const T* inL, const T* inR, T* outL, T* outR, int32
         if (order2) {
             for (int k = 0; k < kFollowers; ++k) {
                 Pair s1 = Pair::load(b.s1 + 2 * k);
-                s1 = s1 + (D - s1) * selectLess(D, s1, rel[k], att[k]);
+                s1 = s1 + (D - s1) * selectLessXor(D, s1, relXorAtt[k], att[k]);
                 s1.store(b.s1 + 2 * k);
                 Pair s2 = Pair::load(b.s2 + 2 * k);
                 s2 = s2 + (s1 - s2) * selectLessEqual(s1, s2, rel[k], att[k]);
@@ -250,11 +242,11 @@ void EngineState::runLimiter(const T* inL, const T* inR, T* outL, T* outR, int32
                 E = max(E, s2);
             }
         } else {
+            // One stage: the second stage equals the first (copied at the end of the block).
             for (int k = 0; k < kFollowers; ++k) {
                 Pair s1 = Pair::load(b.s1 + 2 * k);
-                s1 = s1 + (D - s1) * selectLess(D, s1, rel[k], att[k]);
+                s1 = s1 + (D - s1) * selectLessXor(D, s1, relXorAtt[k], att[k]);
                 s1.store(b.s1 + 2 * k);
-                s1.store(b.s2 + 2 * k);
                 E = max(E, s1);
             }
         }
@@ -277,12 +269,20 @@ void EngineState::runLimiter(const T* inL, const T* inR, T* outL, T* outR, int32
             const Pair gFast = one / max(P, one);
             const Pair gEnv = one / max(E, P);
             const Pair g = sP * gFast + oneMinusS * gEnv;
-            const Pair Z = oneMinusS / E + sP;
             out = g * y * og;
-            mg = (showFast ? g / Z : one) * (showEnv ? Z : one) * (showLev ? t : 1.0);
+            // The shown gain is (fast part g/Z)·(envelope part Z)·(leveller t), each
+            // part only when selected; with both of the first two, (g/Z)·Z is g to
+            // within an ulp, which saves two divisions in the usual display.
+            if (showFast && showEnv) {
+                mg = g;
+            } else if (showFast || showEnv) {
+                const Pair Z = oneMinusS / E + sP;
+                mg = showFast ? g / Z : Z;
+            }
+            if (showLev) mg = mg * t;
         }
         const Pair in = r * inFactor;
-        inPk = max(inPk, roundToFloat(abs(in)));
+        inAbs = max(inAbs, abs(r));
         inMS = inMS + (in * in - inMS) * rmsC;
         gr = min(gr, mg);
         if (!meterOvs) {
@@ -310,9 +310,16 @@ void EngineState::runLimiter(const T* inL, const T* inR, T* outL, T* outR, int32
                 bg = bg - bg * blackC;
             }
             bg = bg + kFlush - kFlush;
-            const double* e = b.nsError + 2 * (nsIdx + kNsTaps);  // newest first, older below
-            Pair f = Pair::zero();
-            for (int k = 0; k < kNsTaps; ++k) f = f + Pair::load(e - 2 * k) * ns[k];
+            // Feedback in two partial sums (odd and even taps, older errors first): the
+            // newest error enters last, so only one multiply and two adds lie between
+            // one sample's error and the next sample's requantization.
+            const double* e = b.nsError + 2 * (nsIdx + kNsTaps);  // e[0] newest, e[-2k] older
+            Pair fa = Pair::load(e - 2 * 11) * ns[11], fb = Pair::load(e - 2 * 10) * ns[10];
+            for (int k = 9; k >= 1; k -= 2) {
+                fa = fa + Pair::load(e - 2 * k) * ns[k];
+                fb = fb + Pair::load(e - 2 * (k - 1)) * ns[k - 1];
+            }
+            const Pair f = fa + fb;
             if (++nsIdx == kNsTaps) nsIdx = 0;
             const double r1 = rng.next();
             const double r2 = rng.next();
@@ -320,13 +327,19 @@ void EngineState::runLimiter(const T* inL, const T* inR, T* outL, T* outR, int32
             const double r4 = rng.next();
             const Pair dither = Pair::set((r1 + r2) * 0.5, (r3 + r4) * 0.5);
             const Pair v = out + f;
-            Pair z = dither + v * h + Pair::splat(h);
-            // Saturate instead of wrapping where the 32-bit conversion would overflow.
-            z = min(max(z, Pair::splat(-2147483648.0)), Pair::splat(2147483647.0));
-            const Pair yq = (truncInt32(z) - Pair::splat(h)) * invH;
-            // The error is bounded by a quantum unless the conversion saturated; keep it
-            // bounded then too, so an overload cannot run away through the feedback.
-            const Pair err = min(max(yq - v, Pair::splat(-1.0)), one);
+            const Pair z = dither + v * h + Pair::splat(h);
+            Pair yq, err;
+            if (allLessEqual(abs(v), Pair::splat(kQuantizerRange))) {
+                yq = (truncInt32(z) - Pair::splat(h)) * invH;
+                err = yq - v;
+            } else {
+                // Saturate instead of wrapping where the 32-bit conversion would overflow,
+                // and keep the error bounded so an overload cannot run away through the
+                // feedback.
+                const Pair zc = min(max(z, Pair::splat(-2147483648.0)), Pair::splat(2147483647.0));
+                yq = (truncInt32(zc) - Pair::splat(h)) * invH;
+                err = min(max(yq - v, Pair::splat(-1.0)), one);
+            }
             err.store(b.nsError + 2 * nsIdx);
             err.store(b.nsError + 2 * (nsIdx + kNsTaps));
             out = yq * bg;
@@ -337,6 +350,11 @@ void EngineState::runLimiter(const T* inL, const T* inR, T* outL, T* outR, int32
         outR[i] = static_cast<T>(out.r());
         outL[i] = static_cast<T>(out.l());
     }
+
+    if (!order2) {
+        for (int k = 0; k < 2 * kFollowers; ++k) b.s2[k] = b.s1[k];
+    }
+    const Pair inPk = roundToFloat(abs(inAbs * inFactor));
 
     // ---- state back ----
     driveGain_ = dg;

@@ -68,6 +68,14 @@ inline Pair selectLessEqual(Pair a, Pair b, Pair x, Pair y) {
 inline bool allLessEqual(Pair a, Pair b) {
     return _mm_movemask_pd(_mm_cmple_pd(a.v, b.v)) == 3;
 }
+// Lane-wise a < b ? x : y given xy = x XOR y (bitwise): y ^ (xy & mask), one op fewer.
+inline Pair selectLessXor(Pair a, Pair b, Pair xy, Pair y) {
+    const __m128d m = _mm_cmplt_pd(a.v, b.v);
+    return {_mm_xor_pd(y.v, _mm_and_pd(xy.v, m))};
+}
+inline Pair bitXor(Pair a, Pair b) {
+    return {_mm_xor_pd(a.v, b.v)};
+}
 // Rounds both lanes to single precision and back.
 inline Pair roundToFloat(Pair a) {
     return {_mm_cvtps_pd(_mm_cvtpd_ps(a.v))};
@@ -129,6 +137,13 @@ inline Pair selectLessEqual(Pair a, Pair b, Pair x, Pair y) {
 }
 inline bool allLessEqual(Pair a, Pair b) {
     return a.lv <= b.lv && a.rv <= b.rv;
+}
+// Without SIMD the XOR form carries x itself and selects plainly.
+inline Pair bitXor(Pair a, Pair) {
+    return a;
+}
+inline Pair selectLessXor(Pair a, Pair b, Pair x, Pair y) {
+    return selectLess(a, b, x, y);
 }
 inline Pair roundToFloat(Pair a) {
     return {static_cast<double>(static_cast<float>(a.lv)),

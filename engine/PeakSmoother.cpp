@@ -32,14 +32,12 @@ void buildKernelSpectrum(const RealFft& fft, const double* taps, int32_t n, doub
 template <typename V>
 void smootherBlock(const RealFft& fft, const double* spectrum, const V* in, int32_t n, V* work,
                    V* out, V* overlap) {
-    for (int32_t i = 0; i < n; ++i) work[i] = in[i];
-    for (int32_t i = n; i < 2 * n; ++i) work[i] = V{};
-    fft.forward(work);
+    fft.forwardZeroPadded(in, work);
     RealFft::multiplyPacked(work, spectrum, 2 * n);
-    fft.inverse(work);
+    fft.inverseScrambled(work);
     for (int32_t t = 0; t < n; ++t) {
-        out[t] = overlap[t] + work[t];
-        overlap[t] = work[n + t];
+        out[t] = overlap[t] + work[fft.scrambled(t)];
+        overlap[t] = work[fft.scrambled(n + t)];
     }
 }
 

@@ -35,6 +35,7 @@ bool RealFft::configure(int32_t length) {
     for (int32_t i = 0; i < half_; ++i) {
         int32_t r = 0;
         for (int32_t b = 0; b < log2Half_; ++b) r |= ((i >> b) & 1) << (log2Half_ - 1 - b);
+        rev_[i] = static_cast<uint16_t>(r);
         if (i < r) {
             swapA_[swapCount_] = static_cast<uint16_t>(i);
             swapB_[swapCount_] = static_cast<uint16_t>(r);
@@ -44,7 +45,41 @@ bool RealFft::configure(int32_t length) {
     return true;
 }
 
-// Bit-reversal pass, then decimation-in-time passes; w = e^(−iθ) forward, e^(+iθ) inverse.
+// Decimation-in-time passes from span `firstSpan` (blocks of firstSpan/2 already
+// transformed) up to n; w = e^(−iθ) forward, e^(+iθ) inverse.
+template <typename V>
+void RealFft::ditPasses(V* z, int32_t firstSpan, bool inverse) const {
+    const int32_t n = half_;
+    for (int32_t h = firstSpan / 2; h < n; h *= 2) {
+        const double* tw = stageTw_ + 2 * (h - 1);
+        for (int32_t b = 0; b < n; b += 2 * h) {
+            V* p = z + 2 * b;
+            V* q = p + 2 * h;
+            {
+                const V ar = p[0], ai = p[1], br = q[0], bi = q[1];
+                p[0] = ar + br;
+                p[1] = ai + bi;
+                q[0] = ar - br;
+                q[1] = ai - bi;
+            }
+            for (int32_t j = 1; j < h; ++j) {
+                const double c = tw[2 * j];
+                const double s = inverse ? tw[2 * j + 1] : -tw[2 * j + 1];
+                const V qr = q[2 * j], qi = q[2 * j + 1];
+                const V br = qr * c - qi * s;
+                const V bi = qr * s + qi * c;
+                const V ar = p[2 * j], ai = p[2 * j + 1];
+                p[2 * j] = ar + br;
+                p[2 * j + 1] = ai + bi;
+                q[2 * j] = ar - br;
+                q[2 * j + 1] = ai - bi;
+            }
+        }
+    }
+}
+
+// Bit-reversal pass, one radix-4 pass for the two twiddle-free stages, then the
+// remaining decimation-in-time passes.
 template <typename V>
 void RealFft::complexTransform(V* z, bool inverse) const {
     const int32_t n = half_;
@@ -57,7 +92,6 @@ void RealFft::complexTransform(V* z, bool inverse) const {
         b[0] = re;
         b[1] = im;
     }
-    // h = 1 and h = 2 as one radix-4 pass: twiddles 1 and ∓i only.
     for (int32_t b = 0; b < n; b += 4) {
         V* p = z + 2 * b;
         const V ar = p[0] + p[2], ai = p[1] + p[3];
@@ -76,31 +110,12 @@ void RealFft::complexTransform(V* z, bool inverse) const {
         p[6] = br - er;
         p[7] = bi - ei;
     }
-    for (int32_t h = 4; h < n; h *= 2) {
-        const double* tw = stageTw_ + 2 * (h - 1);
-        for (int32_t b = 0; b < n; b += 2 * h) {
-            V* p = z + 2 * b;
-            V* q = p + 2 * h;
-            for (int32_t j = 0; j < h; ++j) {
-                const double c = tw[2 * j];
-                const double s = inverse ? tw[2 * j + 1] : -tw[2 * j + 1];
-                const V qr = q[2 * j], qi = q[2 * j + 1];
-                const V br = qr * c - qi * s;
-                const V bi = qr * s + qi * c;
-                const V ar = p[2 * j], ai = p[2 * j + 1];
-                p[2 * j] = ar + br;
-                p[2 * j + 1] = ai + bi;
-                q[2 * j] = ar - br;
-                q[2 * j + 1] = ai - bi;
-            }
-        }
-    }
+    ditPasses(z, 8, inverse);
 }
 
 template <typename V>
-void RealFft::forward(V* d) const {
+void RealFft::splitForward(V* d) const {
     const int32_t n = half_;
-    complexTransform(d, false);  // Z[k] of z[t] = x[2t] + i·x[2t+1]
     const V e0 = d[0], o0 = d[1];
     d[0] = e0 + o0;  // X[0]
     d[1] = e0 - o0;  // X[n]
@@ -124,7 +139,7 @@ void RealFft::forward(V* d) const {
 }
 
 template <typename V>
-void RealFft::inverse(V* d) const {
+void RealFft::splitInverse(V* d) const {
     const int32_t n = half_;
     const V x0 = d[0], xn = d[1];
     d[0] = x0 + xn;  // E[0]·2
@@ -146,7 +161,90 @@ void RealFft::inverse(V* d) const {
             d[2 * m + 1] = or_ - ei;
         }
     }
+}
+
+template <typename V>
+void RealFft::forward(V* d) const {
+    complexTransform(d, false);  // Z[k] of z[t] = x[2t] + i·x[2t+1]
+    splitForward(d);
+}
+
+template <typename V>
+void RealFft::inverse(V* d) const {
+    splitInverse(d);
     complexTransform(d, true);
+}
+
+template <typename V>
+void RealFft::forwardZeroPadded(const V* in, V* out) const {
+    const int32_t n = half_;
+    // In bit-reversed order every odd position holds some z[t] with t ≥ n/2, which the
+    // zero half makes 0: the first radix-4 pass reads two inputs instead of four and
+    // gathers them straight from `in`.
+    for (int32_t b = 0; b < n; b += 4) {
+        const V* z0 = in + 2 * rev_[b];
+        const V* z2 = in + 2 * rev_[b + 2];
+        const V pr = z0[0], pi = z0[1], qr = z2[0], qi = z2[1];
+        V* o = out + 2 * b;
+        o[0] = pr + qr;
+        o[1] = pi + qi;
+        o[4] = pr - qr;
+        o[5] = pi - qi;
+        // q·(−i) = (qi, −qr)
+        o[2] = pr + qi;
+        o[3] = pi - qr;
+        o[6] = pr - qi;
+        o[7] = pi + qr;
+    }
+    ditPasses(out, 8, false);
+    splitForward(out);
+}
+
+template <typename V>
+void RealFft::inverseScrambled(V* d) const {
+    const int32_t n = half_;
+    splitInverse(d);
+    // Decimation in frequency (natural order in, bit-reversed out), w = e^(+iθ).
+    for (int32_t h = n / 2; h >= 4; h /= 2) {
+        const double* tw = stageTw_ + 2 * (h - 1);
+        for (int32_t b = 0; b < n; b += 2 * h) {
+            V* p = d + 2 * b;
+            V* q = p + 2 * h;
+            {
+                const V ar = p[0], ai = p[1], br = q[0], bi = q[1];
+                p[0] = ar + br;
+                p[1] = ai + bi;
+                q[0] = ar - br;
+                q[1] = ai - bi;
+            }
+            for (int32_t j = 1; j < h; ++j) {
+                const double c = tw[2 * j], s = tw[2 * j + 1];
+                const V ar = p[2 * j], ai = p[2 * j + 1], br = q[2 * j], bi = q[2 * j + 1];
+                p[2 * j] = ar + br;
+                p[2 * j + 1] = ai + bi;
+                const V tr = ar - br, ti = ai - bi;
+                q[2 * j] = tr * c - ti * s;
+                q[2 * j + 1] = tr * s + ti * c;
+            }
+        }
+    }
+    // Spans 4 and 2 as one radix-4 pass: twiddles 1 and +i.
+    for (int32_t b = 0; b < n; b += 4) {
+        V* p = d + 2 * b;
+        const V a0r = p[0] + p[4], a0i = p[1] + p[5];
+        const V a2r = p[0] - p[4], a2i = p[1] - p[5];
+        const V a1r = p[2] + p[6], a1i = p[3] + p[7];
+        const V tr = p[2] - p[6], ti = p[3] - p[7];
+        const V a3r = neg(ti), a3i = tr;  // (tr + i·ti)·i
+        p[0] = a0r + a1r;
+        p[1] = a0i + a1i;
+        p[2] = a0r - a1r;
+        p[3] = a0i - a1i;
+        p[4] = a2r + a3r;
+        p[5] = a2i + a3i;
+        p[6] = a2r - a3r;
+        p[7] = a2i - a3i;
+    }
 }
 
 template <typename V>
@@ -167,5 +265,9 @@ template void RealFft::inverse<double>(double*) const;
 template void RealFft::inverse<Pair>(Pair*) const;
 template void RealFft::multiplyPacked<double>(double*, const double*, int32_t);
 template void RealFft::multiplyPacked<Pair>(Pair*, const double*, int32_t);
+template void RealFft::forwardZeroPadded<double>(const double*, double*) const;
+template void RealFft::forwardZeroPadded<Pair>(const Pair*, Pair*) const;
+template void RealFft::inverseScrambled<double>(double*) const;
+template void RealFft::inverseScrambled<Pair>(Pair*) const;
 
 }  // namespace zelto

@@ -44,9 +44,25 @@ class RealFft {
     template <typename V>
     static void multiplyPacked(V* acc, const double* h, int32_t length);
 
+    // The block convolution's pair of transforms, without bit-reversal passes.
+    // forwardZeroPadded: the packed spectrum of in[0 … M/2 − 1] followed by M/2 zeros,
+    // written to out (M values); equal to forward() of that sequence up to rounding.
+    template <typename V>
+    void forwardZeroPadded(const V* in, V* out) const;
+    // inverseScrambled: inverse() in place, but leaves sample t at element scrambled(t).
+    template <typename V>
+    void inverseScrambled(V* data) const;
+    int32_t scrambled(int32_t t) const { return 2 * rev_[t >> 1] + (t & 1); }
+
   private:
     template <typename V>
     void complexTransform(V* z, bool inverse) const;  // n complex values, interleaved re/im
+    template <typename V>
+    void ditPasses(V* z, int32_t firstSpan, bool inverse) const;
+    template <typename V>
+    void splitForward(V* d) const;
+    template <typename V>
+    void splitInverse(V* d) const;
 
     static constexpr int32_t kMaxHalf = kMaxLength / 2;
 
@@ -57,6 +73,7 @@ class RealFft {
     double stageTw_[2 * kMaxHalf] = {};
     // Split twiddles (cos, sin) of 2πk/M for k = 0 … n/2.
     double splitTw_[kMaxHalf + 2] = {};
+    uint16_t rev_[kMaxHalf] = {};    // bit reversal of 0 … n−1
     uint16_t swapA_[kMaxHalf] = {};  // bit-reversal swap pairs (i < rev(i))
     uint16_t swapB_[kMaxHalf] = {};
     int32_t swapCount_ = 0;
@@ -68,5 +85,9 @@ extern template void RealFft::inverse<double>(double*) const;
 extern template void RealFft::inverse<Pair>(Pair*) const;
 extern template void RealFft::multiplyPacked<double>(double*, const double*, int32_t);
 extern template void RealFft::multiplyPacked<Pair>(Pair*, const double*, int32_t);
+extern template void RealFft::forwardZeroPadded<double>(const double*, double*) const;
+extern template void RealFft::forwardZeroPadded<Pair>(const Pair*, Pair*) const;
+extern template void RealFft::inverseScrambled<double>(double*) const;
+extern template void RealFft::inverseScrambled<Pair>(Pair*) const;
 
 }  // namespace zelto

@@ -9,6 +9,9 @@
 #include <random>
 #include <vector>
 
+#include "engine/EngineState.h"
+#include "engine/HalfSample.h"
+#include "engine/Pair.h"
 #include "engine/PeakSmoother.h"
 #include "engine/RealFft.h"
 #include "engine/SlidingMaxTree.h"
@@ -68,6 +71,72 @@ TEST(RealFft, InverseOfForwardScalesByLength) {
         fft.forward(d.data());
         fft.inverse(d.data());
         for (int t = 0; t < m; ++t) ASSERT_NEAR(d[t] / m, x[t], 1e-14) << m << " " << t;
+    }
+}
+
+TEST(RealFft, ZeroPaddedAndScrambledFormsMatchThePlainTransforms) {
+    std::mt19937 gen(13);
+    std::uniform_real_distribution<double> dist(-1.0, 1.0);
+    for (int m = 16; m <= 512; m *= 2) {
+        RealFft fft;
+        ASSERT_TRUE(fft.configure(m));
+        std::vector<double> half(m / 2), padded(m, 0.0), a(m), b(m);
+        for (int i = 0; i < m / 2; ++i) padded[i] = half[i] = dist(gen);
+        a = padded;
+        fft.forward(a.data());
+        fft.forwardZeroPadded(half.data(), b.data());
+        for (int i = 0; i < m; ++i) ASSERT_NEAR(a[i], b[i], 1e-13 * m) << m << " " << i;
+        fft.inverse(a.data());
+        fft.inverseScrambled(b.data());
+        for (int t = 0; t < m; ++t) {
+            ASSERT_NEAR(b[fft.scrambled(t)], a[t], 1e-12 * m) << m << " " << t;
+            ASSERT_NEAR(a[t] / m, padded[t], 1e-14);
+        }
+    }
+}
+
+// Both channels in one transform give bit for bit the two single-channel results.
+TEST(RealFft, PairTransformsEqualTwoScalarTransforms) {
+    std::mt19937 gen(17);
+    std::uniform_real_distribution<double> dist(-1.0, 1.0);
+    for (int m = 16; m <= 512; m *= 2) {
+        RealFft fft;
+        ASSERT_TRUE(fft.configure(m));
+        std::vector<double> l(m), r(m);
+        for (int i = 0; i < m; ++i) {
+            l[i] = dist(gen);
+            r[i] = dist(gen);
+        }
+        std::vector<Pair> p(m), q(m / 2);
+        for (int i = 0; i < m; ++i) p[i] = Pair::set(l[i], r[i]);
+        for (int i = 0; i < m / 2; ++i) q[i] = p[i];
+        std::vector<double> lz(l.begin(), l.begin() + m / 2), rz(r.begin(), r.begin() + m / 2);
+        std::vector<double> lo(m), ro(m);
+        std::vector<Pair> po(m);
+        fft.forward(l.data());
+        fft.forward(r.data());
+        fft.forward(p.data());
+        fft.forwardZeroPadded(lz.data(), lo.data());
+        fft.forwardZeroPadded(rz.data(), ro.data());
+        fft.forwardZeroPadded(q.data(), po.data());
+        for (int i = 0; i < m; ++i) {
+            ASSERT_EQ(p[i].l(), l[i]);
+            ASSERT_EQ(p[i].r(), r[i]);
+            ASSERT_EQ(po[i].l(), lo[i]);
+            ASSERT_EQ(po[i].r(), ro[i]);
+        }
+        fft.inverse(l.data());
+        fft.inverse(r.data());
+        fft.inverse(p.data());
+        fft.inverseScrambled(lo.data());
+        fft.inverseScrambled(ro.data());
+        fft.inverseScrambled(po.data());
+        for (int i = 0; i < m; ++i) {
+            ASSERT_EQ(p[i].l(), l[i]);
+            ASSERT_EQ(p[i].r(), r[i]);
+            ASSERT_EQ(po[i].l(), lo[i]);
+            ASSERT_EQ(po[i].r(), ro[i]);
+        }
     }
 }
 
@@ -175,6 +244,37 @@ TEST(PeakSmoother, ConstantInputSettlesToItselfAndImpulseGivesKernel) {
             EXPECT_NEAR(out[j], 1.0, 1e-14) << s;
         }
     }
+}
+
+// The interpolation kernels (portable and processor-specific) against the plain
+// symmetric sum over the ring, for both channels.
+TEST(HalfSample, KernelsMatchTheDirectSymmetricSum) {
+    EngineState e;
+    ASSERT_TRUE(e.allocate());
+    alignas(32) double taps[64];
+    for (int k = 0; k < 32; ++k) taps[2 * k] = taps[2 * k + 1] = e.interpTap(k);
+    std::mt19937 gen(21);
+    std::uniform_real_distribution<double> dist(-1.0, 1.0);
+    alignas(16) double ring[2 * 64 + 2];
+    const HalfSampleFn selected = selectHalfSample();
+    for (int trial = 0; trial < 200; ++trial) {
+        for (double& v : ring) v = dist(gen);
+        const double* oldest = ring + 2 * (trial % 2);  // both alignments of the window
+        double want[2] = {0.0, 0.0};
+        for (int c = 0; c < 2; ++c) {
+            for (int k = 0; k < 32; ++k) {
+                want[c] += (oldest[2 * (63 - k) + c] + oldest[2 * k + c]) * e.interpTap(k);
+            }
+        }
+        for (HalfSampleFn f : {&halfSamplePlain, selected}) {
+            const Pair got = f(oldest, taps);
+            ASSERT_NEAR(got.l(), want[0], 1e-14);
+            ASSERT_NEAR(got.r(), want[1], 1e-14);
+        }
+    }
+    // A constant passes with the gain of the taps (0.99999973).
+    for (double& v : ring) v = 1.0;
+    EXPECT_NEAR(selected(ring, taps).l(), 0.99999973, 1e-8);
 }
 
 TEST(SlidingMaxTree, RootIsTheMaximumOfTheLastWindow) {

@@ -49,6 +49,11 @@ void* allocateAligned(std::size_t n, std::align_val_t a) {
     if (p == nullptr) throw std::bad_alloc();
     return p;
 }
+
+// Out of line, so the compiler does not pair an inlined free() with operator new.
+__attribute__((noinline)) void release(void* p) noexcept {
+    std::free(p);
+}
 }  // namespace
 
 void* operator new(std::size_t n) {
@@ -92,28 +97,28 @@ void* operator new[](std::size_t n, std::align_val_t a, const std::nothrow_t&) n
     }
 }
 void operator delete(void* p) noexcept {
-    std::free(p);
+    release(p);
 }
 void operator delete[](void* p) noexcept {
-    std::free(p);
+    release(p);
 }
 void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
+    release(p);
 }
 void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
+    release(p);
 }
 void operator delete(void* p, std::align_val_t) noexcept {
-    std::free(p);
+    release(p);
 }
 void operator delete[](void* p, std::align_val_t) noexcept {
-    std::free(p);
+    release(p);
 }
 void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
-    std::free(p);
+    release(p);
 }
 void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
-    std::free(p);
+    release(p);
 }
 
 #ifndef ZELTO_SANITIZED
