@@ -33,6 +33,8 @@ std::string builtInPluginPath();
 int runInfo(const Args& args);
 int runRender(const Args& args);
 int runDemo(const Args& args);
+int runPresets(const Args& args);
+int runState(const Args& args);
 void printHelp();
 
 }  // namespace zelto

@@ -17,7 +17,6 @@ int runRender(const Args& args) {
     opt.plugin = defaultPluginPath();
     opt.progress = true;
     bool json = false;
-    bool presetAsked = false;
     std::vector<std::string> files;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -50,9 +49,7 @@ int runRender(const Args& args) {
                                                 ": the value must be from 0 to 1, not " + value);
             }
             opt.sets.emplace_back(assignment.substr(0, eq), *v);
-        } else if (name == "--preset") {
-            optionValue(args, i);
-            presetAsked = true;
+        } else if (parsePresetOption(args, i, opt.presets)) {
         } else if (name == "--format") {
             opt.format = optionValue(args, i);
             if (opt.format != "float" && opt.format != "pcm16" && opt.format != "pcm24") {
@@ -74,7 +71,6 @@ int runRender(const Args& args) {
     if (files.size() != 2) {
         throw ToolError(kExitUsage, "render needs an input and an output file (see 'zelto help')");
     }
-    if (presetAsked) throw ToolError(kExitNotAvailable, "presets are not available yet");
     opt.input = files[0];
     opt.output = files[1];
 

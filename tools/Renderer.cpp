@@ -206,6 +206,15 @@ void renderLoop(const RenderOptions& opt, PluginHost& host, AudioReader& reader,
         host.process(ins.pointers(), outs.pointers(), n);
         cpu += cpuNow() - t0;
         fed += n;
+        if (rep.ours) {
+            // The meters hold the lowest gain since the last read.
+            if (const auto gain = readMeterGain(host); gain && *gain > 0.0) {
+                const double reduction = -20.0 * std::log10(*gain);
+                if (!rep.maxGainReductionDb || reduction > *rep.maxGainReductionDb) {
+                    rep.maxGainReductionDb = std::max(0.0, reduction);
+                }
+            }
+        }
 
         if (auto v = outs.violation(n, "output"); !v.empty()) throw ToolError(kExitFailure, v);
         if (auto v = ins.violation(n, "input"); !v.empty()) throw ToolError(kExitFailure, v);
@@ -325,6 +334,11 @@ RenderReport render(const RenderOptions& opt) {
         throw ToolError(kExitUnsupported, "plug-in has no processReplacing");
     }
 
+    applyPresetSources(host, opt.presets);
+    if (rep.ours) {
+        const int program = currentProgram(host);
+        rep.program = std::to_string(program) + " " + host.programName();
+    }
     for (const auto& [name, value] : opt.sets) {
         const int index = host.findParameter(name);
         if (value < 0.0 || value > 1.0) {
@@ -399,6 +413,7 @@ std::string reportText(const RenderReport& r) {
         (r.doublePrecision ? "double" : "single") + " precision, latency " +
         std::to_string(r.latency) + " samples " +
         (r.compensated ? "compensated" : "not compensated"));
+    if (!r.program.empty()) add("Preset           " + r.program);
     for (const auto& s : r.settings) {
         add("Parameter        " + std::to_string(s.index) + " " + s.name + " = " +
             formatFixed(s.value, 4) + " (" + s.display + ")");
@@ -419,7 +434,7 @@ std::string reportText(const RenderReport& r) {
     }
     if (r.ours) {
         add("Max gain reduction " +
-            (r.maxGainReductionDb ? db(*r.maxGainReductionDb, "dB") : std::string("n/a")));
+            (r.maxGainReductionDb ? formatFixed(*r.maxGainReductionDb, 2) + " dB" : std::string("n/a")));
     }
     add("Speed            " + formatFixed(r.realtimeFactor, 1) + "x real time, " +
         formatFixed(r.nsPerFrame, 1) + " ns per frame (CPU " + formatFixed(r.cpuSeconds, 3) +
@@ -445,6 +460,7 @@ void reportJson(JsonWriter& j, const RenderReport& r, const char* key) {
     j.value("block", r.block).value("doublePrecision", r.doublePrecision);
     j.value("latency", r.latency).value("latencyCompensated", r.compensated);
     j.value("ceilingDbfs", r.ceilingDb);
+    if (!r.program.empty()) j.value("preset", r.program);
     j.beginArray("parameters");
     for (const auto& s : r.settings) {
         j.beginObject().value("index", s.index).value("name", s.name).value("value", s.value);

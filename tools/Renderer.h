@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "tools/PresetSources.h"
 #include "tools/SignalMeter.h"
 
 namespace zelto {
@@ -22,6 +23,7 @@ struct RenderOptions {
     bool useDouble = false;
     bool compensate = true;
     bool monoDual = false;  // feed a mono file to both inputs instead of one
+    PresetSources presets;  // loaded before the --set values
     std::vector<std::pair<std::string, double>> sets;  // --set NAME=VALUE, in order
     std::string format;                                // "" = container default
     double ceilingDb = 0.0;
@@ -47,6 +49,7 @@ struct RenderReport {
     bool compensated = false;
     int latency = 0;
     std::string outputFormat;  // "WAV float"
+    std::string program;  // our plug-in's current preset after loading, e.g. "3 Limiter Fast"
     std::vector<ParameterSetting> settings;
     double ceilingDb = 0.0;
     LevelStats in{}, out{};

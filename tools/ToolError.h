@@ -21,6 +21,7 @@ enum ExitCode : int {
     kExitInput = 8,          // input file missing, unreadable or unsupported
     kExitOutput = 9,         // output cannot be written
     kExitNotAvailable = 10,  // feature not available in this build
+    kExitRejected = 11,      // the plug-in rejected a preset, bank or state file
     kExitInterrupted = 130,  // stopped by SIGINT/SIGTERM
 };
 

@@ -38,7 +38,12 @@ void printHelp() {
         "                           (default: drop it, so OUT lines up with IN)\n"
         "        --set NAME=VALUE   set a parameter by name (case-insensitive) or\n"
         "                           index to a normalised value 0..1; repeatable\n"
-        "        --preset NAME|N    load a preset (not available yet)\n"
+        "        --preset NAME|N    start from this preset of the plug-in's bank\n"
+        "        --preset-file F    load a preset file (.krw) into the current preset\n"
+        "        --bank F           load a bank file (.krb)\n"
+        "        --state F          load a saved host state (as 'zelto state save' writes)\n"
+        "                           Loaded in the order state, bank, preset file,\n"
+        "                           preset; --set values come after them.\n"
         "        --format F         float, pcm16 or pcm24 (default float; pcm24 for\n"
         "                           FLAC). PCM is clipped to +-1, not dithered.\n"
         "        --ceiling DB       level for \"samples above ceiling\" (default 0)\n"
@@ -54,6 +59,17 @@ void printHelp() {
         "      as DIR/demo-in.wav, render it with the default program to\n"
         "      demo-out.wav and with \"Oversample\" on to demo-out-oversample.wav,\n"
         "      and print both reports. DIR defaults to the current folder.\n"
+        "\n"
+        "  zelto presets [--json] [--state F] [--bank F] [--preset-file F]\n"
+        "      List the plug-in's 24 presets; '*' marks the current one.\n"
+        "\n"
+        "  zelto presets export --preset NAME|N FILE.krw\n"
+        "  zelto presets export --bank FILE.krb\n"
+        "      Write a preset or the whole bank with the plug-in's own file\n"
+        "      writer (after loading any --state or --preset-file given).\n"
+        "\n"
+        "  zelto state save FILE [--state F] [--bank F] [--preset-file F] [--preset P]\n"
+        "      Write the plug-in's state chunk, as a host stores it in a project.\n"
         "\n"
         "  zelto help | --help | -h\n"
         "      This text.\n"
@@ -78,6 +94,7 @@ void printHelp() {
         "  8    input file missing, unreadable or unsupported\n"
         "  9    output file cannot be written\n"
         "  10   feature not available yet\n"
+        "  11   the plug-in rejected a preset, bank or state file (nothing changed)\n"
         "  130  interrupted\n",
         stdout);
 }
@@ -104,6 +121,8 @@ int main(int argc, char** argv) {
         if (command == "info") return runInfo(rest);
         if (command == "render") return runRender(rest);
         if (command == "demo") return runDemo(rest);
+        if (command == "presets") return runPresets(rest);
+        if (command == "state") return runState(rest);
         throw ToolError(kExitUsage, "unknown command '" + command + "' (see 'zelto help')");
     } catch (const ToolError& e) {
         std::fprintf(stderr, "zelto: %s\n", e.what());

@@ -108,6 +108,15 @@ inline RunResult runProgram(const std::string& program, const std::vector<std::s
         if (!replaced) envStore.push_back(entry);
     }
     envStore.insert(envStore.end(), extraEnv.begin(), extraEnv.end());
+    // The plug-in keeps settings per user: every run gets this test binary's
+    // own folder unless the test chose one, so nothing lands in the home.
+    static TempDir configHome;
+    bool configChosen = false;
+    for (const auto& x : extraEnv) configChosen = configChosen || nameOf(x) == "ZELTO_CONFIG_HOME";
+    if (!configChosen) {
+        std::erase_if(envStore, [&](const std::string& e) { return nameOf(e) == "ZELTO_CONFIG_HOME"; });
+        envStore.push_back("ZELTO_CONFIG_HOME=" + configHome.path().string());
+    }
     std::vector<char*> envp;
     for (auto& e : envStore) envp.push_back(e.data());
     envp.push_back(nullptr);

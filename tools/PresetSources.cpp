@@ -1,0 +1,282 @@
+// Presets, banks and state through the binary interface; see PresetSources.h.
+#include "tools/PresetSources.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "host/VendorApi.h"
+#include "platform/FileIO.h"
+#include "tools/PluginHost.h"
+#include "tools/Text.h"
+#include "tools/ToolError.h"
+
+namespace zelto {
+
+namespace {
+
+constexpr int kPrograms = 24;
+constexpr size_t kMaxStateBytes = 64u << 20;
+
+VstIntPtr vendorCall(PluginHost& host, VstIntPtr what, const void* ptr) {
+    return host.dispatch(effVendorSpecific, kVendorApiMagic, what, const_cast<void*>(ptr));
+}
+
+std::string loadAnswerText(VstIntPtr answer) {
+    switch (answer) {
+        case kVendorNoBank: return "the plug-in has no program store";
+        case kVendorUnreadable: return "it cannot be read";
+        case kVendorTooShort: return "it is too short to be a preset or bank";
+        case kVendorForeignSignature: return "it was written for another plug-in";
+        case kVendorUnknownTag: return "it is not a file of that kind";
+        case kVendorDamaged: return "it is damaged (its sizes do not fit its data)";
+        case kVendorValueOutOfRange: return "it holds a value outside 0..1";
+        default: return "the plug-in gave no reason";
+    }
+}
+
+void loadFile(PluginHost& host, VstIntPtr call, const std::string& path, const char* kind) {
+    requireOurPlugin(host, std::string("loading a ") + kind + " file");
+    const VstIntPtr answer = vendorCall(host, call, path.c_str());
+    if (answer == kVendorLoaded) return;
+    if (answer == kVendorUnreadable) {
+        throw ToolError(kExitInput, std::string(kind) + " file '" + path + "' cannot be read");
+    }
+    throw ToolError(kExitRejected, "the plug-in rejected " + std::string(kind) + " file '" + path +
+                                       "': " + loadAnswerText(answer) + "; nothing was changed");
+}
+
+void loadState(PluginHost& host, const std::string& path) {
+    ReadError why = ReadError::None;
+    auto data = readWholeFile(path, kMaxStateBytes, &why);
+    if (!data) {
+        throw ToolError(kExitInput, "state file '" + path + "' " +
+                                        (why == ReadError::TooLarge ? "is too large"
+                                                                    : "cannot be read"));
+    }
+    if ((host.effect().flags & effFlagsProgramChunks) == 0) {
+        throw ToolError(kExitUnsupported, "the plug-in keeps no state chunk");
+    }
+    if (data->empty()) throw ToolError(kExitRejected, "state file '" + path + "' is empty");
+    const VstIntPtr answer =
+        host.dispatch(effSetChunk, 0, static_cast<VstIntPtr>(data->size()), data->data());
+    if (answer != 0 && isOurPlugin(host)) {
+        throw ToolError(kExitRejected, "the plug-in rejected state file '" + path +
+                                           "'; nothing was changed");
+    }
+}
+
+}  // namespace
+
+bool parsePresetOption(const Args& args, size_t& i, PresetSources& sources) {
+    const std::string name = optionName(args[i]);
+    std::string* target = nullptr;
+    if (name == "--state") target = &sources.state;
+    if (name == "--bank") target = &sources.bankFile;
+    if (name == "--preset-file") target = &sources.presetFile;
+    if (name == "--preset") target = &sources.preset;
+    if (target == nullptr) return false;
+    *target = optionValue(args, i);
+    if (target->empty()) throw ToolError(kExitUsage, name + " needs a value");
+    return true;
+}
+
+void applyPresetSources(PluginHost& host, const PresetSources& sources) {
+    if (!sources.state.empty()) loadState(host, sources.state);
+    if (!sources.bankFile.empty()) loadFile(host, kVendorLoadBankFile, sources.bankFile, "bank");
+    if (!sources.presetFile.empty()) {
+        loadFile(host, kVendorLoadPresetFile, sources.presetFile, "preset");
+    }
+    if (!sources.preset.empty()) selectProgram(host, findProgram(host, sources.preset));
+}
+
+bool isOurPlugin(PluginHost& host) { return host.effect().uniqueID == kVendorApiMagic; }
+
+void requireOurPlugin(PluginHost& host, const std::string& what) {
+    if (!isOurPlugin(host)) {
+        throw ToolError(kExitUnsupported,
+                        what + " needs the KRW Zelto plug-in; '" + host.path() + "' is another");
+    }
+}
+
+std::vector<std::string> programNames(PluginHost& host) {
+    std::vector<std::string> names;
+    for (int i = 0; i < kPrograms; ++i) {
+        VstIntPtr answer = 0;
+        std::string name = host.getString(effGetProgramNameIndexed, i, &answer);
+        if (answer == 0) break;
+        names.push_back(name);
+    }
+    return names;
+}
+
+int findProgram(PluginHost& host, const std::string& nameOrIndex) {
+    requireOurPlugin(host, "choosing a preset");
+    const std::vector<std::string> names = programNames(host);
+    const std::string wanted = toLower(trim(nameOrIndex));
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (toLower(trim(names[i])) == wanted) return static_cast<int>(i);
+    }
+    if (const auto index = parseInt(wanted)) {
+        if (*index >= 0 && *index < static_cast<int64_t>(names.size())) {
+            return static_cast<int>(*index);
+        }
+        throw ToolError(kExitUsage, "preset " + std::to_string(*index) +
+                                        " does not exist (presets are numbered 0 to " +
+                                        std::to_string(names.size() - 1) + ")");
+    }
+    throw ToolError(kExitUsage, "no preset is named '" + nameOrIndex +
+                                    "' (see 'zelto presets' for the list)");
+}
+
+void selectProgram(PluginHost& host, int program) {
+    requireOurPlugin(host, "choosing a preset");
+    const VstInt32 index = program;
+    if (vendorCall(host, kVendorSelectPreset, &index) != 1) {
+        throw ToolError(kExitUsage, "preset " + std::to_string(program) + " does not exist");
+    }
+}
+
+int currentProgram(PluginHost& host) {
+    requireOurPlugin(host, "reading the current preset");
+    return static_cast<int>(vendorCall(host, kVendorCurrentPreset, nullptr)) - 1;
+}
+
+void savePresetFile(PluginHost& host, const std::string& path) {
+    requireOurPlugin(host, "saving a preset file");
+    if (vendorCall(host, kVendorSavePresetFile, path.c_str()) != 1) {
+        throw ToolError(kExitOutput, "cannot write preset file '" + path + "'");
+    }
+}
+
+void saveBankFile(PluginHost& host, const std::string& path) {
+    requireOurPlugin(host, "saving a bank file");
+    if (vendorCall(host, kVendorSaveBankFile, path.c_str()) != 1) {
+        throw ToolError(kExitOutput, "cannot write bank file '" + path + "'");
+    }
+}
+
+void saveState(PluginHost& host, const std::string& path) {
+    if ((host.effect().flags & effFlagsProgramChunks) == 0) {
+        throw ToolError(kExitUnsupported, "the plug-in keeps no state chunk");
+    }
+    void* data = nullptr;
+    const VstIntPtr size = host.dispatch(effGetChunk, 0, 0, &data);
+    if (size <= 0 || data == nullptr || static_cast<size_t>(size) > kMaxStateBytes) {
+        throw ToolError(kExitFailure, "the plug-in gave no state");
+    }
+    if (!writeFileAtomically(path, data, static_cast<size_t>(size))) {
+        throw ToolError(kExitOutput, "cannot write state file '" + path + "'");
+    }
+}
+
+std::optional<double> readMeterGain(PluginHost& host) {
+    if (!isOurPlugin(host)) return std::nullopt;
+    float meters[10] = {};
+    if (vendorCall(host, kVendorMeterValues, meters) != 1) return std::nullopt;
+    return std::min(meters[8], meters[9]);
+}
+
+// ---- commands ----
+
+int runPresets(const Args& args) {
+    std::string plugin = defaultPluginPath();
+    PresetSources sources;
+    bool json = false;
+    bool exporting = false;
+    int exportPreset = -1;
+    std::string exportPresetArg, exportPresetPath, exportBankPath;
+    std::vector<std::string> rest;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string name = optionName(args[i]);
+        if (i == 0 && args[i] == "export") {
+            exporting = true;
+        } else if (name == "--plugin") {
+            plugin = optionValue(args, i);
+        } else if (name == "--json" && !exporting) {
+            json = true;
+        } else if (exporting && name == "--preset") {
+            exportPresetArg = optionValue(args, i);
+            if (i + 1 >= args.size() || args[i + 1].empty() || args[i + 1][0] == '-') {
+                throw ToolError(kExitUsage, "presets export --preset N needs a file name after N");
+            }
+            exportPresetPath = args[++i];
+        } else if (exporting && name == "--bank") {
+            exportBankPath = optionValue(args, i);
+        } else if (parsePresetOption(args, i, sources)) {
+        } else {
+            unknownOption(exporting ? "presets export" : "presets", args[i]);
+        }
+    }
+    if (exporting && exportPresetPath.empty() && exportBankPath.empty()) {
+        throw ToolError(kExitUsage, "presets export needs --preset N FILE.krw or --bank FILE.krb");
+    }
+    PluginHost host(plugin);
+    requireOurPlugin(host, "zelto presets");
+    applyPresetSources(host, sources);
+    if (exporting) {
+        if (!exportPresetPath.empty()) {
+            exportPreset = findProgram(host, exportPresetArg);
+            selectProgram(host, exportPreset);
+            savePresetFile(host, exportPresetPath);
+            std::printf("wrote preset %d \"%s\" to %s\n", exportPreset,
+                        programNames(host)[static_cast<size_t>(exportPreset)].c_str(),
+                        exportPresetPath.c_str());
+        }
+        if (!exportBankPath.empty()) {
+            saveBankFile(host, exportBankPath);
+            std::printf("wrote the bank of %zu presets to %s\n", programNames(host).size(),
+                        exportBankPath.c_str());
+        }
+        return kExitOk;
+    }
+    const std::vector<std::string> names = programNames(host);
+    const int current = currentProgram(host);
+    if (json) {
+        JsonWriter j;
+        j.beginObject();
+        j.value("current", current);
+        j.beginArray("presets");
+        for (size_t i = 0; i < names.size(); ++i) {
+            j.beginObject().value("index", static_cast<int>(i)).value("name", names[i]).endObject();
+        }
+        j.endArray();
+        j.endObject();
+        std::fputs(j.str().c_str(), stdout);
+    } else {
+        for (size_t i = 0; i < names.size(); ++i) {
+            std::printf("%c %2zu  %s\n", static_cast<int>(i) == current ? '*' : ' ', i,
+                        names[i].c_str());
+        }
+    }
+    return kExitOk;
+}
+
+int runState(const Args& args) {
+    if (args.empty() || args[0] != "save") {
+        throw ToolError(kExitUsage, "usage: zelto state save FILE [--preset …] (see 'zelto help')");
+    }
+    std::string plugin = defaultPluginPath();
+    PresetSources sources;
+    std::string path;
+    std::vector<std::pair<std::string, double>> sets;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string name = optionName(args[i]);
+        if (name == "--plugin") {
+            plugin = optionValue(args, i);
+        } else if (parsePresetOption(args, i, sources)) {
+        } else if (!args[i].empty() && args[i][0] != '-' && path.empty()) {
+            path = args[i];
+        } else {
+            unknownOption("state save", args[i]);
+        }
+    }
+    if (path.empty()) throw ToolError(kExitUsage, "state save needs a file name");
+    PluginHost host(plugin);
+    applyPresetSources(host, sources);
+    saveState(host, path);
+    std::printf("wrote the plug-in's state to %s\n", path.c_str());
+    return kExitOk;
+}
+
+}  // namespace zelto

@@ -1,0 +1,55 @@
+// Programs and state of our own plug-in as zelto reaches them: the standard
+// chunk opcodes for host state, the program names through the standard
+// indexed query, and the plug-in's private vendor calls (host/VendorApi.h)
+// for selecting programs and for its preset and bank files. Other plug-ins
+// get a clear "cannot" instead of a guess.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/Cli.h"
+
+namespace zelto {
+
+class PluginHost;
+
+/// What to load into the plug-in before it runs, in the order applied:
+/// host state, bank file, preset file, then a program of the bank.
+struct PresetSources {
+    std::string state;       // --state F (a host chunk, as effSetChunk receives it)
+    std::string bankFile;    // --bank F.krb
+    std::string presetFile;  // --preset-file F.krw
+    std::string preset;      // --preset NAME|INDEX
+    bool empty() const {
+        return state.empty() && bankFile.empty() && presetFile.empty() && preset.empty();
+    }
+};
+
+/// Consumes args[i] (and its value) when it is one of the options above.
+bool parsePresetOption(const Args& args, size_t& i, PresetSources& sources);
+
+/// Applies the sources in order; throws ToolError (kExitRejected, kExitInput,
+/// kExitUnsupported or kExitUsage) when one cannot be applied.
+void applyPresetSources(PluginHost& host, const PresetSources& sources);
+
+bool isOurPlugin(PluginHost& host);
+/// Throws kExitUnsupported naming `what` unless the plug-in is ours.
+void requireOurPlugin(PluginHost& host, const std::string& what);
+
+std::vector<std::string> programNames(PluginHost& host);
+/// Index of a program by name (case-insensitive) or number 0..23.
+int findProgram(PluginHost& host, const std::string& nameOrIndex);
+void selectProgram(PluginHost& host, int program);
+int currentProgram(PluginHost& host);
+
+void savePresetFile(PluginHost& host, const std::string& path);
+void saveBankFile(PluginHost& host, const std::string& path);
+void saveState(PluginHost& host, const std::string& path);
+
+/// The plug-in's lowest gain since the last read (linear, 1 = no reduction),
+/// or nothing when its meters cannot be read.
+std::optional<double> readMeterGain(PluginHost& host);
+
+}  // namespace zelto
