@@ -28,6 +28,7 @@ struct Config {
     bool oversample = false;
     bool meterOvs = false;
     bool quantizeC = false;  // Quantize on, 16 bits, type C shaping
+    bool portable = false;   // the SSE2 loop even where AVX2 is available
 };
 
 // The default program: Output 0 dB, Drive 0 dB, Transient 0.02, Release 200 ms,
@@ -50,6 +51,7 @@ std::unique_ptr<EngineState> makeEngine(const Config& c) {
     e->suspendInit();
     e->setSampleRate(c.rate);
     e->setNoiseShapeType(c.quantizeC ? 3 : 0);
+    e->useWideInstructions(!c.portable);
     return e;
 }
 
@@ -216,6 +218,18 @@ void registerAll() {
                 benchmark::RegisterBenchmark(name, BM_Process<double>, c);
             }
         }
+    }
+    for (int variant = 0; variant < 4; ++variant) {
+        Config c;
+        c.portable = true;
+        c.oversample = variant == 1 || variant == 2;
+        c.meterOvs = variant == 2;
+        c.quantizeC = variant == 3;
+        static const char* kVariant[4] = {"plain", "ovs", "ovs+meterovs", "quantC"};
+        char name[96];
+        std::snprintf(name, sizeof name, "Process<double>/44100/hard/%s/portable",
+                      kVariant[variant]);
+        benchmark::RegisterBenchmark(name, BM_Process<double>, c);
     }
     benchmark::RegisterBenchmark("RealFft/roundtrip", BM_RealFftRoundTrip)
         ->RangeMultiplier(2)

@@ -49,7 +49,8 @@ double onePoleFromMs(double ms, double rate) {
 
 }  // namespace
 
-EngineState::EngineState() : halfSample_(selectHalfSample()) {
+EngineState::EngineState() {
+    useWideInstructions(true);
     for (auto& c : attackCoef_) c.store(0.0, kRelaxed);
     for (auto& c : releaseCoef_) c.store(0.0, kRelaxed);
     for (int ch = 0; ch < 2; ++ch) grHold_[ch].store(1.0, kRelaxed);
@@ -366,6 +367,11 @@ void EngineState::setMeterType(int32_t type) {
 
 void EngineState::setAttZoom(int32_t zoom) {
     s_.attZoom.store(zoom != 0 ? 1 : 0, kRelaxed);
+}
+
+void EngineState::useWideInstructions(bool on) {
+    useAvx2_ = on && processorHasAvx2();
+    halfSample_ = useAvx2_ ? selectHalfSample() : halfSamplePlain;
 }
 
 // ---- meters ----

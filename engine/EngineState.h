@@ -176,6 +176,12 @@ class EngineState {
     // restart its peak and gain holds.
     MeterSnapshot getMeterValues();
 
+    // For tests and benchmarks, under the lock: false runs the portable SSE2 code even
+    // where the processor offers AVX2 (the default uses it when available). Results
+    // are identical except for the order of the interpolation sums (rounding only).
+    void useWideInstructions(bool on);
+    bool wideInstructions() const { return useAvx2_; }
+
   private:
     static constexpr std::memory_order kRelaxed = std::memory_order_relaxed;
     static int32_t clampFollower(int32_t k) { return k < 0 ? 0 : (k > 7 ? 7 : k); }
@@ -190,6 +196,10 @@ class EngineState {
 
     template <typename T>
     void runLimiter(const T* inL, const T* inR, T* outL, T* outR, int32_t frames);
+    template <typename T>
+    void runLimiterAvx2(const T* inL, const T* inR, T* outL, T* outR, int32_t frames);
+    template <typename T>
+    void runLimiterBase(const T* inL, const T* inR, T* outL, T* outR, int32_t frames);
     template <typename T>
     void runCalibration(T* outL, T* outR, int32_t frames, int32_t mode);
 
@@ -270,6 +280,7 @@ class EngineState {
     Buffers buf_;
     alignas(32) double interpTapsPair_[2 * kInterpTaps] = {};  // interpTaps, each twice
     HalfSampleFn halfSample_ = nullptr;  // interpolation kernel for this processor
+    bool useAvx2_ = false;               // the limiter loop compiled for AVX2 + BMI2
     double pinkRows_[2][8] = {};         // last uniform value per pink row, per channel
     double pinkSum_[2] = {};             // running sums of the rows
 

@@ -55,10 +55,18 @@ __attribute__((target("avx2"))) static Pair halfSampleAvx2(const double* oldest,
 }
 #endif
 
-HalfSampleFn selectHalfSample() {
+bool processorHasAvx2() {
 #if defined(ZELTO_HAVE_AVX2_KERNEL)
     __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx2")) return halfSampleAvx2;
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2");
+#else
+    return false;
+#endif
+}
+
+HalfSampleFn selectHalfSample() {
+#if defined(ZELTO_HAVE_AVX2_KERNEL)
+    if (processorHasAvx2()) return halfSampleAvx2;
 #endif
     return halfSamplePlain;
 }

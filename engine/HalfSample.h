@@ -17,6 +17,9 @@ using HalfSampleFn = Pair (*)(const double* oldest, const double* tapsPair);
 
 HalfSampleFn selectHalfSample();
 
+// True where the processor runs AVX2 and BMI2 code (the wide variants of the engine).
+bool processorHasAvx2();
+
 // The portable version, always available (also the reference for the others).
 Pair halfSamplePlain(const double* oldest, const double* tapsPair);
 

@@ -32,6 +32,12 @@
 #include <xmmintrin.h>
 #endif
 
+#if defined(__x86_64__) || defined(__i386__)
+#define ZELTO_TARGET_WIDE __attribute__((target("avx2,bmi2")))
+#else
+#define ZELTO_TARGET_WIDE
+#endif
+
 namespace zelto {
 
 namespace {
@@ -77,6 +83,12 @@ inline Pair clampFullScale(Pair v) {
     return min(max(c, Pair::splat(-1.0)), one);
 }
 
+// DitherRng::next() for two words at once: the same operations on each lane.
+inline Pair uniformFromWords(uint32_t a, uint32_t b) {
+    const Pair u = Pair::set(static_cast<double>(a), static_cast<double>(b));
+    return u * 2.3283064365e-10 * 2.0 - Pair::splat(1.0);
+}
+
 inline double stepGain(double g, double target, double c) {
     g = g + (target - g) * c;
     return g + kFlush - kFlush;
@@ -110,11 +122,31 @@ void EngineState::processLimiter(const T* const* inputs, T* const* outputs, int3
     const T* inR = inL;
     if (inL != nullptr && input1Connected && inputs[1] != nullptr) inR = inputs[1];
     DenormalGuard guard;
+    if (useAvx2_) {
+        runLimiterAvx2(inL, inR, outL, outR, frames);
+    } else {
+        runLimiterBase(inL, inR, outL, outR, frames);
+    }
+}
+
+// The same loop twice: for any x86-64, and with AVX2/BMI2 encodings (three-operand
+// forms, fewer register copies) where the processor has them. Neither enables FMA,
+// so both round every operation alike and give identical results.
+template <typename T>
+void EngineState::runLimiterBase(const T* inL, const T* inR, T* outL, T* outR, int32_t frames) {
     runLimiter(inL, inR, outL, outR, frames);
 }
 
 template <typename T>
-void EngineState::runLimiter(const T* inL, const T* inR, T* outL, T* outR, int32_t frames) {
+ZELTO_TARGET_WIDE void EngineState::runLimiterAvx2(const T* inL, const T* inR, T* outL, T* outR,
+                                                   int32_t frames) {
+    runLimiter(inL, inR, outL, outR, frames);
+}
+
+template <typename T>
+__attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL, const T* inR,
+                                                                   T* outL, T* outR,
+                                                                   int32_t frames) {
     // ---- settings, once per block ----
     const int32_t W = windowLength_.load(kRelaxed);
     const int32_t N = kernelLength_.load(kRelaxed);
@@ -143,8 +175,13 @@ void EngineState::runLimiter(const T* inL, const T* inR, T* outL, T* outR, int32
     const double h = bits == 0 ? 128.0 : (bits == 1 ? 32768.0 : 8388608.0);
     const double invH = 1.0 / h;  // exact: h is a power of two
     const double blackC = blackCoef_.load(kRelaxed);
-    double ns[kNsTaps];
-    std::copy_n(nsSetFor(nsTableSelection_.load(kRelaxed)), kNsTaps, ns);
+    Pair ns[kNsTaps];
+    const int32_t nsSelection = nsTableSelection_.load(kRelaxed);
+    const bool shaping = nsSelection >= 0;
+    {
+        const double* set = nsSetFor(nsSelection);
+        for (int k = 0; k < kNsTaps; ++k) ns[k] = Pair::splat(set[k]);
+    }
     Pair att[kFollowers], rel[kFollowers], relXorAtt[kFollowers];
     for (int k = 0; k < kFollowers; ++k) {
         att[k] = Pair::splat(attackCoef_[k].load(kRelaxed));
@@ -161,7 +198,9 @@ void EngineState::runLimiter(const T* inL, const T* inR, T* outL, T* outR, int32
     const Pair oneMinusLink = Pair::splat(1.0 - link);
     const double* tapsPair = interpTapsPair_;
     const HalfSampleFn halfSample = halfSample_;
-    const Buffers& b = buf_;
+    // A local copy: Pair stores may alias anything, which would otherwise force the
+    // buffer pointers to be reloaded from the object after every store.
+    const Buffers b = buf_;
 
     // ---- state into locals ----
     double dg = driveGain_, og = outputGain_, lev = levellerLevel_, bg = blackGain_;
@@ -170,6 +209,7 @@ void EngineState::runLimiter(const T* inL, const T* inR, T* outL, T* outR, int32
     int32_t meterIdx = meterIdx_, nsIdx = nsIndex_;
     Pair longPrefix = Pair::load(b.maxPrefix), shortPrefix = Pair::load(b.maxPrefix + 2);
     DitherRng rng = rng_;
+    Pair lastErr = Pair::load(b.nsError + 2 * (nsIdx + kNsTaps));  // the newest error
     Pair inMS = Pair::set(inMeanSquare_[0].load(kRelaxed), inMeanSquare_[1].load(kRelaxed));
     Pair outMS = Pair::set(outMeanSquare_[0].load(kRelaxed), outMeanSquare_[1].load(kRelaxed));
     // This block's holds. The input peak keeps max|r|: scaling by the (positive)
@@ -303,29 +343,35 @@ void EngineState::runLimiter(const T* inL, const T* inR, T* outL, T* outR, int32
 
         // 16. requantizer
         if (quantize) {
-            const Pair ao = abs(out);
-            if (std::max(ao.l(), ao.r()) > kSilence || !autoblack) {
+            if (!autoblack) {
                 bg = 1.0;
             } else {
-                bg = bg - bg * blackC;
+                const Pair ao = abs(out);
+                bg = std::max(ao.l(), ao.r()) > kSilence ? 1.0 : bg - bg * blackC;
             }
             bg = bg + kFlush - kFlush;
             // Feedback in two partial sums (odd and even taps, older errors first): the
-            // newest error enters last, so only one multiply and two adds lie between
-            // one sample's error and the next sample's requantization.
-            const double* e = b.nsError + 2 * (nsIdx + kNsTaps);  // e[0] newest, e[-2k] older
-            Pair fa = Pair::load(e - 2 * 11) * ns[11], fb = Pair::load(e - 2 * 10) * ns[10];
-            for (int k = 9; k >= 1; k -= 2) {
-                fa = fa + Pair::load(e - 2 * k) * ns[k];
-                fb = fb + Pair::load(e - 2 * (k - 1)) * ns[k - 1];
+            // newest error, kept in a register, enters last, so only one multiply and
+            // two adds lie between one sample's error and the next sample's
+            // requantization. The all-zero set needs no sum at all.
+            Pair f = Pair::zero();
+            if (shaping) {
+                const double* e = b.nsError + 2 * (nsIdx + kNsTaps);  // e[-2k]: k samples older
+                Pair fa = Pair::load(e - 2 * 11) * ns[11], fb = Pair::load(e - 2 * 10) * ns[10];
+                for (int k = 9; k >= 3; k -= 2) {
+                    fa = fa + Pair::load(e - 2 * k) * ns[k];
+                    fb = fb + Pair::load(e - 2 * (k - 1)) * ns[k - 1];
+                }
+                fa = fa + Pair::load(e - 2) * ns[1];
+                fb = fb + lastErr * ns[0];
+                f = fa + fb;
             }
-            const Pair f = fa + fb;
             if (++nsIdx == kNsTaps) nsIdx = 0;
-            const double r1 = rng.next();
-            const double r2 = rng.next();
-            const double r3 = rng.next();
-            const double r4 = rng.next();
-            const Pair dither = Pair::set((r1 + r2) * 0.5, (r3 + r4) * 0.5);
+            // Draws r1, r2 for the left channel, r3, r4 for the right, as (r1, r3), (r2, r4).
+            const uint32_t u1 = rng.nextWord(), u2 = rng.nextWord();
+            const uint32_t u3 = rng.nextWord(), u4 = rng.nextWord();
+            const Pair ra = uniformFromWords(u1, u3), rb = uniformFromWords(u2, u4);
+            const Pair dither = (ra + rb) * 0.5;
             const Pair v = out + f;
             const Pair z = dither + v * h + Pair::splat(h);
             Pair yq, err;
@@ -342,6 +388,7 @@ void EngineState::runLimiter(const T* inL, const T* inR, T* outL, T* outR, int32
             }
             err.store(b.nsError + 2 * nsIdx);
             err.store(b.nsError + 2 * (nsIdx + kNsTaps));
+            lastErr = err;
             out = yq * bg;
         }
 

@@ -326,6 +326,41 @@ TEST(LimiterPath, FloatAndDoubleAgreeToFloatPrecision) {
     }
 }
 
+// The loop compiled for wide instructions and the portable one compute the same
+// operations in the same order; only the interpolation sums are ordered differently.
+TEST(LimiterPath, WideAndPortableLoopsAgree) {
+    std::vector<double> inL, inR;
+    const size_t n = 9000;
+    test::makeProgramme(inL, inR, n, 31);
+    for (bool oversample : {false, true}) {
+        RefSettings s;
+        s.drive = 6.0;
+        s.oversample = oversample;
+        s.quantize = true;
+        s.nsType = 2;
+        s.order2 = true;
+        auto wide = test::makeEngine(44100, 1, s);
+        auto portable = test::makeEngine(44100, 1, s);
+        portable->useWideInstructions(false);
+        EXPECT_FALSE(portable->wideInstructions());
+        wide->setMeterOvs(oversample);
+        portable->setMeterOvs(oversample);
+        std::vector<double> wL(n), wR(n), pL(n), pR(n);
+        test::run<double>(*wide, inL, inR, wL, wR, 0, n);
+        test::run<double>(*portable, inL, inR, pL, pR, 0, n);
+        for (size_t i = 0; i < n; ++i) {
+            if (oversample) {
+                ASSERT_NEAR(wL[i], pL[i], 1e-12) << i;
+            } else {
+                ASSERT_EQ(wL[i], pL[i]) << i;
+                ASSERT_EQ(wR[i], pR[i]) << i;
+            }
+        }
+        const MeterSnapshot a = wide->getMeterValues(), b = portable->getMeterValues();
+        for (int k = 0; k < 10; ++k) EXPECT_NEAR(a.values[k], b.values[k], 1e-6) << k;
+    }
+}
+
 TEST(LimiterPath, NonFiniteAndHugeInputGiveFiniteOutput) {
     const double inf = std::numeric_limits<double>::infinity();
     const double nan = std::numeric_limits<double>::quiet_NaN();
