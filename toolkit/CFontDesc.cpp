@@ -1,0 +1,40 @@
+// Font descriptions and the mapping of family names to installed fonts.
+#include "toolkit/CFontDesc.h"
+
+#include <strings.h>
+
+CFontDesc::CFontDesc(const char* name, CCoord size, int32_t style)
+    : name(name != nullptr ? name : ""), size(size), style(style) {}
+
+const char* CFontDesc::getRenderFamily() const {
+    static const char* const kInstalled[] = {
+        "Liberation Sans", "Liberation Serif", "Liberation Mono",
+        "DejaVu Sans",     "DejaVu Serif",     "DejaVu Sans Mono",
+    };
+    for (const char* family : kInstalled) {
+        if (strcasecmp(name.c_str(), family) == 0) return family;
+    }
+    if (strcasecmp(name.c_str(), "Arial") == 0 || strcasecmp(name.c_str(), "Helvetica") == 0) {
+        return "Liberation Sans";
+    }
+    return "DejaVu Sans";
+}
+
+namespace {
+
+// Never destroyed: views anywhere may still point at them while the process
+// ends, so the standard fonts must outlive every static destructor.
+CFontDesc* standardFont(CCoord size) {
+    auto* font = new CFontDesc("Arial", size, kNormalFace);
+    return font;
+}
+
+}  // namespace
+
+const CFontRef kSystemFont = standardFont(12);
+const CFontRef kNormalFontVeryBig = standardFont(18);
+const CFontRef kNormalFontBig = standardFont(14);
+const CFontRef kNormalFont = standardFont(12);
+const CFontRef kNormalFontSmall = standardFont(11);
+const CFontRef kNormalFontSmaller = standardFont(10);
+const CFontRef kNormalFontVerySmall = standardFont(9);
