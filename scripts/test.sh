@@ -7,16 +7,25 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 jobs=$(nproc)
+log=$(mktemp /tmp/zelto-ctest-XXXXXX)
+trap 'rm -f "$log"' EXIT
+run_ctest() {
+  ctest --preset "$1" -j "${jobs}" "${@:2}" | tee -a "$log"
+}
 for preset in default asan; do
   echo "=== ${preset}: build"
   cmake --preset "${preset}" >/dev/null
   cmake --build --preset "${preset}" -j "${jobs}"
   echo "=== ${preset}: test"
-  ctest --preset "${preset}" -j "${jobs}"
+  run_ctest "${preset}"
 done
 echo "=== tsan: concurrency tests"
 cmake --preset tsan >/dev/null
 cmake --build --preset tsan -j "${jobs}"
-ctest --preset tsan -j "${jobs}" -R 'Concurren|Thread|Lock'
+run_ctest tsan -R 'Concurren|Thread|Lock'
 echo "=== fuzz: loaders of chunks, presets and banks"
 scripts/fuzz.sh 45
+# One closing line over every ctest run above (each stopped the script had
+# anything failed).
+total=$(grep -E 'tests passed, 0 tests failed out of' "$log" | awk '{s += $NF} END {print s + 0}')
+echo "tests: ${total} passed, 0 failed"
