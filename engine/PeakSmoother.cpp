@@ -35,9 +35,10 @@ void smootherBlock(const RealFft& fft, const double* spectrum, const V* in, int3
     fft.forwardZeroPadded(in, work);
     RealFft::multiplyPacked(work, spectrum, 2 * n);
     fft.inverseScrambled(work);
+    const uint16_t* at = fft.scrambleTable();
     for (int32_t t = 0; t < n; ++t) {
-        out[t] = overlap[t] + work[fft.scrambled(t)];
-        overlap[t] = work[fft.scrambled(n + t)];
+        out[t] = overlap[t] + work[at[t]];
+        overlap[t] = work[at[n + t]];
     }
 }
 

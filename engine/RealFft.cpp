@@ -8,7 +8,19 @@ namespace zelto {
 
 namespace {
 constexpr double kTwoPi = 6.283185307179586;
+
+// A twiddle value from a (v, v) table entry, as the transform's sample type.
+template <typename V>
+inline V twiddle(const double* p);
+template <>
+inline double twiddle<double>(const double* p) {
+    return *p;
 }
+template <>
+inline Pair twiddle<Pair>(const double* p) {
+    return Pair::load(p);
+}
+}  // namespace
 
 bool RealFft::configure(int32_t length) {
     if (length < kMinLength || length > kMaxLength || (length & (length - 1)) != 0) return false;
@@ -17,19 +29,20 @@ bool RealFft::configure(int32_t length) {
     log2Half_ = 0;
     while ((1 << log2Half_) < half_) ++log2Half_;
 
-    // Stage twiddles: the stage joining blocks of h into 2h reads h entries at 2(h−1).
+    // Twiddles as (cos, cos, sin, sin), so a Pair reads each value as it is.
+    // Stage twiddles: the stage joining blocks of h into 2h reads h entries at 4(h−1).
     for (int32_t h = 1; h < half_; h *= 2) {
-        double* tw = stageTw_ + 2 * (h - 1);
+        double* tw = stageTw_ + 4 * (h - 1);
         for (int32_t j = 0; j < h; ++j) {
             const double a = kTwoPi * j / (2.0 * h);
-            tw[2 * j] = std::cos(a);
-            tw[2 * j + 1] = std::sin(a);
+            tw[4 * j] = tw[4 * j + 1] = std::cos(a);
+            tw[4 * j + 2] = tw[4 * j + 3] = std::sin(a);
         }
     }
     for (int32_t k = 0; k <= half_ / 2; ++k) {
         const double a = kTwoPi * k / length_;
-        splitTw_[2 * k] = std::cos(a);
-        splitTw_[2 * k + 1] = std::sin(a);
+        splitTw_[4 * k] = splitTw_[4 * k + 1] = std::cos(a);
+        splitTw_[4 * k + 2] = splitTw_[4 * k + 3] = std::sin(a);
     }
     swapCount_ = 0;
     for (int32_t i = 0; i < half_; ++i) {
@@ -42,16 +55,17 @@ bool RealFft::configure(int32_t length) {
             ++swapCount_;
         }
     }
+    for (int32_t t = 0; t < length_; ++t) scramble_[t] = static_cast<uint16_t>(scrambled(t));
     return true;
 }
 
 // Decimation-in-time passes from span `firstSpan` (blocks of firstSpan/2 already
 // transformed) up to n; w = e^(−iθ) forward, e^(+iθ) inverse.
-template <typename V>
+template <int32_t kHalf, typename V>
 void RealFft::ditPasses(V* z, int32_t firstSpan, bool inverse) const {
-    const int32_t n = half_;
+    const int32_t n = kHalf != 0 ? kHalf : half_;
     for (int32_t h = firstSpan / 2; h < n; h *= 2) {
-        const double* tw = stageTw_ + 2 * (h - 1);
+        const double* tw = stageTw_ + 4 * (h - 1);
         for (int32_t b = 0; b < n; b += 2 * h) {
             V* p = z + 2 * b;
             V* q = p + 2 * h;
@@ -63,11 +77,11 @@ void RealFft::ditPasses(V* z, int32_t firstSpan, bool inverse) const {
                 q[1] = ai - bi;
             }
             for (int32_t j = 1; j < h; ++j) {
-                const double c = tw[2 * j];
-                const double s = inverse ? tw[2 * j + 1] : -tw[2 * j + 1];
+                const V c = twiddle<V>(tw + 4 * j), s = twiddle<V>(tw + 4 * j + 2);
                 const V qr = q[2 * j], qi = q[2 * j + 1];
-                const V br = qr * c - qi * s;
-                const V bi = qr * s + qi * c;
+                // w = c ∓ i·s: the forward form adds where the inverse subtracts.
+                const V br = inverse ? qr * c - qi * s : qr * c + qi * s;
+                const V bi = inverse ? qr * s + qi * c : qi * c - qr * s;
                 const V ar = p[2 * j], ai = p[2 * j + 1];
                 p[2 * j] = ar + br;
                 p[2 * j + 1] = ai + bi;
@@ -110,12 +124,12 @@ void RealFft::complexTransform(V* z, bool inverse) const {
         p[6] = br - er;
         p[7] = bi - ei;
     }
-    ditPasses(z, 8, inverse);
+    ditPasses<0>(z, 8, inverse);
 }
 
-template <typename V>
+template <int32_t kHalf, typename V>
 void RealFft::splitForward(V* d) const {
-    const int32_t n = half_;
+    const int32_t n = kHalf != 0 ? kHalf : half_;
     const V e0 = d[0], o0 = d[1];
     d[0] = e0 + o0;  // X[0]
     d[1] = e0 - o0;  // X[n]
@@ -126,7 +140,7 @@ void RealFft::splitForward(V* d) const {
         // E = (Z[k] + conj Z[m]) / 2, O = (Z[k] − conj Z[m]) / 2i.
         const V er = (zkr + zmr) * 0.5, ei = (zki - zmi) * 0.5;
         const V or_ = (zki + zmi) * 0.5, oi = (zkr - zmr) * -0.5;
-        const double c = splitTw_[2 * k], s = splitTw_[2 * k + 1];
+        const V c = twiddle<V>(splitTw_ + 4 * k), s = twiddle<V>(splitTw_ + 4 * k + 2);
         // W·O with W = e^(−2πik/M).
         const V wr = or_ * c + oi * s, wi = oi * c - or_ * s;
         d[2 * k] = er + wr;
@@ -138,9 +152,9 @@ void RealFft::splitForward(V* d) const {
     }
 }
 
-template <typename V>
+template <int32_t kHalf, typename V>
 void RealFft::splitInverse(V* d) const {
-    const int32_t n = half_;
+    const int32_t n = kHalf != 0 ? kHalf : half_;
     const V x0 = d[0], xn = d[1];
     d[0] = x0 + xn;  // E[0]·2
     d[1] = x0 - xn;  // O[0]·2
@@ -150,7 +164,7 @@ void RealFft::splitInverse(V* d) const {
         const V br = d[2 * m], bi = neg(d[2 * m + 1]);  // conj X[m]
         const V er = ar + br, ei = ai + bi;
         const V tr = ar - br, ti = ai - bi;
-        const double c = splitTw_[2 * k], s = splitTw_[2 * k + 1];
+        const V c = twiddle<V>(splitTw_ + 4 * k), s = twiddle<V>(splitTw_ + 4 * k + 2);
         // O = conj(W)·T with conj(W) = e^(+2πik/M).
         const V or_ = tr * c - ti * s, oi = tr * s + ti * c;
         // Z[k] = E + i·O, Z[m] = conj E + i·conj O.
@@ -166,18 +180,48 @@ void RealFft::splitInverse(V* d) const {
 template <typename V>
 void RealFft::forward(V* d) const {
     complexTransform(d, false);  // Z[k] of z[t] = x[2t] + i·x[2t+1]
-    splitForward(d);
+    splitForward<0>(d);
 }
 
 template <typename V>
 void RealFft::inverse(V* d) const {
-    splitInverse(d);
+    splitInverse<0>(d);
     complexTransform(d, true);
 }
 
 template <typename V>
 void RealFft::forwardZeroPadded(const V* in, V* out) const {
-    const int32_t n = half_;
+    // The short transforms of the usual shapes get loops of fixed length, which the
+    // compiler unrolls completely.
+    switch (half_) {
+        case 8:
+            return forwardZeroPaddedImpl<8>(in, out);
+        case 16:
+            return forwardZeroPaddedImpl<16>(in, out);
+        case 32:
+            return forwardZeroPaddedImpl<32>(in, out);
+        default:
+            return forwardZeroPaddedImpl<0>(in, out);
+    }
+}
+
+template <typename V>
+void RealFft::inverseScrambled(V* d) const {
+    switch (half_) {
+        case 8:
+            return inverseScrambledImpl<8>(d);
+        case 16:
+            return inverseScrambledImpl<16>(d);
+        case 32:
+            return inverseScrambledImpl<32>(d);
+        default:
+            return inverseScrambledImpl<0>(d);
+    }
+}
+
+template <int32_t kHalf, typename V>
+void RealFft::forwardZeroPaddedImpl(const V* in, V* out) const {
+    const int32_t n = kHalf != 0 ? kHalf : half_;
     // In bit-reversed order every odd position holds some z[t] with t ≥ n/2, which the
     // zero half makes 0: the first radix-4 pass reads two inputs instead of four and
     // gathers them straight from `in`.
@@ -196,17 +240,17 @@ void RealFft::forwardZeroPadded(const V* in, V* out) const {
         o[6] = pr - qi;
         o[7] = pi + qr;
     }
-    ditPasses(out, 8, false);
-    splitForward(out);
+    ditPasses<kHalf>(out, 8, false);
+    splitForward<kHalf>(out);
 }
 
-template <typename V>
-void RealFft::inverseScrambled(V* d) const {
-    const int32_t n = half_;
-    splitInverse(d);
+template <int32_t kHalf, typename V>
+void RealFft::inverseScrambledImpl(V* d) const {
+    const int32_t n = kHalf != 0 ? kHalf : half_;
+    splitInverse<kHalf>(d);
     // Decimation in frequency (natural order in, bit-reversed out), w = e^(+iθ).
     for (int32_t h = n / 2; h >= 4; h /= 2) {
-        const double* tw = stageTw_ + 2 * (h - 1);
+        const double* tw = stageTw_ + 4 * (h - 1);
         for (int32_t b = 0; b < n; b += 2 * h) {
             V* p = d + 2 * b;
             V* q = p + 2 * h;
@@ -218,7 +262,7 @@ void RealFft::inverseScrambled(V* d) const {
                 q[1] = ai - bi;
             }
             for (int32_t j = 1; j < h; ++j) {
-                const double c = tw[2 * j], s = tw[2 * j + 1];
+                const V c = twiddle<V>(tw + 4 * j), s = twiddle<V>(tw + 4 * j + 2);
                 const V ar = p[2 * j], ai = p[2 * j + 1], br = q[2 * j], bi = q[2 * j + 1];
                 p[2 * j] = ar + br;
                 p[2 * j + 1] = ai + bi;

@@ -53,28 +53,36 @@ class RealFft {
     template <typename V>
     void inverseScrambled(V* data) const;
     int32_t scrambled(int32_t t) const { return 2 * rev_[t >> 1] + (t & 1); }
+    const uint16_t* scrambleTable() const { return scramble_; }
 
   private:
     template <typename V>
     void complexTransform(V* z, bool inverse) const;  // n complex values, interleaved re/im
-    template <typename V>
+    // kHalf: the complex size n fixed at compile time, or 0 for the configured one.
+    template <int32_t kHalf, typename V>
     void ditPasses(V* z, int32_t firstSpan, bool inverse) const;
-    template <typename V>
+    template <int32_t kHalf, typename V>
     void splitForward(V* d) const;
-    template <typename V>
+    template <int32_t kHalf, typename V>
     void splitInverse(V* d) const;
+    template <int32_t kHalf, typename V>
+    void forwardZeroPaddedImpl(const V* in, V* out) const;
+    template <int32_t kHalf, typename V>
+    void inverseScrambledImpl(V* d) const;
 
     static constexpr int32_t kMaxHalf = kMaxLength / 2;
 
     int32_t length_ = 0;  // M
     int32_t half_ = 0;    // n = M/2, the complex size
     int32_t log2Half_ = 0;
-    // Stage twiddles, stage with span 2h stored from offset h−1: (cos, sin) of 2πj/(2h), j < h.
-    double stageTw_[2 * kMaxHalf] = {};
-    // Split twiddles (cos, sin) of 2πk/M for k = 0 … n/2.
-    double splitTw_[kMaxHalf + 2] = {};
-    uint16_t rev_[kMaxHalf] = {};    // bit reversal of 0 … n−1
-    uint16_t swapA_[kMaxHalf] = {};  // bit-reversal swap pairs (i < rev(i))
+    // Stage twiddles, stage with span 2h stored from entry h−1: (cos, cos, sin, sin) of
+    // 2πj/(2h), j < h.
+    alignas(16) double stageTw_[4 * kMaxHalf] = {};
+    // Split twiddles (cos, cos, sin, sin) of 2πk/M for k = 0 … n/2.
+    alignas(16) double splitTw_[2 * kMaxHalf + 4] = {};
+    uint16_t scramble_[kMaxLength] = {};  // scrambled(t) for t < M
+    uint16_t rev_[kMaxHalf] = {};         // bit reversal of 0 … n−1
+    uint16_t swapA_[kMaxHalf] = {};       // bit-reversal swap pairs (i < rev(i))
     uint16_t swapB_[kMaxHalf] = {};
     int32_t swapCount_ = 0;
 };
