@@ -12,6 +12,10 @@
 #include "engine/EngineTestSupport.h"
 #include "engine/ReferenceLimiter.h"
 
+#if defined(__SSE2__)
+#include <xmmintrin.h>
+#endif
+
 namespace zelto {
 namespace {
 
@@ -440,6 +444,53 @@ TEST(LimiterPath, HostPointerQuirksAreHandled) {
     e->process<float>(noInput, out, 64, true, true);
     for (int i = 0; i < 64; ++i) ASSERT_EQ(out1[i], 0.0f);
 }
+
+// Hosts often process in place (output buffers are the input buffers), sometimes
+// with the channels crossed.
+TEST(LimiterPath, InPlaceProcessingMatchesSeparateBuffers) {
+    RefSettings s;
+    s.drive = 6.0;
+    s.quantize = true;
+    std::vector<double> inL, inR;
+    const size_t n = 3000;
+    test::makeProgramme(inL, inR, n, 12);
+    auto ref = test::makeEngine(44100, 0, s);
+    std::vector<double> wantL(n), wantR(n);
+    test::run<double>(*ref, inL, inR, wantL, wantR, 0, n);
+
+    auto e = test::makeEngine(44100, 0, s);
+    std::vector<double> a = inL, b = inR;
+    const double* in[2] = {a.data(), b.data()};
+    double* out[2] = {a.data(), b.data()};
+    e->process<double>(in, out, static_cast<int32_t>(n), true, true);
+    for (size_t i = 0; i < n; ++i) {
+        ASSERT_EQ(a[i], wantL[i]) << i;
+        ASSERT_EQ(b[i], wantR[i]) << i;
+    }
+
+    auto crossed = test::makeEngine(44100, 0, s);
+    a = inL;
+    b = inR;
+    double* swapped[2] = {b.data(), a.data()};  // left output over the right input
+    crossed->process<double>(in, swapped, static_cast<int32_t>(n), true, true);
+    for (size_t i = 0; i < n; ++i) {
+        ASSERT_EQ(b[i], wantL[i]) << i;
+        ASSERT_EQ(a[i], wantR[i]) << i;
+    }
+}
+
+#if defined(__SSE2__)
+TEST(LimiterPath, CallersFloatingPointModeIsRestored) {
+    auto e = test::makeEngine(44100, 0, RefSettings{});
+    std::vector<float> in(256, 0.5f), l(256), r(256);
+    const unsigned int before = _mm_getcsr();
+    _mm_setcsr(before & ~0x8040u);  // denormals kept, as a host may want
+    const unsigned int mine = _mm_getcsr();
+    test::run<float>(*e, in, in, l, r, 0, 256);
+    EXPECT_EQ(_mm_getcsr(), mine);
+    _mm_setcsr(before);
+}
+#endif
 
 TEST(LimiterPath, MonoHostFeedsLeftToBothChannels) {
     RefSettings s;
