@@ -44,7 +44,8 @@ cairo_surface_t* litBar() {
 }
 
 // Dark glass with a trace of each zone's colour, a fine line every 4 dB and
-// short marks every 2 dB, counted from the strip's reference row.
+// short marks every 2 dB, counted from the strip's reference row, which gets
+// a brighter line: the 0 of the scale stays visible on an unlit bar.
 cairo_surface_t* unlitBar(int referenceRow) {
     cairo_surface_t* s = newImage(kBarWidth, kStripHeight);
     cairo_t* cr = cairo_create(s);
@@ -56,7 +57,9 @@ cairo_surface_t* unlitBar(int referenceRow) {
     fillRect(cr, kBarWidth - 1, 0, 1, kStripHeight, rgb(22, 23, 25));
     for (int y = referenceRow % 12; y < kStripHeight; y += 12) {
         const bool fourDb = ((y - referenceRow) / 12) % 2 == 0;
-        if (fourDb) {
+        if (y == referenceRow) {
+            fillRect(cr, 1, y, kBarWidth - 2, 1, rgb(84, 88, 94));
+        } else if (fourDb) {
             fillRect(cr, 1, y, kBarWidth - 2, 1, rgb(58, 61, 67));
         } else {
             fillRect(cr, 1, y, 3, 1, rgb(64, 68, 74));
