@@ -154,8 +154,8 @@ void silverKnob(cairo_t* cr, double cx, double cy, double angle) {
 
 struct DialScale {
     double minDb, maxDb, neutralDb;
-    double tickStep;
-    std::vector<int> labels;
+    double tickStep, majorStep;  // every tick, and the longer ones
+    std::vector<int> labels;     // numbers, printed in place of their ticks
 };
 
 double dialPosition(const DialScale& s, double db) {
@@ -169,12 +169,14 @@ std::string signedDb(int db) {
 }
 
 void blackDial(cairo_t* cr, double cx, double cy, const DialScale& scale, double v) {
-    constexpr double R = 15.5;         // body
+    constexpr double R = 17.5;         // body
     constexpr double kFace = R - 1.6;  // inside the knurled rim
-    constexpr double kArc = 17.7;      // value arc
-    constexpr double kTick0 = 19.3, kTick1 = 21.6;
+    constexpr double kArc = 19.7;      // value arc
+    constexpr double kTick0 = 21.3, kTick1 = 23.4;
     const double angle = -135.0 + 270.0 * v;
     auto angleOf = [&](double db) { return -135.0 + 270.0 * dialPosition(scale, db); };
+
+    dropShadow(cr, cx, cy, R);
 
     // The printed scale: ticks, and numbers in place of the ticks they name.
     const TextStyle digits{"DejaVu Sans Condensed", 6.5, false, 0.0, rgb(176, 182, 190)};
@@ -183,10 +185,13 @@ void blackDial(cairo_t* cr, double cx, double cy, const DialScale& scale, double
         for (int l : scale.labels) labelled |= std::fabs(db - l) < 1e-9;
         if (labelled) continue;
         const double a = angleOf(db);
-        setColour(cr, palette::kTick);
-        cairo_set_line_width(cr, 1.0);
+        const double steps = (db - scale.minDb) / scale.majorStep;
+        const bool major = std::fabs(steps - std::round(steps)) < 1e-9;
+        const double r1 = major ? kTick1 + 1.0 : kTick1;
+        setColour(cr, major ? rgb(176, 182, 190) : palette::kTick);
+        cairo_set_line_width(cr, major ? 1.3 : 1.0);
         cairo_move_to(cr, cx + kTick0 * dirX(a), cy + kTick0 * dirY(a));
-        cairo_line_to(cr, cx + kTick1 * dirX(a), cy + kTick1 * dirY(a));
+        cairo_line_to(cr, cx + r1 * dirX(a), cy + r1 * dirY(a));
         cairo_stroke(cr);
     }
     for (int l : scale.labels) {
@@ -196,7 +201,7 @@ void blackDial(cairo_t* cr, double cx, double cy, const DialScale& scale, double
         if (l == scale.neutralDb) style.colour = rgb(236, 240, 245), style.bold = true;
         const Box ink = measureText(cr, style, text, 0, 0, Align::Left);
         const double w = ink.right - ink.left, h = ink.bottom - ink.top;
-        const double d = kTick0 - 1.5 + 0.5 * (std::fabs(dirX(a)) * w + std::fabs(dirY(a)) * h);
+        const double d = kTick0 - 0.5 + 0.5 * (std::fabs(dirX(a)) * w + std::fabs(dirY(a)) * h);
         const double py = cy + d * dirY(a);
         // Keep the side numbers whole inside the frame.
         const double px = std::clamp(cx + d * dirX(a), w / 2.0 + 0.5, 2 * cx - w / 2.0 - 0.5);
@@ -220,7 +225,6 @@ void blackDial(cairo_t* cr, double cx, double cy, const DialScale& scale, double
         cairo_stroke(cr);
     }
 
-    dropShadow(cr, cx, cy, R);
     // Knurled rim, turning with the dial.
     cairo_arc(cr, cx, cy, R, 0, 2 * kPi);
     setColour(cr, rgb(66, 68, 72));
@@ -287,8 +291,8 @@ void drawKnobs(ImageSet& images, cairo_surface_t* background) {
     images.add(153, silverStrip(background, kReleaseKnob));
     images.add(147, silverStrip(background, kLevellerKnob));
     images.add(148, silverStrip(background, kLinkKnob));
-    images.add(150, dialStrip(background, kDriveDial, {-24, 24, 0, 3, {-24, -12, 0, 12, 24}}));
-    images.add(151, dialStrip(background, kOutputDial, {-12, 0, 0, 1, {-12, -9, -6, -3, 0}}));
+    images.add(150, dialStrip(background, kDriveDial, {-24, 24, 0, 6, 12, {-24, 0, 24}}));
+    images.add(151, dialStrip(background, kOutputDial, {-12, 0, 0, 1, 3, {-12, -6, 0}}));
 }
 
 }  // namespace zelto::art

@@ -173,7 +173,7 @@ Box drawText(cairo_t* cr, const TextStyle& style, std::string_view text, double 
 void useCrispText(cairo_t* cr) {
     cairo_font_options_t* o = cairo_font_options_create();
     cairo_font_options_set_antialias(o, CAIRO_ANTIALIAS_GRAY);
-    cairo_font_options_set_hint_style(o, CAIRO_HINT_STYLE_FULL);
+    cairo_font_options_set_hint_style(o, CAIRO_HINT_STYLE_MEDIUM);
     cairo_font_options_set_hint_metrics(o, CAIRO_HINT_METRICS_ON);
     cairo_set_font_options(cr, o);
     cairo_font_options_destroy(o);

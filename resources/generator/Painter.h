@@ -68,7 +68,8 @@ Box drawText(cairo_t* cr, const TextStyle& style, std::string_view text, double 
 /// Advance width of the text with the style's tracking.
 double textWidth(cairo_t* cr, const TextStyle& style, std::string_view text);
 
-/// Sets the font options every caption uses (grey antialiasing, full hinting).
+/// Sets the font options every caption uses (grey antialiasing, medium hinting: crisp
+/// small captions without uneven letter gaps).
 void useCrispText(cairo_t* cr);
 
 /// An opaque 24-bit image of the given size, painted black.
