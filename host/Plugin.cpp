@@ -7,7 +7,7 @@
 
 #include "host/VendorApi.h"
 #include "platform/SettingsStore.h"
-#include "presets/CPresetSystemEditor.h"
+#include "editor/Editor.h"
 
 using namespace zelto;
 
@@ -49,7 +49,10 @@ Plugin::Plugin(audioMasterCallback audioMaster) : CPresetSystemEffect(audioMaste
         suspend();
         loadFactoryPresets();
         loadMeterPrefs();
-        attachPresetEditor(new (std::nothrow) CPresetSystemEditor(this), true);
+        // The editor attaches itself; the effect base deletes it at the end.
+        Editor* window = new (std::nothrow) Editor(this);
+        if (window != nullptr) window->setLatency(engine_.latencySamples());
+        attachPresetEditor(window, false);
         initPresetSystem();
         selectPreset(0);
     }
@@ -82,6 +85,7 @@ void Plugin::setSampleRate(float rate) {
     suspend();
     if (engine_.setSampleRate(static_cast<double>(getSampleRate()))) {
         setInitialDelay(engine_.latencySamples());
+        if (auto* window = static_cast<Editor*>(editor)) window->setLatency(engine_.latencySamples());
     }
 }
 
@@ -280,6 +284,10 @@ VstIntPtr Plugin::vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, flo
             return presets != nullptr && path != nullptr && presets->savePresetFile(path) ? 1 : 0;
         case kVendorSaveBankFile:
             return presets != nullptr && path != nullptr && presets->saveBankFile(path) ? 1 : 0;
+        case kVendorSnapshotPng: {
+            auto* window = static_cast<Editor*>(editor);
+            return window != nullptr && path != nullptr && window->snapshotPng(path) ? 1 : 0;
+        }
         case kVendorMeterValues: {
             if (ptr == nullptr) return 0;
             const MeterSnapshot snapshot = getMeterValues();

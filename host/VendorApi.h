@@ -19,6 +19,7 @@ enum VendorCall : VstIntPtr {
     kVendorSavePresetFile = 5,  // ptr: const char* path; answers 1 when written, else 0
     kVendorSaveBankFile = 6,    // ptr: const char* path; answers 1 when written, else 0
     kVendorMeterValues = 7,     // ptr: float[10]; answers 1 (see MeterSnapshot for the order)
+    kVendorSnapshotPng = 8,     // ptr: const char* path; the editor window as PNG; answers 1 or 0
 };
 
 /// Answers of the load calls: 1 when loaded, else why nothing changed.

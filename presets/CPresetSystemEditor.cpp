@@ -83,7 +83,7 @@ const char* describePresetLoadResult(PresetLoadResult result) {
 }
 
 CPresetSystemEditor::CPresetSystemEditor(CPresetSystemEffect* effect)
-    : AEffEditor(effect), presetEffect(effect) {
+    : AEffGUIEditor(effect), presetEffect(effect) {
     char buffer[4096];
     if (getcwd(buffer, sizeof buffer) != nullptr) currentFolder_ = buffer;
 }

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "host/AEffEditor.h"
 #include "presets/PresetFormats.h"
 #include "presets/PresetRecord.h"
+#include "toolkit/AEffGUIEditor.h"
 
 class CPresetSystemEffect;
 
@@ -34,7 +34,7 @@ enum class PresetLoadResult {
 
 const char* describePresetLoadResult(PresetLoadResult result);
 
-class CPresetSystemEditor : public AEffEditor {
+class CPresetSystemEditor : public AEffGUIEditor {
 public:
     explicit CPresetSystemEditor(CPresetSystemEffect* effect);
     ~CPresetSystemEditor() override;

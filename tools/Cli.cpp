@@ -54,4 +54,22 @@ std::string builtInPluginPath() {
     return ZELTO_DEFAULT_PLUGIN;
 }
 
+std::pair<std::string, double> parseSetOption(const std::string& assignment) {
+    const auto eq = assignment.rfind('=');
+    if (eq == std::string::npos || eq == 0) {
+        throw ToolError(kExitUsage, "--set takes NAME=VALUE, not '" + assignment + "'");
+    }
+    const std::string name = assignment.substr(0, eq);
+    const std::string value = assignment.substr(eq + 1);
+    const auto v = parseDouble(value);
+    if (!v) {
+        throw ToolError(kExitUsage, "--set " + name + ": the value must be a number from 0 to 1, not '" +
+                                        value + "'");
+    }
+    if (*v < 0.0 || *v > 1.0) {
+        throw ToolError(kExitUsage, "--set " + name + ": the value must be from 0 to 1, not " + value);
+    }
+    return {name, *v};
+}
+
 }  // namespace zelto

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace zelto {
@@ -24,6 +25,9 @@ std::string optionValue(const Args& args, size_t& i);
 int64_t intOption(const std::string& option, const std::string& text, int64_t lo, int64_t hi);
 double doubleOption(const std::string& option, const std::string& text);
 
+/// NAME=VALUE of --set, the value a number from 0 to 1; a usage error otherwise.
+std::pair<std::string, double> parseSetOption(const std::string& assignment);
+
 [[noreturn]] void unknownOption(const std::string& command, const std::string& arg);
 
 /// $ZELTO_PLUGIN if set, else the plug-in built alongside zelto.
@@ -35,6 +39,8 @@ int runRender(const Args& args);
 int runDemo(const Args& args);
 int runPresets(const Args& args);
 int runState(const Args& args);
+int runSnapshot(const Args& args);
+int runGui(const Args& args);
 void printHelp();
 
 }  // namespace zelto

@@ -32,23 +32,7 @@ int runRender(const Args& args) {
         } else if (name == "--mono-dual") {
             opt.monoDual = true;
         } else if (name == "--set") {
-            const std::string assignment = optionValue(args, i);
-            const auto eq = assignment.rfind('=');
-            if (eq == std::string::npos || eq == 0) {
-                throw ToolError(kExitUsage, "--set takes NAME=VALUE, not '" + assignment + "'");
-            }
-            const std::string value = assignment.substr(eq + 1);
-            const auto v = parseDouble(value);
-            if (!v) {
-                throw ToolError(kExitUsage, "--set " + assignment.substr(0, eq) +
-                                                ": the value must be a number from 0 to 1, not '" +
-                                                value + "'");
-            }
-            if (*v < 0.0 || *v > 1.0) {
-                throw ToolError(kExitUsage, "--set " + assignment.substr(0, eq) +
-                                                ": the value must be from 0 to 1, not " + value);
-            }
-            opt.sets.emplace_back(assignment.substr(0, eq), *v);
+            opt.sets.push_back(parseSetOption(optionValue(args, i)));
         } else if (parsePresetOption(args, i, opt.presets)) {
         } else if (name == "--format") {
             opt.format = optionValue(args, i);

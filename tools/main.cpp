@@ -71,6 +71,16 @@ void printHelp() {
         "  zelto state save FILE [--state F] [--bank F] [--preset-file F] [--preset P]\n"
         "      Write the plug-in's state chunk, as a host stores it in a project.\n"
         "\n"
+        "  zelto snapshot --out FILE.png [--preset P] [--set NAME=VALUE] ...\n"
+        "      Draw the plug-in's editor offscreen (no X server needed) after the\n"
+        "      same state options as render, and write it as a PNG.\n"
+        "\n"
+        "  zelto gui [--seconds S] [--cycles N] [--preset P] [--set NAME=VALUE] ...\n"
+        "      Show the editor in a window of its own (needs an X display) and\n"
+        "      idle it every 30 ms until the window is closed or S seconds pass;\n"
+        "      --cycles opens and closes the editor N times within that time.\n"
+        "      Fails if closing the editor left windows, threads or files open.\n"
+        "\n"
         "  zelto help | --help | -h\n"
         "      This text.\n"
         "\n"
@@ -123,6 +133,8 @@ int main(int argc, char** argv) {
         if (command == "demo") return runDemo(rest);
         if (command == "presets") return runPresets(rest);
         if (command == "state") return runState(rest);
+        if (command == "snapshot") return runSnapshot(rest);
+        if (command == "gui") return runGui(rest);
         throw ToolError(kExitUsage, "unknown command '" + command + "' (see 'zelto help')");
     } catch (const ToolError& e) {
         std::fprintf(stderr, "zelto: %s\n", e.what());

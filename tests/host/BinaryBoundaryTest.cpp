@@ -41,9 +41,8 @@ TEST_F(BinaryBoundary, DeclaresItsRecord) {
     EXPECT_EQ(e->initialDelay, 159);
     EXPECT_EQ(e->version, 1);
     EXPECT_EQ(e->ioRatio, 1.0f);
-    // Chunks, replacing and double replacing; the editor flag arrives with
-    // the editor window.
-    EXPECT_EQ(e->flags & ~effFlagsHasEditor, 0x1030);
+    // Editor, replacing, chunks and double replacing.
+    EXPECT_EQ(e->flags, 0x1031);
     EXPECT_EQ(e->flags & (effFlagsIsSynth | effFlagsNoSoundInStop), 0);
     EXPECT_NE(e->processReplacing, nullptr);
     EXPECT_NE(e->processDoubleReplacing, nullptr);

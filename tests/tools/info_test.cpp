@@ -23,8 +23,7 @@ TEST(ZeltoInfo, OurPluginDeclaresTheRecordAHostExpects) {
     EXPECT_EQ(rec["magic"].str(), "0x56737450");
     EXPECT_EQ(rec["uniqueId"].str(), "KRzt");
     EXPECT_EQ(rec["uniqueIdHex"].str(), "0x4B527A74");
-    // The editor flag is declared once the editor window exists.
-    EXPECT_EQ(rec["flags"].str(), "0x00001030");
+    EXPECT_EQ(rec["flags"].str(), "0x00001031");
     EXPECT_EQ(rec["numInputs"].num(), 2);
     EXPECT_EQ(rec["numOutputs"].num(), 2);
     EXPECT_EQ(rec["numParams"].num(), 26);
@@ -63,7 +62,7 @@ TEST(ZeltoInfo, TextFormShowsTheSameRecordAndDefaultsToOurPlugin) {
     const RunResult r = runZelto({"info"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("KRzt (0x4B527A74)"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("0x00001030 (CanReplacing ProgramChunks CanDoubleReplacing)"),
+    EXPECT_NE(r.out.find("0x00001031 (HasEditor CanReplacing ProgramChunks CanDoubleReplacing)"),
               std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("Oversample"), std::string::npos);

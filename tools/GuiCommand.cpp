@@ -1,0 +1,161 @@
+// `zelto gui`: the plug-in's editor in a real window, the way a Linux DAW
+// shows it: a top-level X11 window of the size the editor asks for, its id
+// handed to effEditOpen, effEditIdle every 30 ms. For trying the editor by
+// hand and for driving it with xdotool under Xvfb. On the way out it checks
+// that closing the editor left no window, thread or file descriptor behind.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <dirent.h>
+#include <time.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "tools/Cli.h"
+#include "tools/PluginHost.h"
+#include "tools/PresetSources.h"
+#include "tools/Signals.h"
+#include "tools/ToolError.h"
+
+namespace zelto {
+
+namespace {
+
+constexpr int kIdleMs = 30;
+
+int countEntries(const char* folder) {
+    DIR* dir = opendir(folder);
+    if (dir == nullptr) return -1;
+    int n = 0;
+    while (const dirent* e = readdir(dir)) {
+        if (e->d_name[0] != '.') ++n;
+    }
+    closedir(dir);
+    return n - (std::string(folder) == "/proc/self/fd" ? 1 : 0);  // the one opendir holds
+}
+
+int childWindows(Display* display, Window window) {
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(display, window, &root, &parent, &children, &count) == 0) return -1;
+    if (children != nullptr) XFree(children);
+    return static_cast<int>(count);
+}
+
+struct Usage {
+    int threads, fds;
+};
+
+Usage usageNow() { return {countEntries("/proc/self/task"), countEntries("/proc/self/fd")}; }
+
+}  // namespace
+
+int runGui(const Args& args) {
+    std::string plugin = defaultPluginPath();
+    PresetSources sources;
+    std::vector<std::pair<std::string, double>> sets;
+    double seconds = 0.0;  // 0: until the window is closed
+    int cycles = 1;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string name = optionName(args[i]);
+        if (name == "--plugin") {
+            plugin = optionValue(args, i);
+        } else if (name == "--seconds") {
+            seconds = doubleOption(name, optionValue(args, i));
+            if (seconds < 0.0) throw ToolError(kExitUsage, "--seconds must not be negative");
+        } else if (name == "--cycles") {
+            cycles = static_cast<int>(intOption(name, optionValue(args, i), 1, 10000));
+        } else if (name == "--set") {
+            sets.push_back(parseSetOption(optionValue(args, i)));
+        } else if (parsePresetOption(args, i, sources)) {
+        } else {
+            unknownOption("gui", args[i]);
+        }
+    }
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) {
+        throw ToolError(kExitUnsupported, "cannot open the X display (is DISPLAY set?)");
+    }
+    struct DisplayCloser {
+        Display* d;
+        ~DisplayCloser() { XCloseDisplay(d); }
+    } closer{display};
+
+    PluginHost host(plugin);
+    if ((host.effect().flags & effFlagsHasEditor) == 0) {
+        throw ToolError(kExitUnsupported, "the plug-in has no editor");
+    }
+    applyPresetSources(host, sources);
+    for (const auto& [name, value] : sets) {
+        host.setParameter(host.findParameter(name), static_cast<float>(value));
+    }
+    ERect* rect = nullptr;
+    host.dispatch(effEditGetRect, 0, 0, &rect);
+    if (rect == nullptr || rect->right - rect->left <= 0 || rect->bottom - rect->top <= 0) {
+        throw ToolError(kExitUnsupported, "the plug-in's editor gives no size");
+    }
+    const int width = rect->right - rect->left;
+    const int height = rect->bottom - rect->top;
+
+    const int screen = DefaultScreen(display);
+    const Window window = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0,
+                                              static_cast<unsigned>(width),
+                                              static_cast<unsigned>(height), 0,
+                                              BlackPixel(display, screen), BlackPixel(display, screen));
+    const std::string title = host.effectName() + " - zelto gui";
+    XStoreName(display, window, title.c_str());
+    XSizeHints* hints = XAllocSizeHints();
+    hints->flags = PMinSize | PMaxSize;
+    hints->min_width = hints->max_width = width;
+    hints->min_height = hints->max_height = height;
+    XSetWMNormalHints(display, window, hints);
+    XFree(hints);
+    Atom deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
+    XSetWMProtocols(display, window, &deleteWindow, 1);
+    XSelectInput(display, window, StructureNotifyMask);
+    XMapWindow(display, window);
+    XSync(display, False);
+
+    installSignalHandlers();
+    const Usage before = usageNow();
+    bool closedByUser = false;
+    const double cycleSeconds = seconds > 0.0 ? seconds / cycles : 0.0;
+    for (int cycle = 0; cycle < cycles && !closedByUser; ++cycle) {
+        host.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(window));
+        const auto start = std::chrono::steady_clock::now();
+        for (;;) {
+            while (XPending(display) > 0) {
+                XEvent event;
+                XNextEvent(display, &event);
+                if (event.type == ClientMessage &&
+                    static_cast<Atom>(event.xclient.data.l[0]) == deleteWindow) {
+                    closedByUser = true;
+                }
+            }
+            if (closedByUser || interruptRequested()) break;
+            host.dispatch(effEditIdle);
+            const double elapsed =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            if (cycleSeconds > 0.0 && elapsed >= cycleSeconds) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(kIdleMs));
+        }
+        host.dispatch(effEditClose);
+        if (interruptRequested()) break;
+    }
+    XSync(display, False);
+    const int leftWindows = childWindows(display, window);
+    const Usage after = usageNow();
+    XDestroyWindow(display, window);
+    XSync(display, False);
+    std::printf("editor closed: child windows left %d, threads %d -> %d, file descriptors %d -> %d\n",
+                leftWindows, before.threads, after.threads, before.fds, after.fds);
+    if (leftWindows != 0 || after.threads != before.threads || after.fds != before.fds) {
+        throw ToolError(kExitFailure, "closing the editor left resources behind");
+    }
+    return kExitOk;
+}
+
+}  // namespace zelto
