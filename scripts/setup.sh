@@ -7,10 +7,10 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends \
-  cmake ninja-build g++ clang pkg-config \
+  cmake ninja-build g++ clang libclang-rt-14-dev pkg-config \
   libgtest-dev libgmock-dev libbenchmark-dev \
   libsndfile1-dev libebur128-dev \
   libcairo2-dev libx11-dev fonts-dejavu-core fonts-liberation \
-  xvfb xdotool x11-utils \
+  xvfb xauth xdotool x11-utils \
   lsp-plugins-vst \
   >/dev/null
