@@ -59,7 +59,7 @@ void keyFace(cairo_t* cr, double x, double y, double w, double h, bool engaged) 
              engaged ? 0.25 : 0.12);
 }
 
-const TextStyle kCaption{"DejaVu Sans Condensed", 7.5, true, 0.3, rgb(0, 0, 0)};
+const TextStyle kCaption{"DejaVu Sans Condensed", 7.5, true, 0.0, rgb(0, 0, 0)};
 
 void keyCaption(cairo_t* cr, const std::string& text, double x, double y, double w, double h,
                 Lamp lamp) {
@@ -68,6 +68,8 @@ void keyCaption(cairo_t* cr, const std::string& text, double x, double y, double
     if (lamp == Lamp::Red) glow(cr, cx, cy, w * 0.42, h * 0.45, pal::kWarn, 0.28);
     TextStyle style = kCaption;
     style.colour = lampColour(lamp);
+    // Long captions shrink a little rather than touch the key's edges.
+    while (style.size > 6.0 && textWidth(cr, style, text) > w - 8) style.size -= 0.5;
     const Box ink = measureText(cr, style, "0", cx, 0);  // digits set the caption height
     drawText(cr, style, text, cx, std::round(cy - (ink.top + ink.bottom) / 2.0));
 }

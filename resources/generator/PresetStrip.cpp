@@ -82,7 +82,7 @@ cairo_surface_t* wordButton(cairo_surface_t* bg, const Rect& at, const char* wor
     return makeStrip(bg, at, 3, [&](cairo_t* cr, int f) {
         const State s = stateOf(f);
         face(cr, 0, 0, at.width(), at.height(), s);
-        const TextStyle style{"DejaVu Sans Condensed", 7.0, true, 0.4, inkOf(s)};
+        const TextStyle style{"DejaVu Sans Condensed", 7.0, true, 0.0, inkOf(s)};
         const Box ink = measureText(cr, style, "bk", 0, 0);
         drawText(cr, style, word, at.width() / 2.0,
                  std::round(at.height() / 2.0 - (ink.top + ink.bottom) / 2.0) +
