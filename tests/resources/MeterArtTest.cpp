@@ -132,6 +132,28 @@ TEST(MeterArt, LevelScalesCarryMarksAtEveryDecibel) {
     }
 }
 
+TEST(MeterArt, ZeroOfEachScaleSitsWhereTheBarsReachZero) {
+    // The bars span window rows 42 … 402 for 60 dB; the scale images start at
+    // window row 38. The highlighted 0 is centred on the row of 0 dB of its
+    // mode: 20, 14 or 12 dB below the top (K-20, K-14, K-12 and peak).
+    const std::pair<int, int> scales[] = {{131, 20}, {132, 14}, {133, 12},
+                                          {134, 20}, {135, 14}, {136, 12}};
+    for (auto [id, dbBelowTop] : scales) {
+        SCOPED_TRACE(id);
+        const Picture p(id);
+        ASSERT_TRUE(p.valid());
+        double rowSum = 0;
+        int count = 0;
+        for (int y = 0; y < p.height(); ++y) {
+            for (int x = 0; x < p.width(); ++x) {
+                if (p.at(x, y).luminance() > 200) rowSum += y, ++count;
+            }
+        }
+        ASSERT_GT(count, 4) << "no highlighted zero";
+        EXPECT_NEAR(rowSum / count, 42 - 38 + dbBelowTop * 6, 1.5);
+    }
+}
+
 TEST(MeterArt, GainReductionScaleHasTwoDifferentFrames) {
     const Picture p(167);
     ASSERT_TRUE(p.valid());
