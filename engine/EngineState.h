@@ -194,7 +194,7 @@ class EngineState {
     void selectNoiseShapingTable();
     void carveBuffers();
 
-    template <typename T>
+    template <bool kWide, typename T>
     void runLimiter(const T* inL, const T* inR, T* outL, T* outR, int32_t frames);
     template <typename T>
     void runLimiterAvx2(const T* inL, const T* inR, T* outL, T* outR, int32_t frames);

@@ -20,6 +20,7 @@
 #include <cfenv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "engine/EngineState.h"
@@ -89,6 +90,10 @@ inline Pair uniformFromWords(uint32_t a, uint32_t b) {
     return u * 2.3283064365e-10 * 2.0 - Pair::splat(1.0);
 }
 
+// Four lanes of doubles in the compiler's generic vector form: one 256-bit register
+// in the AVX2 loop. Used only inside that loop's body, never passed to functions.
+typedef double Vec4 __attribute__((vector_size(32)));
+
 inline double stepGain(double g, double target, double c) {
     g = g + (target - g) * c;
     return g + kFlush - kFlush;
@@ -134,16 +139,16 @@ void EngineState::processLimiter(const T* const* inputs, T* const* outputs, int3
 // so both round every operation alike and give identical results.
 template <typename T>
 void EngineState::runLimiterBase(const T* inL, const T* inR, T* outL, T* outR, int32_t frames) {
-    runLimiter(inL, inR, outL, outR, frames);
+    runLimiter<false>(inL, inR, outL, outR, frames);
 }
 
 template <typename T>
 ZELTO_TARGET_WIDE void EngineState::runLimiterAvx2(const T* inL, const T* inR, T* outL, T* outR,
                                                    int32_t frames) {
-    runLimiter(inL, inR, outL, outR, frames);
+    runLimiter<true>(inL, inR, outL, outR, frames);
 }
 
-template <typename T>
+template <bool kWide, typename T>
 __attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL, const T* inR,
                                                                    T* outL, T* outR,
                                                                    int32_t frames) {
@@ -210,6 +215,17 @@ __attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL,
     Pair longPrefix = Pair::load(b.maxPrefix), shortPrefix = Pair::load(b.maxPrefix + 2);
     DitherRng rng = rng_;
     Pair lastErr = Pair::load(b.nsError + 2 * (nsIdx + kNsTaps));  // the newest error
+    // Followers for the wide loop: vector j holds followers 2j and 2j+1 of both channels
+    // (the interleaved memory order), with their coefficients alongside.
+    Vec4 s1v[kFollowers / 2], s2v[kFollowers / 2], relv[kFollowers / 2], attv[kFollowers / 2];
+    if constexpr (kWide) {
+        std::memcpy(s1v, b.s1, sizeof s1v);
+        std::memcpy(s2v, b.s2, sizeof s2v);
+        for (int j = 0; j < kFollowers / 2; ++j) {
+            relv[j] = Vec4{rel[2 * j].l(), rel[2 * j].l(), rel[2 * j + 1].l(), rel[2 * j + 1].l()};
+            attv[j] = Vec4{att[2 * j].l(), att[2 * j].l(), att[2 * j + 1].l(), att[2 * j + 1].l()};
+        }
+    }
     Pair inMS = Pair::set(inMeanSquare_[0].load(kRelaxed), inMeanSquare_[1].load(kRelaxed));
     Pair outMS = Pair::set(outMeanSquare_[0].load(kRelaxed), outMeanSquare_[1].load(kRelaxed));
     // This block's holds. The input peak keeps max|r|: scaling by the (positive)
@@ -271,7 +287,21 @@ __attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL,
 
         // 11. envelope followers, 13. envelope value
         Pair E = one;
-        if (order2) {
+        if constexpr (kWide) {
+            // Two followers of both channels per vector, state in registers for the block.
+            const Vec4 Dv = {D.l(), D.r(), D.l(), D.r()};
+            Vec4 Ev = {1.0, 1.0, 1.0, 1.0};
+            for (int j = 0; j < kFollowers / 2; ++j) {
+                s1v[j] = s1v[j] + (Dv - s1v[j]) * (Dv < s1v[j] ? relv[j] : attv[j]);
+                if (order2) {
+                    s2v[j] = s2v[j] + (s1v[j] - s2v[j]) * (s1v[j] <= s2v[j] ? relv[j] : attv[j]);
+                    Ev = Ev < s2v[j] ? s2v[j] : Ev;
+                } else {
+                    Ev = Ev < s1v[j] ? s1v[j] : Ev;
+                }
+            }
+            E = max(Pair::set(Ev[0], Ev[1]), Pair::set(Ev[2], Ev[3]));
+        } else if (order2) {
             for (int k = 0; k < kFollowers; ++k) {
                 Pair s1 = Pair::load(b.s1 + 2 * k);
                 s1 = s1 + (D - s1) * selectLessXor(D, s1, relXorAtt[k], att[k]);
@@ -398,6 +428,10 @@ __attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL,
         outL[i] = static_cast<T>(out.l());
     }
 
+    if constexpr (kWide) {
+        std::memcpy(b.s1, s1v, sizeof s1v);
+        std::memcpy(b.s2, s2v, sizeof s2v);
+    }
     if (!order2) {
         for (int k = 0; k < 2 * kFollowers; ++k) b.s2[k] = b.s1[k];
     }
