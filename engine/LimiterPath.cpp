@@ -94,6 +94,13 @@ inline Pair uniformFromWords(uint32_t a, uint32_t b) {
 // in the AVX2 loop. Used only inside that loop's body, never passed to functions.
 typedef double Vec4 __attribute__((vector_size(32)));
 
+// DitherRng's three shift registers as lanes 0 … 2 (lane 3 stays zero).
+typedef uint32_t U4 __attribute__((vector_size(16)));
+constexpr U4 kRngShiftA = {9, 2, 6, 0};
+constexpr U4 kRngShiftB = {6, 7, 8, 0};
+constexpr U4 kRngShiftC = {13, 20, 17, 0};
+constexpr U4 kRngMask = {0x1FFFu, 0xFFFFFu, 0x1FFFFu, 0u};
+
 inline double stepGain(double g, double target, double c) {
     g = g + (target - g) * c;
     return g + kFlush - kFlush;
@@ -214,6 +221,7 @@ __attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL,
     int32_t meterIdx = meterIdx_, nsIdx = nsIndex_;
     Pair longPrefix = Pair::load(b.maxPrefix), shortPrefix = Pair::load(b.maxPrefix + 2);
     DitherRng rng = rng_;
+    U4 rngv = {rng.s1, rng.s2, rng.s3, 0u};  // the same state, for the wide loop
     Pair lastErr = Pair::load(b.nsError + 2 * (nsIdx + kNsTaps));  // the newest error
     // Followers for the wide loop: vector j holds followers 2j and 2j+1 of both channels
     // (the interleaved memory order), with their coefficients alongside.
@@ -398,9 +406,18 @@ __attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL,
             }
             if (++nsIdx == kNsTaps) nsIdx = 0;
             // Draws r1, r2 for the left channel, r3, r4 for the right, as (r1, r3), (r2, r4).
-            const uint32_t u1 = rng.nextWord(), u2 = rng.nextWord();
-            const uint32_t u3 = rng.nextWord(), u4 = rng.nextWord();
-            const Pair ra = uniformFromWords(u1, u3), rb = uniformFromWords(u2, u4);
+            uint32_t u[4];
+            if constexpr (kWide) {
+                // The three shift registers side by side, with per-lane shift counts.
+                for (int d = 0; d < 4; ++d) {
+                    rngv = ((((rngv >> kRngShiftA) ^ rngv) >> kRngShiftB) & kRngMask) ^
+                           (rngv << kRngShiftC);
+                    u[d] = rngv[0] ^ rngv[1] ^ rngv[2];
+                }
+            } else {
+                for (int d = 0; d < 4; ++d) u[d] = rng.nextWord();
+            }
+            const Pair ra = uniformFromWords(u[0], u[2]), rb = uniformFromWords(u[1], u[3]);
             const Pair dither = (ra + rb) * 0.5;
             const Pair v = out + f;
             const Pair z = dither + v * h + Pair::splat(h);
@@ -454,6 +471,11 @@ __attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL,
     nsIndex_ = nsIdx;
     longPrefix.store(b.maxPrefix);
     shortPrefix.store(b.maxPrefix + 2);
+    if constexpr (kWide) {
+        rng.s1 = rngv[0];
+        rng.s2 = rngv[1];
+        rng.s3 = rngv[2];
+    }
     rng_ = rng;
     // A poll since the last store saw nothing of this block: the holds restart with
     // it. Otherwise the block adds to what is held.
