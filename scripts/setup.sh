@@ -12,5 +12,6 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   libsndfile1-dev libebur128-dev \
   libcairo2-dev libx11-dev fonts-dejavu-core fonts-liberation \
   xvfb xauth xdotool x11-utils \
+  zenity \
   lsp-plugins-vst \
   >/dev/null
