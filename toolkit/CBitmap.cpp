@@ -97,6 +97,7 @@ void CBitmap::adopt(cairo_surface_t* s) {
 
 CBitmap::~CBitmap() {
     if (surface != nullptr) cairo_surface_destroy(surface);
+    if (releaseShared != nullptr) releaseShared(resourceId);
 }
 
 void CBitmap::draw(CDrawContext* context, const CRect& destRect, const CPoint& sourceOffset,

@@ -1,5 +1,6 @@
 // An image: loaded from the plug-in's embedded images by integer id, or made
-// from pixels in code. An id that is not among the images, or data that do
+// from pixels in code. Bitmaps of the same id alive at the same time share
+// one decoded image. An id that is not among the images, or data that do
 // not decode, give an empty bitmap (0 x 0) that draws nothing. Reference
 // counted: a view that keeps a bitmap remembers it and forgets it when done.
 // Created and drawn on the user-interface thread; the pixels never change
@@ -55,6 +56,8 @@ class CBitmap : public CBaseObject {
     static cairo_surface_t* decodePng(const uint8_t* data, size_t size);
 
     cairo_surface_t* surface = nullptr;
+    // Set for images shared by id: gives the share back on destruction.
+    void (*releaseShared)(int32_t id) = nullptr;
     CCoord width = 0;
     CCoord height = 0;
     int32_t resourceId = -1;

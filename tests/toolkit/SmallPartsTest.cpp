@@ -160,5 +160,21 @@ TEST(Bitmap, EmbeddedImagesLoadWithTheirCatalogueSize) {
     }
 }
 
+TEST(Bitmap, SameIdSharesOneDecodedImageWhileAlive) {
+    size_t count = 0;
+    const int32_t id = zelto::embeddedImages(&count)[0].id;
+    CBitmap* a = new CBitmap(id);
+    CBitmap* b = new CBitmap(id);
+    ASSERT_TRUE(a->isLoaded());
+    EXPECT_EQ(a->getSurface(), b->getSurface());
+    a->forget();
+    EXPECT_TRUE(b->isLoaded());
+    EXPECT_EQ(b->getWidth(), zelto::embeddedImages(&count)[0].width);
+    b->forget();
+    CBitmap* again = new CBitmap(id);
+    EXPECT_TRUE(again->isLoaded());
+    again->forget();
+}
+
 }  // namespace
 }  // namespace zelto::test
