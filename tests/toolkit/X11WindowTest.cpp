@@ -199,6 +199,41 @@ TEST_F(X11Window, ButtonsWheelAndKeysArriveAsFrameEvents) {
     EXPECT_EQ(log[0], "view:key " + std::to_string('q'));
 }
 
+TEST_F(X11Window, RunsOfMovesShrinkToTheLastButKeepTheirPlaceAroundARelease) {
+    std::vector<std::string> log;
+    TestFrame frame(CRect(0, 0, 200, 100));
+    auto* view = new ProbeView(CRect(0, 0, 200, 100), kWhiteCColor, &log, "view");
+    frame->addView(view);
+    ASSERT_TRUE(frame->open(parentId(host)));
+    const Window child = frame->getWindowId();
+    pump(frame.get(), [] { return false; });
+    send(child, button(ButtonPress, child, 10, 10, Button1), ButtonPressMask);
+    pump(frame.get(), [&] { return !log.empty(); });
+    log.clear();
+    auto motion = [&](int x, unsigned state) {
+        XEvent e{};
+        e.type = MotionNotify;
+        e.xmotion.x = x;
+        e.xmotion.y = 10;
+        e.xmotion.state = state;
+        e.xmotion.same_screen = True;
+        send(child, e, PointerMotionMask);
+    };
+    motion(20, Button1Mask);
+    motion(30, Button1Mask);
+    send(child, button(ButtonRelease, child, 30, 10, Button1, Button1Mask), ButtonReleaseMask);
+    motion(40, 0);
+    XSync(display, False);
+    EXPECT_TRUE(pump(frame.get(), [&] { return view->lastWhere == CPoint(40, 10); }));
+    std::vector<std::string> movesAndUps;
+    for (const std::string& e : log) {
+        if (e == "view:move" || e == "view:up") movesAndUps.push_back(e);
+    }
+    EXPECT_EQ(movesAndUps, (std::vector<std::string>{"view:move", "view:up", "view:move"}));
+    EXPECT_EQ(view->lastWhere, CPoint(40, 10));
+    EXPECT_EQ(view->lastButtons, 0);
+}
+
 TEST_F(X11Window, OpeningAndClosingManyTimesLeavesNothingBehind) {
     const int descriptors = openDescriptors();
     for (int i = 0; i < 25; ++i) {

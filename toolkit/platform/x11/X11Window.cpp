@@ -153,10 +153,13 @@ void X11Window::processEvents(FrameEvents& events) {
         XEvent event;
         XNextEvent(display, &event);
         if (event.xany.window != window) continue;
-        // Only the latest position of a run of moves matters.
-        if (event.type == MotionNotify) {
-            XEvent later;
-            while (XCheckTypedWindowEvent(display, window, MotionNotify, &later)) event = later;
+        // Only the latest position of a run of moves matters; a move after a
+        // release stays after it.
+        while (event.type == MotionNotify && XPending(display) > 0) {
+            XEvent next;
+            XPeekEvent(display, &next);
+            if (next.type != MotionNotify || next.xany.window != window) break;
+            XNextEvent(display, &event);
         }
         handle(event, events);
         // A handler may have closed the window; `display` tells.
