@@ -388,11 +388,11 @@ __attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL,
                 bg = std::max(ao.l(), ao.r()) > kSilence ? 1.0 : bg - bg * blackC;
             }
             bg = bg + kFlush - kFlush;
-            // Feedback in two partial sums (odd and even taps, older errors first): the
-            // newest error, kept in a register, enters last, so only one multiply and
-            // two adds lie between one sample's error and the next sample's
-            // requantization. The all-zero set needs no sum at all.
-            Pair f = Pair::zero();
+            // The newest error is kept in a register; the all-zero set needs no sum.
+            // v = out + f, with f the feedback: the older errors are summed (in two
+            // partial sums) and added to out first, the newest error's term last, so only
+            // a multiply and an add lie between one sample's error and the next v.
+            Pair v = out;
             if (shaping) {
                 const double* e = b.nsError + 2 * (nsIdx + kNsTaps);  // e[-2k]: k samples older
                 Pair fa = Pair::load(e - 2 * 11) * ns[11], fb = Pair::load(e - 2 * 10) * ns[10];
@@ -401,8 +401,7 @@ __attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL,
                     fb = fb + Pair::load(e - 2 * (k - 1)) * ns[k - 1];
                 }
                 fa = fa + Pair::load(e - 2) * ns[1];
-                fb = fb + lastErr * ns[0];
-                f = fa + fb;
+                v = (out + (fa + fb)) + lastErr * ns[0];
             }
             if (++nsIdx == kNsTaps) nsIdx = 0;
             // Draws r1, r2 for the left channel, r3, r4 for the right, as (r1, r3), (r2, r4).
@@ -419,7 +418,6 @@ __attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL,
             }
             const Pair ra = uniformFromWords(u[0], u[2]), rb = uniformFromWords(u[1], u[3]);
             const Pair dither = (ra + rb) * 0.5;
-            const Pair v = out + f;
             const Pair z = dither + v * h + Pair::splat(h);
             Pair yq, err;
             if (allLessEqual(abs(v), Pair::splat(kQuantizerRange))) {
