@@ -7,6 +7,7 @@
 
 #include <map>
 #include <mutex>
+#include <new>
 
 #include "resources/Resources.h"
 #include "toolkit/CBitmap.h"
@@ -23,9 +24,12 @@ struct SharedImages {
     std::map<int32_t, SharedImage> byId;
 };
 
-// Never destroyed: a bitmap may outlive the static destructors.
+// Never destroyed: a bitmap may outlive the static destructors. Kept in the
+// library's static storage rather than on the heap, so that a host unloading
+// the plug-in is left with nothing allocated (the map is empty by then).
 SharedImages& shared() {
-    static auto* images = new SharedImages();
+    alignas(SharedImages) static unsigned char storage[sizeof(SharedImages)];
+    static SharedImages* images = new (storage) SharedImages();
     return *images;
 }
 

@@ -1,6 +1,8 @@
 // Font descriptions and the mapping of family names to installed fonts.
 #include "toolkit/CFontDesc.h"
 
+#include <new>
+
 #include <strings.h>
 
 CFontDesc::CFontDesc(const char* name, CCoord size, int32_t style)
@@ -23,9 +25,16 @@ const char* CFontDesc::getRenderFamily() const {
 namespace {
 
 // Never destroyed: views anywhere may still point at them while the process
-// ends, so the standard fonts must outlive every static destructor.
+// ends, so the standard fonts must outlive every static destructor. They live
+// in the library's own static storage, not on the heap: a host that unloads
+// the plug-in must not be left with memory nothing points to any more.
 CFontDesc* standardFont(CCoord size) {
-    auto* font = new CFontDesc("Arial", size, kNormalFace);
+    constexpr int kFonts = 8;
+    alignas(CFontDesc) static unsigned char storage[kFonts][sizeof(CFontDesc)];
+    static int used = 0;
+    if (used >= kFonts) return nullptr;
+    auto* font = new (storage[used++]) CFontDesc("Arial", size, kNormalFace);
+    font->remember();  // one reference no view can take away: never deleted
     return font;
 }
 
