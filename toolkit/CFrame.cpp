@@ -165,6 +165,10 @@ unsigned long CFrame::getWindowId() const {
     return window != nullptr ? window->windowId() : 0;
 }
 
+unsigned long CFrame::getTopLevelWindowId() const {
+    return window != nullptr ? window->topLevelId() : 0;
+}
+
 void CFrame::close() {
     remember();
     setFocusView(nullptr);

@@ -56,6 +56,8 @@ class CFrame : public CView {
     bool isWindowOpen() const;
     /// The frame's own child window id (0 offscreen).
     unsigned long getWindowId() const;
+    /// The top-level window of the host that holds the frame (0 offscreen).
+    unsigned long getTopLevelWindowId() const;
 
     /// Drains window events, then repaints the dirty views and shows them.
     void idle();

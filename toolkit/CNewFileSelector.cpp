@@ -4,6 +4,7 @@
 #include <deque>
 #include <mutex>
 
+#include "toolkit/CFrame.h"
 #include "toolkit/platform/posix/DialogCommands.h"
 #include "toolkit/platform/posix/DialogProcess.h"
 
@@ -17,8 +18,10 @@ CNewFileSelector::Script& installedScript() {
 
 }  // namespace
 
-CNewFileSelector* CNewFileSelector::create(CFrame* /*parent*/, Style style) {
-    return new CNewFileSelector(style);
+CNewFileSelector* CNewFileSelector::create(CFrame* parent, Style style) {
+    auto* selector = new CNewFileSelector(style);
+    if (parent != nullptr) selector->request.parentWindowId = parent->getTopLevelWindowId();
+    return selector;
 }
 
 CNewFileSelector::CNewFileSelector(Style style) {

@@ -46,6 +46,8 @@ class CNewFileSelector : public CBaseObject {
         CFileExtension defaultExtension;
         std::vector<CFileExtension> extensions;
         bool allowMultiple = false;
+        /// The window the dialog stays above, modal to it (0: none).
+        unsigned long parentWindowId = 0;
     };
     /// A scripted answer: the chosen paths (none = cancelled) and how many
     /// polls answer "pending" first.
@@ -55,7 +57,8 @@ class CNewFileSelector : public CBaseObject {
     };
     using Script = std::function<Answer(const Request& request)>;
 
-    /// A new selector (reference count 1; forget() it when done).
+    /// A new selector (reference count 1; forget() it when done). With a
+    /// frame in a window, the dialog stays above the host's window.
     static CNewFileSelector* create(CFrame* parent = nullptr, Style style = kSelectFile);
 
     void setTitle(const char* title);

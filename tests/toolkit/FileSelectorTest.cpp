@@ -122,7 +122,10 @@ TEST(FileSelector, ZenityGetsEveryPieceAsItsOwnArgument) {
 
     request.style = CNewFileSelector::kSelectSaveFile;
     request.defaultSaveName = "Default.krb";
+    request.parentWindowId = 4194305;
     const auto save = zelto::toolkit::zenityArguments(request);
+    EXPECT_NE(std::find(save.begin(), save.end(), "--attach=4194305"), save.end());
+    EXPECT_NE(std::find(save.begin(), save.end(), "--modal"), save.end());
     EXPECT_NE(std::find(save.begin(), save.end(), "--save"), save.end());
     EXPECT_NE(std::find(save.begin(), save.end(), "--filename=/music/my banks/Default.krb"),
               save.end());

@@ -323,6 +323,7 @@ TEST(FrameEvents, OpenWithoutParentStaysOffscreen) {
     EXPECT_FALSE(frame->open(nullptr));
     EXPECT_FALSE(frame->isWindowOpen());
     EXPECT_EQ(frame->getWindowId(), 0u);
+    EXPECT_EQ(frame->getTopLevelWindowId(), 0u);
     frame->idle();
 }
 

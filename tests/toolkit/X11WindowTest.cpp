@@ -132,6 +132,7 @@ TEST_F(X11Window, WindowCarriesEmbeddingInfoAndAFixedSize) {
     TestFrame frame(CRect(0, 0, 120, 80));
     ASSERT_TRUE(frame->open(parentId(host)));
     const Window child = frame->getWindowId();
+    EXPECT_EQ(frame->getTopLevelWindowId(), host) << "what file dialogs stay above";
     const Atom info = XInternAtom(display, "_XEMBED_INFO", False);
     Atom type = 0;
     int format = 0;

@@ -53,6 +53,9 @@ class PlatformWindow {
     virtual void present(cairo_surface_t* image, const std::vector<CRect>& rects) = 0;
     /// Gives the keyboard focus to the window (harmless when refused).
     virtual void takeFocus() = 0;
+    /// The host's top-level window that holds this one (0 when unknown):
+    /// what dialogs stay above.
+    virtual unsigned long topLevelId() = 0;
 };
 
 }  // namespace zelto::toolkit

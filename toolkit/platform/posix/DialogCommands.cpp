@@ -38,6 +38,10 @@ std::string describe(const CFileExtension& type) {
 
 std::vector<std::string> zenityArguments(const CNewFileSelector::Request& request) {
     std::vector<std::string> args = {"zenity", "--file-selection", "--title=" + request.title};
+    if (request.parentWindowId != 0) {
+        args.push_back("--modal");
+        args.push_back("--attach=" + std::to_string(request.parentWindowId));
+    }
     const bool save = request.style == CNewFileSelector::kSelectSaveFile;
     if (save) {
         args.push_back("--save");
@@ -65,6 +69,10 @@ std::vector<std::string> zenityArguments(const CNewFileSelector::Request& reques
 
 std::vector<std::string> kdialogArguments(const CNewFileSelector::Request& request) {
     std::vector<std::string> args = {"kdialog", "--title", request.title};
+    if (request.parentWindowId != 0) {
+        args.push_back("--attach");
+        args.push_back(std::to_string(request.parentWindowId));
+    }
     const std::string folder = request.initialDirectory.empty() ? "." : request.initialDirectory;
     std::string filter;
     for (const CFileExtension& type : allTypes(request)) {

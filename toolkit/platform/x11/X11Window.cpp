@@ -252,6 +252,23 @@ void X11Window::takeFocus() {
     XSetInputFocus(display, window, RevertToParent, CurrentTime);
 }
 
+unsigned long X11Window::topLevelId() {
+    if (display == nullptr || window == 0 || windowGone) return 0;
+    X11ErrorTrap trap(display);
+    Window current = window;
+    for (int depth = 0; depth < 64; ++depth) {
+        Window root = 0;
+        Window parent = 0;
+        Window* children = nullptr;
+        unsigned int count = 0;
+        if (XQueryTree(display, current, &root, &parent, &children, &count) == 0) return 0;
+        if (children != nullptr) XFree(children);
+        if (parent == 0 || parent == root) return current;
+        current = parent;
+    }
+    return 0;
+}
+
 void X11Window::present(cairo_surface_t* image, const std::vector<CRect>& rects) {
     if (display == nullptr || window == 0 || windowGone || image == nullptr) {
         exposed.clear();

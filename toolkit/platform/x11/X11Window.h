@@ -23,6 +23,7 @@ class X11Window final : public PlatformWindow {
     void processEvents(FrameEvents& events) override;
     void present(cairo_surface_t* image, const std::vector<CRect>& rects) override;
     void takeFocus() override;
+    unsigned long topLevelId() override;
 
   private:
     void handle(XEvent& event, FrameEvents& events);
