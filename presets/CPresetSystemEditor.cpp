@@ -94,6 +94,14 @@ CPresetSystemEditor::~CPresetSystemEditor() { saveFileLocations(); }
 
 namespace {
 
+std::vector<int32_t> savedParameters(CPresetSystemEffect& effect) {
+    std::vector<int32_t> included;
+    for (int32_t p = 0; p < kPresetValues; ++p) {
+        if (!effect.isExcludedFromSave(p)) included.push_back(p);
+    }
+    return included;
+}
+
 void writeTaggedHeader(BlobWriter& w, int32_t signature, uint8_t tag, int32_t records,
                        int32_t current, int32_t payload) {
     w.integer(signature);
@@ -130,10 +138,7 @@ void writeProgramRecords(BlobWriter& w, const PresetRecord& record, int32_t prog
 std::vector<uint8_t> CPresetSystemEditor::buildTaggedBank() {
     std::vector<uint8_t> blob;
     if (presetEffect == nullptr || !presetEffect->hasBank()) return blob;
-    std::vector<int32_t> included;
-    for (int32_t p = 0; p < kPresetValues; ++p) {
-        if (!presetEffect->isExcludedFromSave(p)) included.push_back(p);
-    }
+    const std::vector<int32_t> included = savedParameters(*presetEffect);
     const auto n = static_cast<int32_t>(included.size());
     const int32_t payload =
         kNumPresets * static_cast<int32_t>(kNameRecordSize + kValueRecordSize * included.size());
@@ -150,10 +155,7 @@ std::vector<uint8_t> CPresetSystemEditor::buildTaggedBank() {
 std::vector<uint8_t> CPresetSystemEditor::buildTaggedPreset() {
     std::vector<uint8_t> blob;
     if (presetEffect == nullptr || !presetEffect->hasBank()) return blob;
-    std::vector<int32_t> included;
-    for (int32_t p = 0; p < kPresetValues; ++p) {
-        if (!presetEffect->isExcludedFromSave(p)) included.push_back(p);
-    }
+    const std::vector<int32_t> included = savedParameters(*presetEffect);
     const auto n = static_cast<int32_t>(included.size());
     const auto payload = static_cast<int32_t>(kNameRecordSize + kValueRecordSize * included.size());
     BlobWriter w(blob);
@@ -165,46 +167,99 @@ std::vector<uint8_t> CPresetSystemEditor::buildTaggedPreset() {
 
 // ---- loaders ----
 
+namespace {
+
+// The checks every tagged load makes before it changes anything.
+PresetLoadResult checkTaggedRecords(const uint8_t* records, size_t size, const TaggedHeader& header,
+                                    bool swap, bool programsMatter) {
+    if (records == nullptr || header.recordCount <= 0 || header.payloadSize < 0 ||
+        static_cast<size_t>(header.payloadSize) > size ||
+        !recordsFit(records, static_cast<size_t>(header.payloadSize), header.recordCount, swap,
+                    programsMatter)) {
+        return PresetLoadResult::Damaged;
+    }
+    return PresetLoadResult::Loaded;
+}
+
+struct TaggedRecord {
+    int32_t type;
+    int32_t program;
+    const uint8_t* body;
+};
+
+// Calls visit(record) for each record, in order, until it answers false.
+// Only after checkTaggedRecords has passed.
+template <typename Visit>
+bool forEachTaggedRecord(const uint8_t* records, int32_t count, bool swap, Visit visit) {
+    size_t pos = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        const uint8_t* record = records + pos;
+        const TaggedRecord r{readInt(record, swap), readInt(record + 8, swap),
+                             record + kRecordHeaderSize};
+        pos += kRecordHeaderSize + static_cast<size_t>(readInt(record + 4, swap));
+        if (!visit(r)) return false;
+    }
+    return true;
+}
+
+PresetBank captureBank(const CPresetSystemEffect& effect) {
+    PresetBank bank;
+    for (int32_t p = 0; p < kNumPresets; ++p) bank.programs[p] = effect.presetRecord(p);
+    return bank;
+}
+
+void restoreBank(CPresetSystemEffect& effect, const PresetBank& bank) {
+    for (int32_t p = 0; p < kNumPresets; ++p) effect.setPresetRecord(p, bank.programs[p]);
+}
+
+// Fills r from one flat image (name field, then floats in parameter order);
+// false at the first value outside 0..1.
+bool readFlatImage(CPresetSystemEffect& effect, const uint8_t* image, bool swap, int32_t values,
+                   PresetRecord& r) {
+    copyNameField(r, image);
+    for (int32_t k = 0; k < values; ++k) {
+        if (effect.isExcludedFromLoad(k)) continue;
+        const float value = readFloat(image + kPresetNameSize + 4 * k, swap);
+        if (!inUnitRange(value)) return false;
+        r.values[k] = value;
+    }
+    return true;
+}
+
+void loadNameField(CPresetSystemEffect& effect, int32_t program, const uint8_t* field) {
+    PresetRecord r = effect.presetRecord(program);
+    copyNameField(r, field);
+    effect.setPresetRecord(program, r);
+}
+
+}  // namespace
+
 PresetLoadResult CPresetSystemEditor::loadTaggedBank(const uint8_t* records, size_t size,
                                                      const TaggedHeader& header, bool swap) {
     if (presetEffect == nullptr || !presetEffect->hasBank()) return PresetLoadResult::NoBank;
-    if (records == nullptr || header.recordCount <= 0 || header.payloadSize < 0 ||
-        static_cast<size_t>(header.payloadSize) > size) {
-        return PresetLoadResult::Damaged;
-    }
-    const auto payload = static_cast<size_t>(header.payloadSize);
-    if (!recordsFit(records, payload, header.recordCount, swap, true)) {
-        return PresetLoadResult::Damaged;
-    }
+    const PresetLoadResult check = checkTaggedRecords(records, size, header, swap, true);
+    if (check != PresetLoadResult::Loaded) return check;
     const int32_t current = validProgram(header.currentProgram) ? header.currentProgram : 0;
-    PresetBank backup;
-    for (int32_t p = 0; p < kNumPresets; ++p) backup.programs[p] = presetEffect->presetRecord(p);
+    const PresetBank backup = captureBank(*presetEffect);
 
-    size_t pos = 0;
-    for (int32_t i = 0; i < header.recordCount; ++i) {
-        const uint8_t* record = records + pos;
-        const int32_t type = readInt(record, swap);
-        const int32_t program = readInt(record + 4 + 4, swap);
-        const uint8_t* body = record + kRecordHeaderSize;
-        pos += kRecordHeaderSize + static_cast<size_t>(readInt(record + 4, swap));
-        if (!validProgram(program)) continue;
-        if (type == kRecordTypeName) {
-            presetEffect->resetPresetToTemplate(program);
-            PresetRecord r = presetEffect->presetRecord(program);
-            copyNameField(r, body);
-            presetEffect->setPresetRecord(program, r);
-        } else if (type == kRecordTypeValue) {
-            const int32_t param = readInt(body, swap);
-            if (param < 0 || param >= kPresetValues) continue;
-            const float value = readFloat(body + 12, swap);
-            if (!inUnitRange(value)) {
-                for (int32_t p = 0; p < kNumPresets; ++p) {
-                    presetEffect->setPresetRecord(p, backup.programs[p]);
-                }
-                return PresetLoadResult::ValueOutOfRange;
+    const bool complete =
+        forEachTaggedRecord(records, header.recordCount, swap, [&](const TaggedRecord& r) {
+            if (!validProgram(r.program)) return true;
+            if (r.type == kRecordTypeName) {
+                presetEffect->resetPresetToTemplate(r.program);
+                loadNameField(*presetEffect, r.program, r.body);
+            } else if (r.type == kRecordTypeValue) {
+                const int32_t param = readInt(r.body, swap);
+                if (param < 0 || param >= kPresetValues) return true;
+                const float value = readFloat(r.body + 12, swap);
+                if (!inUnitRange(value)) return false;
+                presetEffect->setPresetValue(r.program, param, value);
             }
-            presetEffect->setPresetValue(program, param, value);
-        }
+            return true;
+        });
+    if (!complete) {
+        restoreBank(*presetEffect, backup);
+        return PresetLoadResult::ValueOutOfRange;
     }
     showPresetName(presetEffect->presetRecord(current).name);
     presetEffect->selectPreset(current);
@@ -214,39 +269,29 @@ PresetLoadResult CPresetSystemEditor::loadTaggedBank(const uint8_t* records, siz
 PresetLoadResult CPresetSystemEditor::loadTaggedPreset(const uint8_t* records, size_t size,
                                                        const TaggedHeader& header, bool swap) {
     if (presetEffect == nullptr || !presetEffect->hasBank()) return PresetLoadResult::NoBank;
-    if (records == nullptr || header.recordCount <= 0 || header.payloadSize < 0 ||
-        static_cast<size_t>(header.payloadSize) > size) {
-        return PresetLoadResult::Damaged;
-    }
-    const auto payload = static_cast<size_t>(header.payloadSize);
-    if (!recordsFit(records, payload, header.recordCount, swap, false)) {
-        return PresetLoadResult::Damaged;
-    }
+    const PresetLoadResult check = checkTaggedRecords(records, size, header, swap, false);
+    if (check != PresetLoadResult::Loaded) return check;
     const int32_t current = presetEffect->getCurrentPreset();
     const PresetRecord backup = presetEffect->presetRecord(current);
     presetEffect->resetPresetToTemplate(current);
 
-    size_t pos = 0;
-    for (int32_t i = 0; i < header.recordCount; ++i) {
-        const uint8_t* record = records + pos;
-        const int32_t type = readInt(record, swap);
-        const uint8_t* body = record + kRecordHeaderSize;
-        pos += kRecordHeaderSize + static_cast<size_t>(readInt(record + 4, swap));
-        // Whatever program the records name, a preset lands in the current one.
-        if (type == kRecordTypeName) {
-            PresetRecord r = presetEffect->presetRecord(current);
-            copyNameField(r, body);
-            presetEffect->setPresetRecord(current, r);
-        } else if (type == kRecordTypeValue) {
-            const int32_t param = readInt(body, swap);
-            if (param < 0 || param >= kPresetValues) continue;
-            const float value = readFloat(body + 12, swap);
-            if (!inUnitRange(value)) {
-                presetEffect->setPresetRecord(current, backup);
-                return PresetLoadResult::ValueOutOfRange;
+    // Whatever program the records name, a preset lands in the current one.
+    const bool complete =
+        forEachTaggedRecord(records, header.recordCount, swap, [&](const TaggedRecord& r) {
+            if (r.type == kRecordTypeName) {
+                loadNameField(*presetEffect, current, r.body);
+            } else if (r.type == kRecordTypeValue) {
+                const int32_t param = readInt(r.body, swap);
+                if (param < 0 || param >= kPresetValues) return true;
+                const float value = readFloat(r.body + 12, swap);
+                if (!inUnitRange(value)) return false;
+                presetEffect->setPresetValue(current, param, value);
             }
-            presetEffect->setPresetValue(current, param, value);
-        }
+            return true;
+        });
+    if (!complete) {
+        presetEffect->setPresetRecord(current, backup);
+        return PresetLoadResult::ValueOutOfRange;
     }
     const PresetRecord loaded = presetEffect->presetRecord(current);
     showPresetName(loaded.name);
@@ -267,15 +312,9 @@ PresetLoadResult CPresetSystemEditor::loadFlatPreset(const uint8_t* data, size_t
     const PresetRecord backup = presetEffect->presetRecord(current);
     presetEffect->resetPresetToTemplate(current);
     PresetRecord r = presetEffect->presetRecord(current);
-    copyNameField(r, data);
-    for (int32_t k = 0; k < values; ++k) {
-        if (presetEffect->isExcludedFromLoad(k)) continue;
-        const float value = readFloat(data + kPresetNameSize + 4 * k, swap);
-        if (!inUnitRange(value)) {
-            presetEffect->setPresetRecord(current, backup);
-            return PresetLoadResult::ValueOutOfRange;
-        }
-        r.values[k] = value;
+    if (!readFlatImage(*presetEffect, data, swap, values, r)) {
+        presetEffect->setPresetRecord(current, backup);
+        return PresetLoadResult::ValueOutOfRange;
     }
     presetEffect->setPresetRecord(current, r);
     showPresetName(r.name);
@@ -296,23 +335,14 @@ PresetLoadResult CPresetSystemEditor::loadFlatBank(const uint8_t* data, size_t s
                                 4 * static_cast<size_t>(values);
     if (lastImageEnd > size) return PresetLoadResult::Damaged;
 
-    PresetBank backup;
-    for (int32_t p = 0; p < kNumPresets; ++p) backup.programs[p] = presetEffect->presetRecord(p);
+    const PresetBank backup = captureBank(*presetEffect);
     for (int32_t i = 0; i < count; ++i) {
         const uint8_t* image = data + static_cast<size_t>(i) * stride;
         presetEffect->resetPresetToTemplate(i);
         PresetRecord r = presetEffect->presetRecord(i);
-        copyNameField(r, image);
-        for (int32_t k = 0; k < values; ++k) {
-            if (presetEffect->isExcludedFromLoad(k)) continue;
-            const float value = readFloat(image + kPresetNameSize + 4 * k, swap);
-            if (!inUnitRange(value)) {
-                for (int32_t p = 0; p < kNumPresets; ++p) {
-                    presetEffect->setPresetRecord(p, backup.programs[p]);
-                }
-                return PresetLoadResult::ValueOutOfRange;
-            }
-            r.values[k] = value;
+        if (!readFlatImage(*presetEffect, image, swap, values, r)) {
+            restoreBank(*presetEffect, backup);
+            return PresetLoadResult::ValueOutOfRange;
         }
         presetEffect->setPresetRecord(i, r);
     }
