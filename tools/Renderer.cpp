@@ -433,7 +433,7 @@ std::string reportText(const RenderReport& r) {
         add("Clipped samples  " + std::to_string(r.clippedSamples));
     }
     if (r.ours) {
-        add("Max gain reduction " +
+        add("Gain reduction   max " +
             (r.maxGainReductionDb ? formatFixed(*r.maxGainReductionDb, 2) + " dB" : std::string("n/a")));
     }
     add("Speed            " + formatFixed(r.realtimeFactor, 1) + "x real time, " +
