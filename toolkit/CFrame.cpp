@@ -478,37 +478,25 @@ bool CFrame::injectMouseWheel(const CPoint& where, float distance, CButtonState 
     return false;
 }
 
-int32_t CFrame::injectKeyDown(VstKeyCode key) {
+int32_t CFrame::dispatchKey(VstKeyCode key, int32_t (CView::*handler)(VstKeyCode&)) {
     Hold hold(this);
     if (modalView != nullptr) {
         CView* view = modalView;
         Hold holdView(view);
-        const int32_t result = view->onKeyDown(key);
+        const int32_t result = (view->*handler)(key);
         if (result != -1) return result;
     }
     if (focusView != nullptr) {
         CView* view = focusView;
         Hold holdView(view);
-        return view->onKeyDown(key);
+        return (view->*handler)(key);
     }
     return -1;
 }
 
-int32_t CFrame::injectKeyUp(VstKeyCode key) {
-    Hold hold(this);
-    if (modalView != nullptr) {
-        CView* view = modalView;
-        Hold holdView(view);
-        const int32_t result = view->onKeyUp(key);
-        if (result != -1) return result;
-    }
-    if (focusView != nullptr) {
-        CView* view = focusView;
-        Hold holdView(view);
-        return view->onKeyUp(key);
-    }
-    return -1;
-}
+int32_t CFrame::injectKeyDown(VstKeyCode key) { return dispatchKey(key, &CView::onKeyDown); }
+
+int32_t CFrame::injectKeyUp(VstKeyCode key) { return dispatchKey(key, &CView::onKeyUp); }
 
 CMouseEventResult CFrame::onMouseDown(CPoint& where, const CButtonState& buttons) {
     return injectMouseDown(where, buttons);

@@ -147,6 +147,8 @@ class CFrame : public CView {
     void paintRegion(CDrawContext& context, const CRect& region);
     CMouseEventResult dispatchMouseDown(const CPoint& where, CButtonState buttons);
     void updateMouseOver(const CPoint& where, CButtonState buttons);
+    /// Keys go to the modal view first, then to the focused view.
+    int32_t dispatchKey(VstKeyCode key, int32_t (CView::*handler)(VstKeyCode&));
     CMouseEventResult pressFromWindow(const CPoint& where, CButtonState buttons, uint32_t time);
     uint32_t now() const;
 
