@@ -122,6 +122,34 @@ TEST(LimiterPath, MatchesPlainModelAcrossRatesShapesAndOptions) {
     for (const auto& pc : cases) expectMatchesModel(pc, 12000);
 }
 
+TEST(LimiterPath, WordLengthChangesBetweenBlocksKeepTheShapedErrorsRight) {
+    // The requantizer keeps its past errors for the noise-shaping feedback; a new
+    // word length must carry them over as the same values.
+    RefSettings s = with({[](RefSettings& x) {
+        x.drive = 4.0;
+        x.quantize = true;
+        x.nsType = 3;
+    }});
+    auto e = test::makeEngine(44100, 0, s);
+    ASSERT_TRUE(e);
+    RefLimiter ref(44100, 0, s);
+    const size_t frames = 8192, block = 512;
+    std::vector<double> inL, inR, outL(frames), outR(frames);
+    test::makeProgramme(inL, inR, frames, 77u, 44100.0);
+    const int bits[] = {1, 2, 0, 1, 2, 2, 0, 0, 1, 2, 1, 0, 2, 1, 0, 1};
+    for (size_t b = 0; b * block < frames; ++b) {
+        s.bitsIndex = bits[b % 16];
+        e->setBitsIndex(s.bitsIndex);
+        ref.set(s);
+        test::run<double>(*e, inL, inR, outL, outR, b * block, block);
+        for (size_t i = b * block; i < (b + 1) * block; ++i) {
+            const auto [l, r] = ref.step(inL[i], inR[i]);
+            ASSERT_NEAR(outL[i], l, 1e-12) << "sample " << i;
+            ASSERT_NEAR(outR[i], r, 1e-12) << "sample " << i;
+        }
+    }
+}
+
 TEST(LimiterPath, SilenceInGivesExactSilenceOut) {
     for (int shape = 0; shape < 3; ++shape) {
         RefSettings s;
