@@ -193,3 +193,52 @@ TEST(Lifecycle, SameShapeAgainTakesAndReleasesTheLockButResetsNothing) {
     EXPECT_EQ(plugin->engineLock().depth(), 0);
     EXPECT_EQ(plugin->getParameter(kParamTransShape), 0.1f);
 }
+
+TEST(Lifecycle, ConcurrentParameterChangesWhileProcessingStayFiniteAndBounded) {
+    // The host's automation thread changes parameters (the shape one takes the
+    // engine lock) while its audio thread processes; the GUI thread reads
+    // texts and meters. Run under ThreadSanitizer in the suite.
+    ScopedConfigHome home;
+    auto plugin = makePlugin();
+    std::atomic<bool> stop{false};
+    std::atomic<int> bad{0};
+    std::thread audio([&] {
+        std::vector<float> inL(256), inR(256), outL(256), outR(256);
+        float* inputs[] = {inL.data(), inR.data()};
+        float* outputs[] = {outL.data(), outR.data()};
+        uint32_t seed = 1;
+        while (!stop) {
+            for (size_t i = 0; i < inL.size(); ++i) {
+                seed = seed * 1664525u + 1013904223u;
+                inL[i] = static_cast<float>(static_cast<int32_t>(seed)) / 1.0e9f;
+                inR[i] = -inL[i];
+            }
+            plugin->processReplacing(inputs, outputs, 256);
+            for (size_t i = 0; i < outL.size(); ++i) {
+                if (!(std::fabs(outL[i]) <= 1.0f) || !(std::fabs(outR[i]) <= 1.0f)) ++bad;
+            }
+        }
+    });
+    std::thread automation([&] {
+        uint32_t seed = 7;
+        for (int n = 0; n < 3000; ++n) {
+            seed = seed * 1664525u + 1013904223u;
+            const int index = static_cast<int>(seed >> 8) % kNumLiveParams;
+            if (index == kParamCalibrate) continue;
+            plugin->setParameter(index, static_cast<float>(seed % 1000) / 999.0f);
+        }
+    });
+    std::thread gui([&] {
+        char text[64];
+        while (!stop) {
+            for (int i = 0; i < kNumParams; ++i) plugin->getParameterDisplay(i, text);
+            (void)plugin->getMeterValues();
+            (void)plugin->presetRecord(0);
+        }
+    });
+    automation.join();
+    stop = true;
+    audio.join();
+    gui.join();
+    EXPECT_EQ(bad.load(), 0);
+}
