@@ -56,7 +56,7 @@ Usage usageNow() { return {countEntries("/proc/self/task"), countEntries("/proc/
 int runGui(const Args& args) {
     std::string plugin = defaultPluginPath();
     PresetSources sources;
-    std::vector<std::pair<std::string, double>> sets;
+    ParameterSets sets;
     double seconds = 0.0;  // 0: until the window is closed
     int cycles = 1;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -89,9 +89,7 @@ int runGui(const Args& args) {
         throw ToolError(kExitUnsupported, "the plug-in has no editor");
     }
     applyPresetSources(host, sources);
-    for (const auto& [name, value] : sets) {
-        host.setParameter(host.findParameter(name), static_cast<float>(value));
-    }
+    applyParameterSets(host, sets);
     ERect* rect = nullptr;
     host.dispatch(effEditGetRect, 0, 0, &rect);
     if (rect == nullptr || rect->right - rect->left <= 0 || rect->bottom - rect->top <= 0) {

@@ -90,6 +90,12 @@ void applyPresetSources(PluginHost& host, const PresetSources& sources) {
     if (!sources.preset.empty()) selectProgram(host, findProgram(host, sources.preset));
 }
 
+void applyParameterSets(PluginHost& host, const ParameterSets& sets) {
+    for (const auto& [name, value] : sets) {
+        host.setParameter(host.findParameter(name), static_cast<float>(value));
+    }
+}
+
 bool isOurPlugin(PluginHost& host) { return host.effect().uniqueID == kVendorApiMagic; }
 
 void requireOurPlugin(PluginHost& host, const std::string& what) {
@@ -259,7 +265,6 @@ int runState(const Args& args) {
     std::string plugin = defaultPluginPath();
     PresetSources sources;
     std::string path;
-    std::vector<std::pair<std::string, double>> sets;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string name = optionName(args[i]);
         if (name == "--plugin") {

@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tools/Cli.h"
@@ -33,6 +34,11 @@ bool parsePresetOption(const Args& args, size_t& i, PresetSources& sources);
 /// Applies the sources in order; throws ToolError (kExitRejected, kExitInput,
 /// kExitUnsupported or kExitUsage) when one cannot be applied.
 void applyPresetSources(PluginHost& host, const PresetSources& sources);
+
+/// --set NAME=VALUE pairs, in command-line order (values checked by parseSetOption).
+using ParameterSets = std::vector<std::pair<std::string, double>>;
+/// Sets each parameter by name or index; a usage ToolError for an unknown one.
+void applyParameterSets(PluginHost& host, const ParameterSets& sets);
 
 bool isOurPlugin(PluginHost& host);
 /// Throws kExitUnsupported naming `what` unless the plug-in is ours.

@@ -339,14 +339,7 @@ RenderReport render(const RenderOptions& opt) {
         const int program = currentProgram(host);
         rep.program = std::to_string(program) + " " + host.programName();
     }
-    for (const auto& [name, value] : opt.sets) {
-        const int index = host.findParameter(name);
-        if (value < 0.0 || value > 1.0) {
-            throw ToolError(kExitUsage, "--set " + name + ": the value must be from 0 to 1, not " +
-                                            formatShortest(value));
-        }
-        host.setParameter(index, static_cast<float>(value));
-    }
+    applyParameterSets(host, opt.sets);
     for (const auto& [name, value] : opt.sets) {
         const int index = host.findParameter(name);
         rep.settings.push_back({index, host.paramName(index),

@@ -24,7 +24,7 @@ struct RenderOptions {
     bool compensate = true;
     bool monoDual = false;  // feed a mono file to both inputs instead of one
     PresetSources presets;  // loaded before the --set values
-    std::vector<std::pair<std::string, double>> sets;  // --set NAME=VALUE, in order
+    ParameterSets sets;     // --set NAME=VALUE, in order, after the presets
     std::string format;                                // "" = container default
     double ceilingDb = 0.0;
     bool progress = false;  // allow the progress bar (still needs a terminal)

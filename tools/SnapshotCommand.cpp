@@ -16,7 +16,7 @@ int runSnapshot(const Args& args) {
     std::string plugin = defaultPluginPath();
     std::string out;
     PresetSources sources;
-    std::vector<std::pair<std::string, double>> sets;
+    ParameterSets sets;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string name = optionName(args[i]);
         if (name == "--out") {
@@ -34,9 +34,7 @@ int runSnapshot(const Args& args) {
     PluginHost host(plugin);
     requireOurPlugin(host, "zelto snapshot");
     applyPresetSources(host, sources);
-    for (const auto& [name, value] : sets) {
-        host.setParameter(host.findParameter(name), static_cast<float>(value));
-    }
+    applyParameterSets(host, sets);
     if (host.dispatch(effVendorSpecific, kVendorApiMagic, kVendorSnapshotPng,
                       const_cast<char*>(out.c_str())) != 1) {
         throw ToolError(kExitOutput, "cannot write the editor snapshot to '" + out + "'");
