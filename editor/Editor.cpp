@@ -53,11 +53,6 @@ void Editor::idle() {
     lastIdleTick_ = tick;
 }
 
-void Editor::setParameter(VstInt32 /*index*/, float /*value*/) {
-    // The controls that follow parameters are placed by open(); until a
-    // window is open there is nothing to update.
-}
-
 void Editor::valueChanged(CControl* /*control*/) {}
 
 namespace {

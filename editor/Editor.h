@@ -3,7 +3,7 @@
 // system, see CPresetSystemEditor); the window exists between open and close,
 // which hosts may repeat any number of times.
 // Threads: open, close, idle, keys and snapshots on the host's user-interface
-// thread; setParameter and setLatency on any thread (they only store values).
+// thread; setLatency on any thread (it only stores a value).
 #pragma once
 
 #include <atomic>
@@ -32,7 +32,6 @@ public:
     bool open(void* parentWindow) override;
     void close() override;
     void idle() override;
-    void setParameter(VstInt32 index, float value) override;
     void valueChanged(CControl* control) override;
 
     /// The latency the info panel shows; the effect reports every change.

@@ -47,12 +47,12 @@ Plugin::Plugin(audioMasterCallback audioMaster) : CPresetSystemEffect(audioMaste
     setInitialDelay(engine_.latencySamples());
     if (ready_) {
         suspend();
-        loadFactoryPresets();
+        // The program layer filled the bank with the factory programs already.
         loadMeterPrefs();
         // The editor attaches itself; the effect base deletes it at the end.
         Editor* window = new (std::nothrow) Editor(this);
         if (window != nullptr) window->setLatency(engine_.latencySamples());
-        attachPresetEditor(window, false);
+        attachPresetEditor(window);
         initPresetSystem();
         selectPreset(0);
     }

@@ -31,17 +31,7 @@ CPresetSystemEffect::CPresetSystemEffect(audioMasterCallback audioMaster, VstInt
     curProgram = 0;
 }
 
-CPresetSystemEffect::~CPresetSystemEffect() {
-    // The editor object writes its file locations on the way out and must
-    // still find the bank.
-    ownedPresetEditor_.reset();
-    delete bank;
-}
-
-void CPresetSystemEffect::attachPresetEditor(CPresetSystemEditor* editorObject, bool owned) {
-    presetEditor_ = editorObject;
-    ownedPresetEditor_.reset(owned ? editorObject : nullptr);
-}
+CPresetSystemEffect::~CPresetSystemEffect() { delete bank; }
 
 float CPresetSystemEffect::storedValue(VstInt32 index) const {
     if (bank == nullptr || index < 0 || index >= kPresetValues) return 0.0f;

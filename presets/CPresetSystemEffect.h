@@ -59,9 +59,9 @@ public:
     const zelto::PresetRecord& templatePreset() const { return templateRecord; }
 
 protected:
-    /// Adopts the preset editor object; owned unless the window editor,
-    /// which the base class deletes, is the same object.
-    void attachPresetEditor(CPresetSystemEditor* editorObject, bool owned);
+    /// The preset editor object is the window editor, which the effect base
+    /// owns and deletes; this layer only keeps a typed pointer to it.
+    void attachPresetEditor(CPresetSystemEditor* editorObject) { presetEditor_ = editorObject; }
     VstInt32 loadFlatBankChunk(const uint8_t* data, VstInt32 size, bool swap);
 
     bool isPresetLoading() const { return presetLoading.load(std::memory_order_relaxed); }
@@ -76,5 +76,4 @@ private:
     static constexpr size_t kChunkBufferSize = 24049;  // prefix + tagged bank of 26 values
     std::unique_ptr<uint8_t[]> chunkBuffer_;
     CPresetSystemEditor* presetEditor_ = nullptr;
-    std::unique_ptr<CPresetSystemEditor> ownedPresetEditor_;
 };
