@@ -85,22 +85,13 @@ void EngineState::runCalibration(T* outL, T* outR, int32_t frames, int32_t mode)
 
     rng_ = rng;
     pinkCounter_ = counter;
-    const bool reset = meterResetPending_.exchange(false, kRelaxed);
+    // The generated noise is both the input and the output the meters show; a
+    // silent channel reads silence, and no gain is reduced.
     for (int c = 0; c < 2; ++c) {
-        if (!carries[c]) {
-            inPeak_[c].store(0.0, kRelaxed);
-            outPeak_[c].store(0.0, kRelaxed);
-            inMeanSquare_[c].store(0.0, kRelaxed);
-            outMeanSquare_[c].store(0.0, kRelaxed);
-        } else {
-            const double held = reset ? pk[c] : std::max(pk[c], outPeak_[c].load(kRelaxed));
-            outPeak_[c].store(held, kRelaxed);
-            inPeak_[c].store(held, kRelaxed);
-            outMeanSquare_[c].store(ms[c], kRelaxed);
-            inMeanSquare_[c].store(ms[c], kRelaxed);
-        }
-        if (reset) grHold_[c].store(1.0, kRelaxed);
+        if (!carries[c]) ms[c] = 0.0;
     }
+    const double unity[2] = {1.0, 1.0};
+    publishMeters(pk, pk, unity, ms, ms);
 }
 
 template void EngineState::processCalibration<float>(float* const*, int32_t, bool);

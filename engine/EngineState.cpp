@@ -138,19 +138,22 @@ void EngineState::applyShapeGeometry() {
     postDelayLength_.store(windowLength_.load(kRelaxed) - 2 * n + 2, kRelaxed);
 }
 
+// The computations below store with the default (sequentially consistent) order:
+// together with the epoch in recomputeStable that puts the stores of the last pass
+// after every earlier pass's, whichever threads ran them.
 void EngineState::computeRateCoefficients() {
     const double rate = sampleRate_.load(kRelaxed);
-    rmsCoef_.store(1.0 - std::pow(0.01, 1000.0 / (rate * 600.0)), kRelaxed);
-    gainSmoothCoef_.store(1.0 - std::exp(-188.49555921538757 / rate), kRelaxed);
-    blackCoef_.store(1.0 - std::exp(-1000.0 / (rate * 10.0)), kRelaxed);
-    levellerCoef_.store(1.0 - std::exp(-1000.0 / (rate * 1000.0)), kRelaxed);
+    rmsCoef_.store(1.0 - std::pow(0.01, 1000.0 / (rate * 600.0)));
+    gainSmoothCoef_.store(1.0 - std::exp(-188.49555921538757 / rate));
+    blackCoef_.store(1.0 - std::exp(-1000.0 / (rate * 10.0)));
+    levellerCoef_.store(1.0 - std::exp(-1000.0 / (rate * 1000.0)));
 }
 
 void EngineState::computeAttackLadder() {
     const double rate = sampleRate_.load(kRelaxed);
     for (int32_t k = 0; k < kFollowers; ++k) {
         const double t = 32.0 - k * (31.0 / 7.0);
-        attackCoef_[k].store(onePoleFromMs(t, rate), kRelaxed);
+        attackCoef_[k].store(onePoleFromMs(t, rate));
     }
 }
 
@@ -159,19 +162,33 @@ void EngineState::computeReleaseLadder() {
     const double r = s_.releaseMs.load(kRelaxed);
     for (int32_t k = 0; k < kFollowers; ++k) {
         const double t = r - k * (r - 2.0) / 7.0;
-        releaseCoef_[k].store(onePoleFromMs(t, rate), kRelaxed);
+        releaseCoef_[k].store(onePoleFromMs(t, rate));
     }
 }
 
 void EngineState::selectNoiseShapingTable() {
     const int32_t type = s_.noiseShapeType.load(kRelaxed);
     if (type <= 0) {
-        nsTableSelection_.store(-1, kRelaxed);
+        nsTableSelection_.store(-1);
         return;
     }
     const int32_t slot = nsRateSlot(sampleRateHz_.load(kRelaxed));
     // At a rate without its own sets the previous selection stays in force.
-    if (slot >= 0) nsTableSelection_.store((type - 1) * kNsRateCount + slot, kRelaxed);
+    if (slot >= 0) nsTableSelection_.store((type - 1) * kNsRateCount + slot);
+}
+
+template <typename Fn>
+void EngineState::recomputeStable(Fn&& compute) {
+    // Every writer stores its value, bumps the epoch, then computes. A pass that saw
+    // the epoch unchanged from start to end read values no later writer has touched
+    // yet; any writer after it computes again itself.
+    uint32_t seen = coefEpoch_.load(std::memory_order_acquire);
+    for (;;) {
+        compute();
+        const uint32_t now = coefEpoch_.load();
+        if (now == seen) return;
+        seen = now;
+    }
 }
 
 double EngineState::nsCoefficient(int32_t k) const {
@@ -194,11 +211,14 @@ bool EngineState::setSampleRate(double hostRate) {
         rateClass_.store(rc, kRelaxed);
         windowLength_.store(128 << rc, kRelaxed);
         applyShapeGeometry();
-        computeReleaseLadder();
-        selectNoiseShapingTable();
+        coefEpoch_.fetch_add(1);
+        recomputeStable([this] {
+            computeReleaseLadder();
+            selectNoiseShapingTable();
+            computeAttackLadder();
+            computeRateCoefficients();
+        });
         nsIndex_ = 0;
-        computeAttackLadder();
-        computeRateCoefficients();
         if (block_ != nullptr) rebuildSmoothingKernel();
     }
     if (block_ != nullptr) resetEngineState();
@@ -242,20 +262,23 @@ void EngineState::suspendInit() {
         inMeanSquare_[ch].store(0.0, kRelaxed);
         outMeanSquare_[ch].store(0.0, kRelaxed);
         grHold_[ch].store(1.0, kRelaxed);
+        lastPoll_[kMeterInPeakL + ch].store(0.0f, kRelaxed);
+        lastPoll_[kMeterOutPeakL + ch].store(0.0f, kRelaxed);
+        lastPoll_[4 + ch].store(1.0f, kRelaxed);
         std::fill_n(pinkRows_[ch], 8, 0.0);
         pinkSum_[ch] = 0.0;
     }
+    meterBlocksPolled_.store(meterBlocks_.load(kRelaxed), kRelaxed);
     if (buf_.s1 != nullptr) {
         std::fill_n(buf_.s1, 2 * kFollowers, 0.0);
         std::fill_n(buf_.s2, 2 * kFollowers, 0.0);
     }
-    meterResetPending_.store(false, kRelaxed);
-    grHoldResetPending_.store(false, kRelaxed);
     pinkCounter_ = 0;
     blackGain_ = 1e-20;
     driveGain_ = s_.driveTarget.load(kRelaxed);
     outputGain_ = s_.outputTarget.load(kRelaxed);
     levellerLevel_ = 0.00001;
+    awaitingFirstBlock_ = true;
     resetEngineState();
 }
 
@@ -279,13 +302,15 @@ void EngineState::setAutoOut(int32_t on) {
 
 void EngineState::setTransientMix(double s) {
     if (finite(s)) s_.transientMix.store(std::clamp(s, 0.0, 1.0), kRelaxed);
-    computeAttackLadder();
+    coefEpoch_.fetch_add(1);
+    recomputeStable([this] { computeAttackLadder(); });
 }
 
 void EngineState::setReleaseMs(double ms) {
     if (!finite(ms)) return;
     s_.releaseMs.store(std::clamp(ms, 0.001, 1.0e6), kRelaxed);
-    computeReleaseLadder();
+    coefEpoch_.fetch_add(1);
+    recomputeStable([this] { computeReleaseLadder(); });
 }
 
 bool EngineState::setTransShape(int32_t index) {
@@ -324,7 +349,8 @@ void EngineState::setBitsIndex(int32_t i) {
 void EngineState::setNoiseShapeType(int32_t type) {
     s_.noiseShapeType.store(std::clamp(type, 0, 3), kRelaxed);
     nsIndexResetPending_.store(true, kRelaxed);
-    selectNoiseShapingTable();
+    coefEpoch_.fetch_add(1);
+    recomputeStable([this] { selectNoiseShapingTable(); });
 }
 
 void EngineState::setCalibrateMode(int32_t mode) {
@@ -352,9 +378,11 @@ void EngineState::setAutoblackOn(int32_t on) {
 
 void EngineState::setAttShowMask(int32_t mask) {
     s_.attShowMask.store(mask & 7, kRelaxed);
-    grHold_[0].store(1.0, kRelaxed);
-    grHold_[1].store(1.0, kRelaxed);
-    grHoldResetPending_.store(true, kRelaxed);
+    // Gains held under the old selection mean nothing under the new one.
+    for (int ch = 0; ch < 2; ++ch) {
+        grHold_[ch].store(1.0, kRelaxed);
+        lastPoll_[4 + ch].store(1.0f, kRelaxed);
+    }
 }
 
 void EngineState::setPostMeter(int32_t on) {
@@ -376,18 +404,59 @@ void EngineState::useWideInstructions(bool on) {
 
 // ---- meters ----
 
+namespace {
+
+void mergeMax(std::atomic<double>& held, double v) {
+    double cur = held.load(std::memory_order_relaxed);
+    while (v > cur && !held.compare_exchange_weak(cur, v, std::memory_order_relaxed)) {
+    }
+}
+
+void mergeMin(std::atomic<double>& held, double v) {
+    double cur = held.load(std::memory_order_relaxed);
+    while (v < cur && !held.compare_exchange_weak(cur, v, std::memory_order_relaxed)) {
+    }
+}
+
+}  // namespace
+
+void EngineState::publishMeters(const double inPk[2], const double outPk[2], const double gain[2],
+                                const double inMS[2], const double outMS[2]) {
+    // Read-modify-write, never load-then-store: a poll swapping a hold out between
+    // the two would otherwise be undone and the block it took counted twice, or a
+    // block lost.
+    for (int c = 0; c < 2; ++c) {
+        inMeanSquare_[c].store(inMS[c], kRelaxed);
+        outMeanSquare_[c].store(outMS[c], kRelaxed);
+        mergeMax(inPeak_[c], inPk[c]);
+        mergeMax(outPeak_[c], outPk[c]);
+        mergeMin(grHold_[c], gain[c]);
+    }
+    meterBlocks_.fetch_add(1, std::memory_order_release);
+}
+
 MeterSnapshot EngineState::getMeterValues() {
+    const uint32_t blocks = meterBlocks_.load(std::memory_order_acquire);
+    if (meterBlocksPolled_.exchange(blocks, std::memory_order_acq_rel) != blocks) {
+        for (int ch = 0; ch < 2; ++ch) {
+            lastPoll_[kMeterInPeakL + ch].store(
+                static_cast<float>(inPeak_[ch].exchange(0.0, kRelaxed)), kRelaxed);
+            lastPoll_[kMeterOutPeakL + ch].store(
+                static_cast<float>(outPeak_[ch].exchange(0.0, kRelaxed)), kRelaxed);
+            lastPoll_[4 + ch].store(static_cast<float>(grHold_[ch].exchange(1.0, kRelaxed)),
+                                    kRelaxed);
+        }
+    }
     MeterSnapshot m{};
     for (int ch = 0; ch < 2; ++ch) {
-        m.values[kMeterInPeakL + ch] = static_cast<float>(inPeak_[ch].load(kRelaxed));
-        m.values[kMeterOutPeakL + ch] = static_cast<float>(outPeak_[ch].load(kRelaxed));
+        m.values[kMeterInPeakL + ch] = lastPoll_[kMeterInPeakL + ch].load(kRelaxed);
+        m.values[kMeterOutPeakL + ch] = lastPoll_[kMeterOutPeakL + ch].load(kRelaxed);
         m.values[kMeterInRmsL + ch] =
             static_cast<float>(std::sqrt(2.0 * inMeanSquare_[ch].load(kRelaxed)));
         m.values[kMeterOutRmsL + ch] =
             static_cast<float>(std::sqrt(2.0 * outMeanSquare_[ch].load(kRelaxed)));
-        m.values[kMeterGainL + ch] = static_cast<float>(grHold_[ch].load(kRelaxed));
+        m.values[kMeterGainL + ch] = lastPoll_[4 + ch].load(kRelaxed);
     }
-    meterResetPending_.store(true, kRelaxed);
     return m;
 }
 

@@ -8,6 +8,9 @@
 // resetEngineState run under the shell's engine lock; process runs on the audio
 // thread under the same lock and never allocates, locks, throws or does I/O.
 // getMeterValues may run on any thread without the lock.
+// A host may still run a block unguarded (after a lock timeout) while the geometry
+// changes: every position is re-derived from the block's own lengths at its start,
+// so such a block computes nonsense for a moment but never leaves a buffer.
 // Depends on nothing but the C++ standard library.
 #pragma once
 
@@ -82,6 +85,9 @@ class EngineState {
     bool setSampleRate(double hostRate);
     // Under the engine lock: generator seeds, indices, meters and holds, smoothed gains
     // to their targets, followers, leveller, blackGain, then resetEngineState().
+    // The first block processed afterwards starts its smoothed gains at the targets
+    // in force then, so settings made between a suspend and the first block (in any
+    // order) never glide through the ceiling.
     void suspendInit();
     // Under the engine lock: zero every delay line, ring, buffer, tree and error ring.
     void resetEngineState();
@@ -159,7 +165,8 @@ class EngineState {
     int32_t nsIndex() const { return nsIndex_; }
     DitherRng rngState() const { return rng_; }
     double grHold(int32_t ch) const { return grHold_[ch & 1].load(kRelaxed); }
-    bool meterResetPending() const { return meterResetPending_.load(kRelaxed); }
+    // True from suspendInit until the next processed block.
+    bool awaitingFirstBlock() const { return awaitingFirstBlock_; }
 
     // ---- audio thread, under the engine lock ----
     // calibrateMode != 0 runs processCalibration (inputs unread), else processLimiter.
@@ -172,8 +179,9 @@ class EngineState {
     template <typename T>
     void processCalibration(T* const* outputs, int32_t frames, bool output1Connected);
 
-    // Any thread, no lock: copies the ten values, then asks the audio thread to
-    // restart its peak and gain holds.
+    // Any thread, no lock: takes the peak and gain holds accumulated since the last
+    // poll (each processed block reaches exactly one poll) and the current RMS. A
+    // poll with no block processed since the previous one repeats its values.
     MeterSnapshot getMeterValues();
 
     // For tests and benchmarks, under the lock: false runs the portable SSE2 code even
@@ -193,6 +201,14 @@ class EngineState {
     void rebuildSmoothingKernel();
     void selectNoiseShapingTable();
     void carveBuffers();
+    // Runs a coefficient computation until no rate or setting it reads changed
+    // meanwhile, so concurrent setters and rate changes (any thread, no lock) always
+    // leave the coefficients of the latest values.
+    template <typename Fn>
+    void recomputeStable(Fn&& compute);
+    // Audio thread, end of a block: merges the block's holds into the poll's.
+    void publishMeters(const double inPk[2], const double outPk[2], const double gain[2],
+                       const double inMS[2], const double outMS[2]);
 
     template <bool kWide, typename T>
     void runLimiter(const T* inL, const T* inR, T* outL, T* outR, int32_t frames);
@@ -295,14 +311,23 @@ class EngineState {
     double blackGain_ = 1e-20;     // Autoblack fade gain
     DitherRng rng_;
 
-    // Meters: written by the audio thread once per block, read by getMeterValues.
+    bool awaitingFirstBlock_ = true;  // no block processed since suspendInit
+
+    // Bumped after every change a coefficient depends on (rate, release, shape type).
+    std::atomic<uint32_t> coefEpoch_{0};
+
+    // Meters. The holds collect the maxima (peaks) and minima (gains) of the blocks
+    // processed since the last poll: the audio thread merges each block in with an
+    // atomic read-modify-write, a poll swaps them out for the empty value. The mean
+    // squares are stored whole once per block.
     std::atomic<double> inPeak_[2] = {};
     std::atomic<double> outPeak_[2] = {};
     std::atomic<double> inMeanSquare_[2] = {};
     std::atomic<double> outMeanSquare_[2] = {};
     std::atomic<double> grHold_[2] = {};
-    std::atomic<bool> meterResetPending_{false};    // set by a poll, consumed by processing
-    std::atomic<bool> grHoldResetPending_{false};   // set by setAttShowMask
+    std::atomic<uint32_t> meterBlocks_{0};        // blocks merged so far
+    std::atomic<uint32_t> meterBlocksPolled_{0};  // meterBlocks_ at the last poll that took
+    std::atomic<float> lastPoll_[6] = {};         // peaks and gains that poll returned
     std::atomic<bool> nsIndexResetPending_{false};  // set by setNoiseShapeType
 };
 

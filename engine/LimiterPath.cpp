@@ -160,13 +160,24 @@ __attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL,
                                                                    T* outL, T* outR,
                                                                    int32_t frames) {
     // ---- settings, once per block ----
-    const int32_t W = windowLength_.load(kRelaxed);
-    const int32_t N = kernelLength_.load(kRelaxed);
-    const int32_t postLen = postDelayLength_.load(kRelaxed);
+    // Lengths are read once and clamped to the buffers' capacities; the positions
+    // below are re-derived from them, so a block that runs unguarded while another
+    // thread changes the geometry stays inside every buffer.
+    const int32_t W = std::clamp(windowLength_.load(kRelaxed), 1, kMaxWindowLength);
+    const int32_t N = std::clamp(kernelLength_.load(kRelaxed), 1, kMaxKernelLength);
+    const int32_t postLen = std::clamp(postDelayLength_.load(kRelaxed), 1, kMaxPostDelay);
     const int32_t inLen = W + kDetectorAlign;
     const double driveT = s_.driveTarget.load(kRelaxed);
     const double outT =
         s_.autoOut.load(kRelaxed) != 0 ? 1.0 / driveT : s_.outputTarget.load(kRelaxed);
+    if (awaitingFirstBlock_) {
+        // Nothing has been heard since the suspend: whatever the host set meanwhile,
+        // in whatever order, applies from the first sample instead of gliding
+        // there (a glide down of the output gain would pass peaks above the ceiling).
+        driveGain_ = driveT;
+        outputGain_ = outT;
+        awaitingFirstBlock_ = false;
+    }
     const double gsc = gainSmoothCoef_.load(kRelaxed);
     const double levCoef = levellerCoef_.load(kRelaxed);
     const double levThr = s_.levellerThreshold.load(kRelaxed);
@@ -216,9 +227,12 @@ __attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL,
 
     // ---- state into locals ----
     double dg = driveGain_, og = outputGain_, lev = levellerLevel_, bg = blackGain_;
-    int32_t inIdx = inputIdx_, alIdx = alignIdx_, detIdx = detIdx_, auIdx = audioIdx_;
-    int32_t longPos = longPos_, shortPos = shortPos_, smPos = smPos_, postIdx = postIdx_;
-    int32_t meterIdx = meterIdx_, nsIdx = nsIndex_;
+    auto within = [](int32_t idx, int32_t len) { return idx >= 0 && idx < len ? idx : 0; };
+    int32_t inIdx = within(inputIdx_, inLen), alIdx = within(alignIdx_, kDetectorAlign);
+    int32_t detIdx = detIdx_ & (kInterpRing - 1), auIdx = within(audioIdx_, W);
+    int32_t longPos = within(longPos_, W), shortPos = within(shortPos_, N);
+    int32_t smPos = within(smPos_, N), postIdx = within(postIdx_, postLen);
+    int32_t meterIdx = meterIdx_ & (kInterpRing - 1), nsIdx = within(nsIndex_, kNsTaps);
     Pair longPrefix = Pair::load(b.maxPrefix), shortPrefix = Pair::load(b.maxPrefix + 2);
     DitherRng rng = rng_;
     U4 rngv = {rng.s1, rng.s2, rng.s3, 0u};  // the same state, for the wide loop
@@ -254,7 +268,7 @@ __attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL,
         double* slot = b.inputDelay + 2 * inIdx;
         const Pair r = Pair::load(slot);
         x.store(slot);
-        if (++inIdx == inLen) inIdx = 0;
+        if (++inIdx >= inLen) inIdx = 0;
 
         // 3. drive, 4. leveller (linked)
         const Pair u = x * dg;
@@ -268,7 +282,7 @@ __attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL,
         slot = b.alignDelay + 2 * alIdx;
         const Pair a = Pair::load(slot);
         w.store(slot);
-        if (++alIdx == kDetectorAlign) alIdx = 0;
+        if (++alIdx >= kDetectorAlign) alIdx = 0;
         w.store(b.detRing + 2 * detIdx);
         w.store(b.detRing + 2 * (detIdx + kInterpRing));
         Pair d = a;
@@ -282,7 +296,7 @@ __attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL,
         slot = b.audioDelay + 2 * auIdx;
         const Pair y = Pair::load(slot);
         a.store(slot);
-        if (++auIdx == W) auIdx = 0;
+        if (++auIdx >= W) auIdx = 0;
         const Pair m = max(abs(d), floorP);
 
         // 9. long maximum, 10. link
@@ -332,14 +346,14 @@ __attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL,
         // 12. short maximum and peak smoother
         b.smIn[smPos] = slidingMaxPush(b.shortBlock, b.shortSuffix, shortPrefix, N, shortPos, m);
         shortPos = (shortPos + 1) & (N - 1);
-        if (++smPos == N) {
+        if (++smPos >= N) {
             smPos = 0;
             smootherBlock(fft_, kernelSpectrum_, b.smIn, N, b.fftWork, b.smOut, b.overlap);
         }
         slot = b.postDelay + 2 * postIdx;
         const Pair P = Pair::load(slot);
         b.smOut[smPos].store(slot);
-        if (++postIdx == postLen) postIdx = 0;
+        if (++postIdx >= postLen) postIdx = 0;
 
         // 14. gain computer, 15. meters
         Pair out = r, mg = one;
@@ -403,7 +417,7 @@ __attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL,
                 fa = fa + Pair::load(e - 2) * ns[1];
                 v = (out + (fa + fb)) + lastErr * ns[0];
             }
-            if (++nsIdx == kNsTaps) nsIdx = 0;
+            if (++nsIdx >= kNsTaps) nsIdx = 0;
             // Draws r1, r2 for the left channel, r3, r4 for the right, as (r1, r3), (r2, r4).
             uint32_t u[4];
             if constexpr (kWide) {
@@ -475,22 +489,10 @@ __attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL,
         rng.s3 = rngv[2];
     }
     rng_ = rng;
-    // A poll since the last store saw nothing of this block: the holds restart with
-    // it. Otherwise the block adds to what is held.
-    const bool reset = meterResetPending_.exchange(false, kRelaxed);
-    const bool grReset = grHoldResetPending_.exchange(false, kRelaxed) || reset;
     const double inPkV[2] = {inPk.l(), inPk.r()}, outPkV[2] = {outPk.l(), outPk.r()};
     const double grV[2] = {gr.l(), gr.r()};
     const double inMSV[2] = {inMS.l(), inMS.r()}, outMSV[2] = {outMS.l(), outMS.r()};
-    for (int c = 0; c < 2; ++c) {
-        inMeanSquare_[c].store(inMSV[c], kRelaxed);
-        outMeanSquare_[c].store(outMSV[c], kRelaxed);
-        inPeak_[c].store(reset ? inPkV[c] : std::max(inPkV[c], inPeak_[c].load(kRelaxed)),
-                         kRelaxed);
-        outPeak_[c].store(reset ? outPkV[c] : std::max(outPkV[c], outPeak_[c].load(kRelaxed)),
-                          kRelaxed);
-        grHold_[c].store(grReset ? grV[c] : std::min(grV[c], grHold_[c].load(kRelaxed)), kRelaxed);
-    }
+    publishMeters(inPkV, outPkV, grV, inMSV, outMSV);
 }
 
 template void EngineState::process<float>(const float* const*, float* const*, int32_t, bool, bool);

@@ -256,7 +256,7 @@ TEST(EngineSettings, SuspendInitRestartsRunningState) {
     for (int i = 0; i < 8; ++i) EXPECT_EQ(m.values[i], 0.0f);
     EXPECT_EQ(m.values[kMeterGainL], 1.0f);
     EXPECT_EQ(m.values[kMeterGainR], 1.0f);
-    EXPECT_TRUE(e.meterResetPending());
+    EXPECT_TRUE(e.awaitingFirstBlock());
 }
 
 }  // namespace

@@ -72,8 +72,10 @@ class RefLimiter {
             shortWin_[ch].clear();
         }
         set(s);
+        // The first block starts at the targets in force, the automatic output
+        // gain included.
         dg_ = s.drive;
-        og_ = s.output;
+        og_ = s.autoOut ? 1.0 / s.drive : s.output;
     }
 
     void set(const RefSettings& s) {
