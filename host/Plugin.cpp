@@ -60,6 +60,11 @@ Plugin::Plugin(audioMasterCallback audioMaster) : CPresetSystemEffect(audioMaste
 }
 
 Plugin::~Plugin() {
+    // The editor reads the program bank, which the program layer's destructor
+    // frees before the effect base would delete the editor: it goes first.
+    delete editor;
+    editor = nullptr;
+    attachPresetEditor(nullptr);
     // Waits for a process call in progress; none may start after the host's close.
     engineLock_.acquire(0);
     engineLock_.release();
@@ -77,7 +82,12 @@ void Plugin::loadMeterPrefs() {
     }
 }
 
-void Plugin::suspend() { engine_.suspendInit(); }
+void Plugin::suspend() {
+    // Clears every delay line and follower: never while a block is running. The
+    // lock is recursive, so callers that hold it already (rate, shape) are fine.
+    EngineLockGuard guard(&engineLock_, kLockTimeoutMs);
+    engine_.suspendInit();
+}
 
 void Plugin::setSampleRate(float rate) {
     EngineLockGuard guard(&engineLock_, kLockTimeoutMs);

@@ -12,13 +12,19 @@ AEffect* createInstance(audioMasterCallback audioMaster) {
     if (audioMaster(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) return nullptr;
     // Asked twice, as the instance is created apart from the entry's own check.
     if (audioMaster(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) return nullptr;
-    Plugin* plugin = new (std::nothrow) Plugin(audioMaster);
-    if (plugin == nullptr) return nullptr;
-    if (!plugin->isReady()) {
-        delete plugin;
+    // Nothing may unwind into the host, which is C: anything the construction
+    // throws ends here as "no instance".
+    try {
+        Plugin* plugin = new (std::nothrow) Plugin(audioMaster);
+        if (plugin == nullptr) return nullptr;
+        if (!plugin->isReady()) {
+            delete plugin;
+            return nullptr;
+        }
+        return plugin->getAeffect();
+    } catch (...) {
         return nullptr;
     }
-    return plugin->getAeffect();
 }
 
 }  // namespace

@@ -11,6 +11,13 @@
 
 using namespace zelto;
 
+namespace {
+
+// The effect whose program this thread is applying right now, if any.
+thread_local const CPresetSystemEffect* tApplyingProgram = nullptr;
+
+}  // namespace
+
 void zelto::setPresetName(PresetRecord& record, const char* name) {
     std::memset(record.name, 0, sizeof record.name);
     if (name == nullptr) return;
@@ -21,7 +28,7 @@ CPresetSystemEffect::CPresetSystemEffect(audioMasterCallback audioMaster, VstInt
                                          VstInt32 numParams)
     : AudioEffectX(audioMaster, numPrograms, numParams) {
     programsAreChunks(true);
-    chunkBuffer_.reset(new (std::nothrow) uint8_t[kChunkBufferSize]);
+    for (auto& buffer : chunkBuffers_) buffer.reset(new (std::nothrow) uint8_t[kChunkBufferSize]);
     bank = new (std::nothrow) PresetBank;
     if (bank != nullptr) {
         std::memset(bank, 0, sizeof *bank);
@@ -32,6 +39,8 @@ CPresetSystemEffect::CPresetSystemEffect(audioMasterCallback audioMaster, VstInt
 }
 
 CPresetSystemEffect::~CPresetSystemEffect() { delete bank; }
+
+bool CPresetSystemEffect::isPresetLoading() const { return tApplyingProgram == this; }
 
 float CPresetSystemEffect::storedValue(VstInt32 index) const {
     if (bank == nullptr || index < 0 || index >= kPresetValues) return 0.0f;
@@ -54,7 +63,10 @@ void CPresetSystemEffect::setProgramName(char* name) {
     if (bank == nullptr || name == nullptr) return;
     char buffer[kPresetNameSize + 1] = {};
     std::strncpy(buffer, name, kPresetNameSize);
-    setPresetName(bank->programs[getCurrentPreset()], buffer);
+    {
+        const std::lock_guard<std::mutex> names(namesMutex_);
+        setPresetName(bank->programs[getCurrentPreset()], buffer);
+    }
     if (presetEditor_ != nullptr) presetEditor_->showPresetName(buffer);
 }
 
@@ -64,6 +76,7 @@ void CPresetSystemEffect::getProgramName(char* name) {
         name[0] = 0;
         return;
     }
+    const std::lock_guard<std::mutex> names(namesMutex_);
     std::memcpy(name, bank->programs[getCurrentPreset()].name, kPresetNameSize);
     name[kPresetNameSize] = 0;
 }
@@ -71,6 +84,7 @@ void CPresetSystemEffect::getProgramName(char* name) {
 bool CPresetSystemEffect::getProgramNameIndexed(VstInt32 /*category*/, VstInt32 index,
                                                 char* text) {
     if (bank == nullptr || text == nullptr || index < 0 || index >= kNumPresets) return false;
+    const std::lock_guard<std::mutex> names(namesMutex_);
     std::memcpy(text, bank->programs[index].name, kPresetNameSize);
     text[kPresetNameSize] = 0;
     return true;
@@ -78,7 +92,8 @@ bool CPresetSystemEffect::getProgramNameIndexed(VstInt32 /*category*/, VstInt32 
 
 void CPresetSystemEffect::selectPreset(VstInt32 index) {
     if (bank == nullptr || index < 0 || index >= kNumPresets) return;
-    presetLoading.store(true, std::memory_order_relaxed);
+    const CPresetSystemEffect* outer = tApplyingProgram;
+    tApplyingProgram = this;
     curProgram = 0;
     currentPreset.store(index, std::memory_order_relaxed);
     for (VstInt32 p = 0; p < kPresetValues; ++p) {
@@ -88,18 +103,21 @@ void CPresetSystemEffect::selectPreset(VstInt32 index) {
     updateDisplay();
     beginEdit(0);
     endEdit(0);
-    presetLoading.store(false, std::memory_order_relaxed);
+    tApplyingProgram = outer;
 }
 
 void CPresetSystemEffect::renameCurrentPreset(const char* name) {
     curProgram = 0;
-    if (bank != nullptr && name != nullptr) setPresetName(bank->programs[getCurrentPreset()], name);
+    if (bank != nullptr && name != nullptr) {
+        const std::lock_guard<std::mutex> names(namesMutex_);
+        setPresetName(bank->programs[getCurrentPreset()], name);
+    }
     updateDisplay();
 }
 
 void CPresetSystemEffect::resetPresetToTemplate(VstInt32 index) {
     if (bank == nullptr || index < 0 || index >= kNumPresets) return;
-    bank->programs[index] = templateRecord;
+    setPresetRecord(index, templateRecord);
 }
 
 void CPresetSystemEffect::initPresetSystem() {
@@ -110,7 +128,10 @@ void CPresetSystemEffect::initPresetSystem() {
 void CPresetSystemEffect::loadFactoryPresets() {
     if (bank == nullptr) return;
     for (int32_t p = 0; p < kNumPresets; ++p) {
-        setPresetName(bank->programs[p], kFactoryPresets[p].name);
+        {
+            const std::lock_guard<std::mutex> names(namesMutex_);
+            setPresetName(bank->programs[p], kFactoryPresets[p].name);
+        }
         std::memcpy(bank->programs[p].values, kFactoryPresets[p].values,
                     sizeof bank->programs[p].values);
     }
@@ -120,7 +141,10 @@ PresetRecord CPresetSystemEffect::presetRecord(VstInt32 index) const {
     PresetRecord copy{};
     if (bank == nullptr || index < 0 || index >= kNumPresets) return copy;
     PresetRecord& source = bank->programs[index];
-    std::memcpy(copy.name, source.name, sizeof copy.name);
+    {
+        const std::lock_guard<std::mutex> names(namesMutex_);
+        std::memcpy(copy.name, source.name, sizeof copy.name);
+    }
     for (int32_t p = 0; p < kPresetValues; ++p) {
         copy.values[p] = std::atomic_ref<float>(source.values[p]).load(std::memory_order_relaxed);
     }
@@ -130,8 +154,11 @@ PresetRecord CPresetSystemEffect::presetRecord(VstInt32 index) const {
 void CPresetSystemEffect::setPresetRecord(VstInt32 index, const PresetRecord& record) {
     if (bank == nullptr || index < 0 || index >= kNumPresets) return;
     PresetRecord& target = bank->programs[index];
-    std::memcpy(target.name, record.name, sizeof target.name);
-    target.name[kPresetNameSize - 1] = 0;
+    {
+        const std::lock_guard<std::mutex> names(namesMutex_);
+        std::memcpy(target.name, record.name, sizeof target.name);
+        target.name[kPresetNameSize - 1] = 0;
+    }
     for (int32_t p = 0; p < kPresetValues; ++p) setPresetValue(index, p, record.values[p]);
 }
 
@@ -146,21 +173,25 @@ void CPresetSystemEffect::setPresetValue(VstInt32 program, VstInt32 param, float
 
 VstInt32 CPresetSystemEffect::getChunk(void** data, bool /*isPreset*/) {
     // The host always gets the whole bank, whatever it asks for.
-    if (data == nullptr || chunkBuffer_ == nullptr || presetEditor_ == nullptr) return 0;
+    if (data == nullptr || presetEditor_ == nullptr) return 0;
     const std::vector<uint8_t> blob = presetEditor_->buildTaggedBank();
     if (blob.empty() || blob.size() + kChunkPrefixSize > kChunkBufferSize) return 0;
-    std::memset(chunkBuffer_.get(), 0, kChunkBufferSize);
+    const std::lock_guard<std::mutex> chunks(chunkMutex_);
+    uint8_t* buffer = chunkBuffers_[nextChunkBuffer_].get();
+    if (buffer == nullptr) return 0;
+    nextChunkBuffer_ = (nextChunkBuffer_ + 1) % kChunkBuffers;
+    std::memset(buffer, 0, kChunkBufferSize);
     const int32_t marker = kChunkMarkerTaggedBank;
     const int32_t signature = getSignature();
-    std::memcpy(chunkBuffer_.get(), &marker, 4);
-    std::memcpy(chunkBuffer_.get() + 4, &signature, 4);
-    std::memcpy(chunkBuffer_.get() + kChunkPrefixSize, blob.data(), blob.size());
-    *data = chunkBuffer_.get();
+    std::memcpy(buffer, &marker, 4);
+    std::memcpy(buffer + 4, &signature, 4);
+    std::memcpy(buffer + kChunkPrefixSize, blob.data(), blob.size());
+    *data = buffer;
     return static_cast<VstInt32>(blob.size() + kChunkPrefixSize);
 }
 
 VstInt32 CPresetSystemEffect::setChunk(void* data, VstInt32 byteSize, bool /*isPreset*/) {
-    if (data == nullptr || chunkBuffer_ == nullptr || presetEditor_ == nullptr || byteSize < 8) {
+    if (data == nullptr || presetEditor_ == nullptr || byteSize < 8) {
         return -1;
     }
     const auto* bytes = static_cast<const uint8_t*>(data);

@@ -2,12 +2,16 @@
 // the bank of 24 programs, the factory programs, the current program, the
 // start-up template and program selection. Towards the host the effect shows
 // one program; selection happens inside the plug-in.
-// Takes no lock; setParameter/getParameter may run on any thread, so single
-// values in the bank are read and written as atomic words.
+// Takes no engine lock; setParameter/getParameter may run on any thread, so
+// single values in the bank are read and written as atomic words. Program names
+// are guarded by a short lock of their own (never taken on the audio path), and
+// each getChunk answer has a buffer of its own for a while, since hosts ask for
+// the state from several threads.
 #pragma once
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 #include "host/AudioEffectX.h"
 #include "presets/PresetRecord.h"
@@ -64,16 +68,23 @@ protected:
     void attachPresetEditor(CPresetSystemEditor* editorObject) { presetEditor_ = editorObject; }
     VstInt32 loadFlatBankChunk(const uint8_t* data, VstInt32 size, bool swap);
 
-    bool isPresetLoading() const { return presetLoading.load(std::memory_order_relaxed); }
+    /// True on the thread that is applying a program, for this effect only:
+    /// automation arriving meanwhile on another thread is still stored.
+    bool isPresetLoading() const;
     float storedValue(VstInt32 index) const;
 
     zelto::PresetBank* bank = nullptr;
     zelto::PresetRecord templateRecord{};
     std::atomic<VstInt32> currentPreset{0};
-    std::atomic<bool> presetLoading{false};
 
 private:
     static constexpr size_t kChunkBufferSize = 24049;  // prefix + tagged bank of 26 values
-    std::unique_ptr<uint8_t[]> chunkBuffer_;
+    // getChunk answers rotate through these: a buffer handed to one caller is not
+    // written again until three later calls have been answered.
+    static constexpr int kChunkBuffers = 4;
+    std::unique_ptr<uint8_t[]> chunkBuffers_[kChunkBuffers];
+    std::mutex chunkMutex_;
+    int nextChunkBuffer_ = 0;
+    mutable std::mutex namesMutex_;  // every read and write of a program name
     CPresetSystemEditor* presetEditor_ = nullptr;
 };
