@@ -338,9 +338,13 @@ VstIntPtr VSTCALLBACK PluginHost::hostCallback(AEffect* effect, VstInt32 opcode,
 }
 
 VstIntPtr PluginHost::answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
-                             float /*opt*/) {
+                             float opt) {
     if (opcode >= 0 && opcode < kCountedOpcodes) {
         callCounts_[opcode].fetch_add(1, std::memory_order_relaxed);
+    }
+    if (editListener_ && (opcode == audioMasterAutomate || opcode == audioMasterBeginEdit ||
+                          opcode == audioMasterEndEdit)) {
+        editListener_(opcode, index, opt);
     }
     switch (opcode) {
         case audioMasterVersion:
