@@ -285,6 +285,8 @@ TEST(EditorWindow, MouseAndKeysReachTheHostAsAutomation) {
     xdo({"mousemove", "--window", id, "447", "418", "click", "1"});  // the Output field
     xdo({"type", "--", "-6dB"});
     xdo({"key", "Return"});
+    xdo({"mousemove", "--window", id, "285", "274", "click", "1"});  // attenuation zoom 12 dB
+    xdo({"mousemove", "--window", id, "240", "352", "click", "1"});  // K-system metering
     xdo({"mousemove", "--window", id, "285", "274", "click", "3"});  // save the metering set-up
     std::this_thread::sleep_for(700ms);                              // the flash is over
     ASSERT_EQ(waitpid(gui, nullptr, WNOHANG), 0) << "zelto gui died";
@@ -292,7 +294,8 @@ TEST(EditorWindow, MouseAndKeysReachTheHostAsAutomation) {
     // The window shows what a snapshot of the same settings shows.
     const std::string expected = folder / "expected.png";
     ASSERT_EQ(run({ZELTO_TOOL_PATH, "snapshot", "--out", expected, "--set", "Drive=0.6", "--set",
-                   "Oversample=1", "--set", "Bits=0.8333333", "--set", "Output=0.5"}),
+                   "Oversample=1", "--set", "Bits=0.8333333", "--set", "Output=0.5", "--set", "AttZoom=0.75", "--set",
+                   "MeterType=0.75"}),
               0);
     EXPECT_EQ(pixelsDifferingFrom(display, editor, expected), 0);
 
@@ -312,7 +315,10 @@ TEST(EditorWindow, MouseAndKeysReachTheHostAsAutomation) {
         EXPECT_NE(found, std::string::npos) << "missing, or out of order: " << line << "in\n" << log;
         if (found != std::string::npos) at = found;
     }
-    EXPECT_EQ(log.find("automate 19"), std::string::npos) << "a right click changes nothing";
+    EXPECT_NE(log.find("automate 19 0.750000 \"AttZoom\" \"12dB\"\nautomate 18 0.750000"), std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("automate 19", log.find("automate 18")), std::string::npos)
+        << "the right click sends nothing";
 
     // The six metering preferences are where the next instance reads them.
     const std::string prefs = folder.path() + "/KRW-soundlab/KRWzelto/PREFS";
@@ -320,5 +326,12 @@ TEST(EditorWindow, MouseAndKeysReachTheHostAsAutomation) {
                              "Metering_Recon", "Metering_Post"}) {
         EXPECT_TRUE(fs::exists(prefs + "/" + name + ".dword")) << name;
     }
+    const std::string info = folder / "info.txt";
+    const pid_t next = spawn({ZELTO_TOOL_PATH, "info"}, info);
+    ASSERT_EQ(waitFor(next, 60s), 0);
+    const std::string parameters = readText(info);
+    EXPECT_NE(parameters.find("AttZoom                  0.7500    12dB"), std::string::npos) << parameters;
+    EXPECT_NE(parameters.find("MeterType                0.7500    k-system"), std::string::npos)
+        << parameters;
     XCloseDisplay(display);
 }
