@@ -30,14 +30,19 @@ void* allocate(std::size_t size) {
     throw std::bad_alloc();
 }
 
+// Out of line, so the compiler does not pair an inlined free() with operator new.
+__attribute__((noinline)) void release(void* p) noexcept { std::free(p); }
+
 }  // namespace
 
+// The library's other forms (nothrow, aligned) come back to these or pair
+// with their own deletes.
 void* operator new(std::size_t size) { return allocate(size); }
 void* operator new[](std::size_t size) { return allocate(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept { release(p); }
+void operator delete[](void* p) noexcept { release(p); }
+void operator delete(void* p, std::size_t) noexcept { release(p); }
+void operator delete[](void* p, std::size_t) noexcept { release(p); }
 
 TEST(EditorThreadRule, ParameterChangesOnAnOpenWindowAllocateNothing) {
     ScopedConfigHome home;
