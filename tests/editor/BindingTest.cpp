@@ -132,6 +132,16 @@ TEST_F(BindingTest, ControlsSendTheirParameterAsSingleChangesOrDragGestures) {
     EXPECT_EQ(AutomationHost::take(), (Log{"begin 1", "set 1 0.5600", "end 1"}));
     settle();
     EXPECT_EQ(editor->findValueField(kParamDrive)->getDisplayText(), "+2.88dB");
+
+    // Control-click: each knob back to its own default, Drive to 0 dB.
+    plugin->setParameter(kParamRelease, 0.1f);
+    plugin->setParameter(kParamLeveller, 0.1f);
+    settle();
+    frame->injectMouseDown(CPoint(80, 290), kLButton | kControl);  // Release
+    frame->injectMouseDown(CPoint(80, 380), kLButton | kControl);  // Drive
+    frame->injectMouseDown(CPoint(445, 192), kLButton | kControl); // Leveller
+    EXPECT_EQ(AutomationHost::take(), (Log{"begin 3", "set 3 0.7237", "end 3", "begin 1", "set 1 0.5000",
+                                           "end 1", "begin 13", "set 13 1.0000", "end 13"}));
 }
 
 TEST_F(BindingTest, ModeButtonWritesTypeAndScaleAndTheButtonsFollowTheHost) {
