@@ -421,8 +421,12 @@ void Editor::valueChanged(CControl* control) {
         case kParamAutoOut:
         case kParamQuantize:
         case kParamAutoblack:
+            plugin_->setParameterAutomated(tag, v);
+            break;
         case kParamAttZoom:
         case kParamPostMeter:
+            // These change what the attenuation and input meters show; the
+            // meters restart their holds with them once they are on the panel.
             plugin_->setParameterAutomated(tag, v);
             break;
         case kTagAllMeters:
