@@ -35,10 +35,23 @@ __attribute__((noinline)) void release(void* p) noexcept { std::free(p); }
 
 }  // namespace
 
-// The library's other forms (nothrow, aligned) come back to these or pair
-// with their own deletes.
+// The aligned forms stay the library's, with their own deletes.
 void* operator new(std::size_t size) { return allocate(size); }
 void* operator new[](std::size_t size) { return allocate(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return allocate(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return allocate(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
 void operator delete(void* p) noexcept { release(p); }
 void operator delete[](void* p) noexcept { release(p); }
 void operator delete(void* p, std::size_t) noexcept { release(p); }
