@@ -398,6 +398,8 @@ void Editor::showParameter(int32_t index, float v) {
 void Editor::valueChanged(CControl* control) {
     if (control == nullptr || plugin_ == nullptr) return;
     const int32_t tag = control->getTag();
+    // Tags above the window's own belong to the preset strip.
+    if (tag > kLastControlTag) return;
     const float v = control->getValue();
     switch (tag) {
         case kParamOversample:
