@@ -1,17 +1,106 @@
-// Editor: window, idle loop and snapshots.
+// Editor: building the window, the binding of controls and parameters both
+// ways, the idle loop, the metering preferences and snapshots.
 #include "editor/Editor.h"
 
 #include <cairo/cairo.h>
 
 #include <vector>
 
+#include "editor/CAutoBlack.h"
+#include "editor/CBits.h"
+#include "editor/CCalibButton.h"
+#include "editor/CModeButton.h"
+#include "editor/CMyKnob.h"
+#include "editor/CNoiseShape.h"
+#include "editor/COversamplingButton.h"
+#include "editor/CSpeedSwitch.h"
+#include "editor/CZeltoButton.h"
+#include "editor/FieldText.h"
 #include "editor/MyFrame.h"
 #include "host/Plugin.h"
 #include "platform/FileIO.h"
+#include "platform/SettingsStore.h"
 #include "platform/TickCount.h"
 
-Editor::Editor(Plugin* effect)
-    : CPresetSystemEditor(effect), plugin_(effect) {
+using namespace zelto;
+
+namespace {
+
+// The metering preferences as the effect reads them back at construction:
+// value name, parameter, steps. Written in this order.
+struct MeterPref {
+    const char* name;
+    int32_t param;
+    int32_t steps;
+};
+constexpr MeterPref kMeterPrefs[] = {
+    {"Metering_Scale", kParamScale, 3},    {"Metering_Type", kParamMeterType, 2},
+    {"Metering_Zoom", kParamAttZoom, 2},   {"Metering_AttShow", kParamAttShow, 8},
+    {"Metering_Recon", kParamMeterOvs, 2}, {"Metering_Post", kParamPostMeter, 2},
+};
+
+// Images of the controls (frames stacked vertically).
+enum ImageId : int32_t {
+    kImageDetectorOrder = 139,
+    kImageOversample = 140,
+    kImageMode = 141,
+    kImageBits = 142,
+    kImageNoiseShape = 143,
+    kImageAttZoom = 144,
+    kImageCalibrate = 145,
+    kImageTransShape = 146,
+    kImageLeveller = 147,
+    kImageLink = 148,
+    kImagePower = 149,
+    kImageDrive = 150,
+    kImageOutput = 151,
+    kImageTransient = 152,
+    kImageRelease = 153,
+    kImageMeterOvs = 160,
+    kImageSmallSwitch = 161,
+    kImageQuantize = 162,
+    kImageAutoblack = 163,
+    kImageAttShow1 = 164,
+    kImageAttShow2 = 165,
+    kImageAttShowL = 166,
+};
+
+// Arrow-key steps of the knobs: 1/32 of the range, or 1 dB on the 48 and
+// 12 dB ranges of Drive and Output/Leveller.
+constexpr float kStepFine = 0.03125f;
+constexpr float kStepDb12 = 0.05208336f;
+constexpr float kStepDb48 = 0.01302084f;
+
+struct KnobRow {
+    int32_t tag;
+    CRect rect;
+    int32_t image;
+    CCoord frameHeight;
+    float step;
+    float defaultValue;  // < 0: the toolkit's own (0.5)
+};
+
+struct FieldRow {
+    int32_t tag;
+    CRect rect;
+    CColor font;
+    CColor back;
+};
+
+constexpr CColor kDarkFieldText(213, 236, 246, 255);
+constexpr CColor kDarkFieldBack(37, 36, 35, 255);
+constexpr CColor kLightFieldText(39, 39, 39, 255);
+constexpr CColor kLightFieldBack(200, 200, 200, 255);
+
+cairo_status_t appendPng(void* closure, const unsigned char* data, unsigned int length) {
+    auto* out = static_cast<std::vector<uint8_t>*>(closure);
+    out->insert(out->end(), data, data + length);
+    return CAIRO_STATUS_SUCCESS;
+}
+
+}  // namespace
+
+Editor::Editor(Plugin* effect) : CPresetSystemEditor(effect), plugin_(effect) {
     rect = ERect{0, 0, kHeight, kWidth};
     lastIdleTick_ = now();
     prefsFlashTick_ = lastIdleTick_;
@@ -30,6 +119,10 @@ void Editor::setTickSource(std::function<uint32_t()> source) {
     lastIdleTick_ = now();
 }
 
+float Editor::parameter(int32_t index) const {
+    return plugin_ != nullptr ? plugin_->getParameter(index) : 0.0f;
+}
+
 bool Editor::open(void* parentWindow) {
     AEffGUIEditor::open(parentWindow);
     CBitmap* background = new CBitmap(CResourceDescription(kBackgroundId));
@@ -40,36 +133,383 @@ bool Editor::open(void* parentWindow) {
     }
     frame = new MyFrame(background, parentWindow, this);
     background->forget();
+    // Everything pending is older than the values the controls start from.
+    pendingMask_.exchange(0, std::memory_order_acquire);
+    buildControls();
     return true;
 }
 
-void Editor::close() { AEffGUIEditor::close(); }
+void Editor::addControl(CControl* control) { frame->addView(control); }
+
+void Editor::buildControls() {
+    auto image = [](int32_t id) { return new CBitmap(CResourceDescription(id)); };
+    // Creates a control on its image, adds it and lets it keep the image.
+    auto place = [&](auto* control, CBitmap* bitmap) {
+        addControl(control);
+        bitmap->forget();
+        return control;
+    };
+    auto button = [&](const CRect& r, int32_t tag, int32_t id, bool preference) {
+        CBitmap* bitmap = image(id);
+        auto* b = place(new CZeltoButton(r, this, tag, bitmap, preference), bitmap);
+        b->setValue(parameter(tag));
+        return b;
+    };
+    const int32_t quantizeOn = stepFromValue(parameter(kParamQuantize), 2);
+
+    // In this order: later controls lie above earlier ones.
+    detectorOrder_ = button(CRect(44, 40, 77, 59), kParamDetectorOrder, kImageDetectorOrder, false);
+    {
+        CBitmap* bitmap = image(kImageOversample);
+        oversample_ = place(new COversamplingButton(CRect(81, 40, 114, 59), this, kParamOversample, bitmap),
+                            bitmap);
+        oversample_->setValue(parameter(kParamOversample));
+    }
+    {
+        CBitmap* bitmap = image(kImageMode);
+        mode_ = place(new CModeButton(CRect(223, 305, 258, 361), this, kParamScale, bitmap), bitmap);
+        mode_->setMeterType(stepFromValue(parameter(kParamMeterType), 2));
+        mode_->setMeterScale(stepFromValue(parameter(kParamScale), 3));
+    }
+    quantize_ = button(CRect(412, 40, 445, 59), kParamQuantize, kImageQuantize, false);
+    {
+        CBitmap* bitmap = image(kImageAutoblack);
+        autoblack_ = place(new CAutoBlack(CRect(449, 40, 482, 59), this, kParamAutoblack, bitmap), bitmap);
+        autoblack_->setValue(parameter(kParamAutoblack));
+        autoblack_->setSelection(stepFromValue(parameter(kParamAutoblack), 2));
+        autoblack_->setEnabled(quantizeOn);
+    }
+    {
+        CBitmap* bitmap = image(kImageBits);
+        bits_ = place(new CBits(CRect(412, 78, 445, 97), this, kParamBits, bitmap), bitmap);
+        bits_->setValue(parameter(kParamBits));
+        bits_->setSelection(stepFromValue(parameter(kParamBits), 3));
+        bits_->setEnabled(quantizeOn);
+    }
+    {
+        CBitmap* bitmap = image(kImageNoiseShape);
+        noiseShape_ = place(new CNoiseShape(CRect(449, 78, 482, 97), this, kParamNoiseShape, bitmap), bitmap);
+        noiseShape_->setValue(parameter(kParamNoiseShape));
+        noiseShape_->setSelection(stepFromValue(parameter(kParamNoiseShape), 4));
+        noiseShape_->setEnabled(quantizeOn);
+    }
+    {
+        CBitmap* bitmap = image(kImageCalibrate);
+        calibrate_ = place(new CCalibButton(CRect(269, 341, 302, 360), this, kParamCalibrate, bitmap), bitmap);
+        calibrate_->setValue(parameter(kParamCalibrate));
+    }
+    attZoom_ = button(CRect(269, 265, 302, 284), kParamAttZoom, kImageAttZoom, true);
+    {
+        const CRect places[3] = {CRect(224, 265, 257, 284), CRect(224, 230, 257, 249),
+                                 CRect(269, 230, 302, 249)};
+        const int32_t images[3] = {kImageAttShow1, kImageAttShow2, kImageAttShowL};
+        const int32_t mask = stepFromValue(parameter(kParamAttShow), 8);
+        for (int32_t bit = 0; bit < 3; ++bit) {
+            CBitmap* bitmap = image(images[bit]);
+            attShow_[bit] =
+                place(new CZeltoButton(places[bit], this, kTagAttShowBit0 + bit, bitmap, true), bitmap);
+            attShow_[bit]->setValue((mask >> bit) & 1 ? 1.0f : 0.0f);
+        }
+    }
+    auto knob = [&](const KnobRow& row) {
+        CBitmap* bitmap = image(row.image);
+        auto* k = place(new CMyKnob(row.rect, this, row.tag, bitmap, row.frameHeight), bitmap);
+        k->setValue(parameter(row.tag));
+        k->setWheelInc(row.step);
+        if (row.defaultValue >= 0.0f) k->setDefaultValue(row.defaultValue);
+        return k;
+    };
+    transient_ = knob({kParamTransient, CRect(55, 169, 105, 217), kImageTransient, 48, kStepFine, 0.2f});
+    release_ = knob({kParamRelease, CRect(56, 267, 105, 314), kImageRelease, 47, kStepFine, 0.7237f});
+    leveller_ = knob({kParamLeveller, CRect(421, 169, 469, 216), kImageLeveller, 47, kStepDb12, 1.0f});
+    link_ = knob({kParamLink, CRect(421, 267, 469, 314), kImageLink, 47, kStepFine, 1.0f});
+    {
+        CBitmap* bitmap = image(kImageTransShape);
+        transShape_ = place(new CSpeedSwitch(CRect(38, 121, 128, 146), this, kParamTransShape, bitmap), bitmap);
+        transShape_->setValue(parameter(kParamTransShape));
+    }
+    power_ = button(CRect(245, 400, 280, 435), kParamPower, kImagePower, false);
+    drive_ = knob({kParamDrive, CRect(52, 349, 108, 404), kImageDrive, 55, kStepDb48, -1.0f});
+    output_ = knob({kParamOutput, CRect(417, 349, 475, 405), kImageOutput, 56, kStepDb12, 1.0f});
+    autoOut_ = button(CRect(394, 368, 412, 392), kParamAutoOut, kImageSmallSwitch, false);
+    postMeter_ = button(CRect(116, 368, 134, 392), kParamPostMeter, kImageSmallSwitch, true);
+
+    const FieldRow fieldRows[] = {
+        {kParamDrive, CRect(43, 409, 117, 427), kDarkFieldText, kDarkFieldBack},
+        {kParamOutput, CRect(410, 409, 484, 427), kDarkFieldText, kDarkFieldBack},
+        {kParamTransient, CRect(45, 221, 119, 239), kLightFieldText, kLightFieldBack},
+        {kParamRelease, CRect(45, 319, 119, 337), kLightFieldText, kLightFieldBack},
+        {kParamLeveller, CRect(411, 221, 485, 239), kLightFieldText, kLightFieldBack},
+        {kParamLink, CRect(411, 319, 485, 337), kLightFieldText, kLightFieldBack},
+    };
+    for (const FieldRow& row : fieldRows) {
+        CBitmap* bitmap = image(kBackgroundId);
+        auto* field = place(new CTextEdit(row.rect, this, row.tag, nullptr, bitmap, 0), bitmap);
+        const int32_t tag = row.tag;
+        field->setValueToStringFunction([tag](float v, char text[256], CParamDisplay*) {
+            return editor::formatFieldText(tag, v, text, 256);
+        });
+        field->setStringToValueFunction([tag](const char* text, float& result, CTextEdit*) {
+            result = editor::parseFieldText(tag, text);
+            return true;
+        });
+        field->setBackOffset(CPoint(row.rect.left, row.rect.top));
+        field->setFontColor(row.font);
+        field->setBackColor(row.back);
+        field->setFont(kNormalFontSmaller);
+        field->setValue(parameter(tag));
+        fields_[tag] = field;
+    }
+    meterOvs_ = button(CRect(269, 307, 302, 326), kParamMeterOvs, kImageMeterOvs, true);
+    // The meter views, readouts and info panel, and the preset strip, go
+    // above these.
+}
+
+void Editor::clearControlPointers() {
+    detectorOrder_ = quantize_ = attZoom_ = power_ = autoOut_ = postMeter_ = meterOvs_ = nullptr;
+    for (CZeltoButton*& b : attShow_) b = nullptr;
+    oversample_ = nullptr;
+    mode_ = nullptr;
+    autoblack_ = nullptr;
+    bits_ = nullptr;
+    noiseShape_ = nullptr;
+    calibrate_ = nullptr;
+    transient_ = release_ = leveller_ = link_ = drive_ = output_ = nullptr;
+    transShape_ = nullptr;
+    for (CTextEdit*& f : fields_) f = nullptr;
+}
+
+void Editor::close() {
+    // A value being typed commits while every control still exists.
+    AEffGUIEditor::close();
+    clearControlPointers();
+}
+
+void Editor::setParameter(VstInt32 index, float value) {
+    // Any thread, the audio thread included: two atomic stores, nothing else.
+    if (index < 0 || index >= kNumLiveParams) return;
+    pendingValues_[index].store(value, std::memory_order_relaxed);
+    pendingMask_.fetch_or(1u << index, std::memory_order_release);
+}
+
+void Editor::applyPendingParameters() {
+    if (frame == nullptr) return;
+    uint32_t mask = pendingMask_.exchange(0, std::memory_order_acquire);
+    while (mask != 0) {
+        const int32_t index = __builtin_ctz(mask);
+        mask &= mask - 1;
+        showParameter(index, pendingValues_[index].load(std::memory_order_relaxed));
+    }
+}
+
+CControl* Editor::findControl(int32_t tag) const {
+    switch (tag) {
+        case kParamOutput: return output_;
+        case kParamDrive: return drive_;
+        case kParamTransient: return transient_;
+        case kParamRelease: return release_;
+        case kParamTransShape: return transShape_;
+        case kParamLink: return link_;
+        case kParamOversample: return oversample_;
+        case kParamDetectorOrder: return detectorOrder_;
+        case kParamPower: return power_;
+        case kParamScale:
+        case kParamMeterType: return mode_;
+        case kParamBits: return bits_;
+        case kParamNoiseShape: return noiseShape_;
+        case kParamCalibrate: return calibrate_;
+        case kParamLeveller: return leveller_;
+        case kParamMeterOvs: return meterOvs_;
+        case kParamAutoOut: return autoOut_;
+        case kParamQuantize: return quantize_;
+        case kParamAutoblack: return autoblack_;
+        case kParamAttZoom: return attZoom_;
+        case kParamPostMeter: return postMeter_;
+        case kTagAttShowBit0:
+        case kTagAttShowBit0 + 1:
+        case kTagAttShowBit0 + 2: return attShow_[tag - kTagAttShowBit0];
+        default: return nullptr;
+    }
+}
+
+CTextEdit* Editor::findValueField(int32_t param) const {
+    return param >= 0 && param < kNumLiveParams ? fields_[param] : nullptr;
+}
+
+void Editor::showParameter(int32_t index, float v) {
+    switch (index) {
+        case kParamOutput:
+        case kParamDrive:
+        case kParamTransient:
+        case kParamRelease:
+        case kParamLink:
+        case kParamLeveller:
+            if (CControl* knob = findControl(index)) knob->setValue(v);
+            if (fields_[index] != nullptr) fields_[index]->setValue(v);
+            break;
+        case kParamTransShape:
+        case kParamOversample:
+        case kParamDetectorOrder:
+        case kParamPower:
+        case kParamCalibrate:
+        case kParamMeterOvs:
+        case kParamAutoOut:
+        case kParamPostMeter:
+            if (CControl* control = findControl(index)) control->setValue(v);
+            break;
+        case kParamScale:
+            if (mode_ != nullptr) mode_->setMeterScale(stepFromValue(v, 3));
+            break;
+        case kParamMeterType:
+            if (mode_ != nullptr) mode_->setMeterType(stepFromValue(v, 2));
+            break;
+        case kParamBits:
+            if (bits_ != nullptr) bits_->setSelection(stepFromValue(v, 3));
+            break;
+        case kParamNoiseShape:
+            if (noiseShape_ != nullptr) noiseShape_->setSelection(stepFromValue(v, 4));
+            break;
+        case kParamQuantize: {
+            const int32_t on = stepFromValue(v, 2);
+            if (quantize_ != nullptr) quantize_->setValue(v);
+            if (bits_ != nullptr) bits_->setEnabled(on);
+            if (noiseShape_ != nullptr) noiseShape_->setEnabled(on);
+            if (autoblack_ != nullptr) autoblack_->setEnabled(on);
+            break;
+        }
+        case kParamAutoblack:
+            if (autoblack_ != nullptr) autoblack_->setSelection(stepFromValue(v, 2));
+            break;
+        case kParamAttZoom:
+            if (attZoom_ != nullptr) attZoom_->setValue(v);
+            break;
+        case kParamAttShow: {
+            const int32_t mask = stepFromValue(v, 8);
+            for (int32_t bit = 0; bit < 3; ++bit) {
+                if (attShow_[bit] != nullptr) attShow_[bit]->setValue(valueFromStep((mask >> bit) & 1, 2));
+            }
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+void Editor::valueChanged(CControl* control) {
+    if (control == nullptr || plugin_ == nullptr) return;
+    const int32_t tag = control->getTag();
+    // Tags above the window's own belong to the preset strip.
+    if (tag > kLastControlTag) return;
+    const float v = control->getValue();
+    switch (tag) {
+        case kParamOversample:
+        case kParamCalibrate:
+        case kParamMeterOvs:
+            // What the meters held was measured the old way.
+            resetAllMeters();
+            plugin_->setParameterAutomated(tag, v);
+            break;
+        case kParamOutput:
+        case kParamDrive:
+        case kParamTransient:
+        case kParamRelease:
+        case kParamTransShape:
+        case kParamLink:
+        case kParamDetectorOrder:
+        case kParamPower:
+        case kParamBits:
+        case kParamNoiseShape:
+        case kParamLeveller:
+        case kParamAutoOut:
+        case kParamQuantize:
+        case kParamAutoblack:
+            plugin_->setParameterAutomated(tag, v);
+            break;
+        case kParamAttZoom:
+        case kParamPostMeter:
+            // These change what the attenuation and input meters show; the
+            // meters restart their holds with them once they are on the panel.
+            plugin_->setParameterAutomated(tag, v);
+            break;
+        case kTagAllMeters:
+            resetAllMeters();
+            break;
+        case kTagAttShowBit0:
+        case kTagAttShowBit0 + 1:
+        case kTagAttShowBit0 + 2: {
+            const int32_t bit = 1 << (tag - kTagAttShowBit0);
+            int32_t mask = stepFromValue(parameter(kParamAttShow), 8);
+            mask = stepFromValue(v, 2) == 1 ? (mask | bit) : (mask & ~bit & 7);
+            plugin_->setParameterAutomated(kParamAttShow, valueFromStep(mask, 8));
+            break;
+        }
+        default:
+            // "Scale" and "MeterType" come from the mode button through
+            // setMeterScale / setMeterType, "AttShow" from its three bits.
+            break;
+    }
+}
+
+void Editor::resetAllMeters() {
+    // The meter views and readouts are not on the panel yet; there is no
+    // held value to restart.
+}
+
+void Editor::setMeterType(int32_t type) {
+    if (plugin_ != nullptr) plugin_->setParameterAutomated(kParamMeterType, valueFromStep(type, 2));
+}
+
+void Editor::setMeterScale(int32_t scale) {
+    if (plugin_ != nullptr) plugin_->setParameterAutomated(kParamScale, valueFromStep(scale, 3));
+}
+
+void Editor::setPrefsHighlight(bool on) {
+    for (CZeltoButton* b : {attShow_[0], attShow_[1], attShow_[2], attZoom_, meterOvs_, postMeter_}) {
+        if (b != nullptr) b->setHighlight(on);
+    }
+    if (mode_ != nullptr) mode_->setHighlight(on);
+}
+
+void Editor::saveMeterPrefs() {
+    int32_t steps[std::size(kMeterPrefs)];
+    for (size_t i = 0; i < std::size(kMeterPrefs); ++i) {
+        steps[i] = stepFromValue(parameter(kMeterPrefs[i].param), kMeterPrefs[i].steps);
+    }
+    // 0 means "no flash", so a save at tick 0 counts from tick 1.
+    prefsFlashTick_ = now();
+    if (prefsFlashTick_ == 0) prefsFlashTick_ = 1;
+    setPrefsHighlight(true);
+    // A store that cannot be written changes nothing; there is nobody to tell
+    // on the host's UI thread but the flash, which shows regardless.
+    const SettingsStore store("PREFS");
+    for (size_t i = 0; i < std::size(kMeterPrefs); ++i) store.writeInt(kMeterPrefs[i].name, steps[i]);
+}
 
 void Editor::idle() {
+    if (frame == nullptr) return;
+    // Input is handled on every call, so a drag follows the mouse at the
+    // host's idle rate; only the drawing below is throttled.
+    frame->processWindowEvents();
+    if (frame == nullptr) return;  // the host closed the window from an event
+    applyPendingParameters();
     const uint32_t tick = now();
     if (static_cast<int32_t>(tick - lastIdleTick_) < static_cast<int32_t>(kIdleIntervalMs)) return;
     ++idlePasses_;
+    if (calibrate_ != nullptr) calibrate_->setTick(tick);
+    if (prefsFlashTick_ != 0 && tick - prefsFlashTick_ > kPrefsFlashMs) {
+        setPrefsHighlight(false);
+        prefsFlashTick_ = 0;
+    }
     AEffGUIEditor::idle();
     lastIdleTick_ = tick;
 }
-
-void Editor::valueChanged(CControl* /*control*/) {}
-
-namespace {
-
-cairo_status_t appendPng(void* closure, const unsigned char* data, unsigned int length) {
-    auto* out = static_cast<std::vector<uint8_t>*>(closure);
-    out->insert(out->end(), data, data + length);
-    return CAIRO_STATUS_SUCCESS;
-}
-
-}  // namespace
 
 bool Editor::snapshotPng(const std::string& path) {
     const bool hadWindow = frame != nullptr;
     if (!hadWindow) open(nullptr);
     bool ok = false;
     if (frame != nullptr) {
+        applyPendingParameters();
         frame->updateOffscreen();
         std::vector<uint8_t> png;
         ok = cairo_surface_write_to_png_stream(frame->getSurface(), appendPng, &png) ==

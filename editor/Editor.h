@@ -1,9 +1,22 @@
 // The plug-in window: one fixed 524 x 462 frame drawn from the embedded
-// images. The object lives as long as the effect (it also carries the preset
-// system, see CPresetSystemEditor); the window exists between open and close,
-// which hosts may repeat any number of times.
-// Threads: open, close, idle, keys and snapshots on the host's user-interface
-// thread; setLatency on any thread (it only stores a value).
+// images, with the knobs, switches and value fields of every setting. The
+// object lives as long as the effect (it also carries the preset system, see
+// CPresetSystemEditor); the window exists between open and close, which
+// hosts may repeat any number of times.
+//
+// Binding, both ways:
+//  - a control the user moves calls valueChanged, which sends the change to
+//    the effect as automation (setParameterAutomated); the effect then calls
+//    setParameter below, so a knob and its value field follow each other
+//    through the effect;
+//  - setParameter (any thread, the audio thread included) only stores the
+//    value in an atomic slot and marks it pending; the next idle() call
+//    shows it on the controls. It takes no lock, allocates nothing and
+//    formats no text, and it never touches a control, so it is safe while
+//    the window opens or closes on another thread.
+//
+// Threads: open, close, idle, valueChanged, keys and snapshots on the host's
+// user-interface thread; setParameter and setLatency on any thread.
 #pragma once
 
 #include <atomic>
@@ -11,19 +24,37 @@
 #include <functional>
 #include <string>
 
+#include "editor/MeterModeListener.h"
+#include "host/Parameters.h"
 #include "presets/CPresetSystemEditor.h"
 #include "toolkit/vstgui.h"
 
 class Plugin;
 class MyFrame;
+class CZeltoButton;
+class COversamplingButton;
+class CModeButton;
+class CBits;
+class CNoiseShape;
+class CAutoBlack;
+class CCalibButton;
+class CSpeedSwitch;
+class CMyKnob;
 
-class Editor : public CPresetSystemEditor, public CControlListener {
+class Editor : public CPresetSystemEditor, public CControlListener, public MeterModeListener {
 public:
     static constexpr int32_t kBackgroundId = 128;
     static constexpr int32_t kWidth = 524;
     static constexpr int32_t kHeight = 462;
     /// Meters and redraws run at most this often, however often hosts idle.
     static constexpr uint32_t kIdleIntervalMs = 40;
+    /// How long the metering buttons stay lit after a save.
+    static constexpr uint32_t kPrefsFlashMs = 500;
+
+    // Control tags that are not parameter indices.
+    static constexpr int32_t kTagAllMeters = 27;     // a click resets every meter
+    static constexpr int32_t kTagAttShowBit0 = 28;   // bits 0..2 of "AttShow"
+    static constexpr int32_t kLastControlTag = 30;
 
     /// Attaches itself to the effect, which owns it from then on.
     explicit Editor(Plugin* effect);
@@ -31,8 +62,24 @@ public:
 
     bool open(void* parentWindow) override;
     void close() override;
+    /// Every call: pending parameter values onto the controls and the
+    /// window's input events. At most every 40 ms: blinking, the end of the
+    /// save flash, and the repaint.
     void idle() override;
+    /// A parameter changed (any thread): shown at the next idle().
+    void setParameter(VstInt32 index, float value) override;
     void valueChanged(CControl* control) override;
+
+    // MeterModeListener (user-interface thread).
+    /// Writes the six metering preferences to the settings store, so every
+    /// new instance starts with this set-up, and lights the seven buttons
+    /// that hold them for 500 ms as acknowledgement.
+    void saveMeterPrefs() override;
+    void setMeterType(int32_t type) override;
+    void setMeterScale(int32_t scale) override;
+
+    /// Restarts the held values of every meter view.
+    void resetAllMeters();
 
     /// The latency the info panel shows; the effect reports every change.
     void setLatency(int32_t samples) { latencySamples_.store(samples, std::memory_order_relaxed); }
@@ -46,9 +93,26 @@ public:
     uint64_t idlePasses() const { return idlePasses_; }
     /// The clock of idle(); the system tick count unless replaced (tests).
     void setTickSource(std::function<uint32_t()> source);
+    /// Whether the save flash is showing.
+    bool isFlashing() const { return prefsFlashTick_ != 0; }
+
+    /// The control of this tag (first of the table: the knob before its
+    /// value field), or nullptr while closed. For tests and tools.
+    CControl* findControl(int32_t tag) const;
+    /// The value field of this parameter, or nullptr.
+    CTextEdit* findValueField(int32_t param) const;
+    CModeButton* modeButton() const { return mode_; }
 
 private:
     uint32_t now() const;
+    float parameter(int32_t index) const;
+    void buildControls();
+    void clearControlPointers();
+    /// Shows every parameter value stored by setParameter since the last call.
+    void applyPendingParameters();
+    void showParameter(int32_t index, float value);
+    void setPrefsHighlight(bool on);
+    void addControl(CControl* control);
 
     Plugin* plugin_;
     std::atomic<int32_t> latencySamples_{0};
@@ -56,4 +120,34 @@ private:
     uint32_t lastIdleTick_;
     uint32_t prefsFlashTick_;
     uint64_t idlePasses_ = 0;
+
+    // Values from setParameter not yet shown: one slot per live parameter
+    // and a bit per slot.
+    std::atomic<float> pendingValues_[zelto::kNumLiveParams] = {};
+    std::atomic<uint32_t> pendingMask_{0};
+    static_assert(zelto::kNumLiveParams <= 32, "one pending bit per parameter");
+
+    // The controls, null while closed (the frame owns them).
+    CZeltoButton* detectorOrder_ = nullptr;
+    COversamplingButton* oversample_ = nullptr;
+    CModeButton* mode_ = nullptr;
+    CZeltoButton* quantize_ = nullptr;
+    CAutoBlack* autoblack_ = nullptr;
+    CBits* bits_ = nullptr;
+    CNoiseShape* noiseShape_ = nullptr;
+    CCalibButton* calibrate_ = nullptr;
+    CZeltoButton* attZoom_ = nullptr;
+    CZeltoButton* attShow_[3] = {};
+    CMyKnob* transient_ = nullptr;
+    CMyKnob* release_ = nullptr;
+    CMyKnob* leveller_ = nullptr;
+    CMyKnob* link_ = nullptr;
+    CSpeedSwitch* transShape_ = nullptr;
+    CZeltoButton* power_ = nullptr;
+    CMyKnob* drive_ = nullptr;
+    CMyKnob* output_ = nullptr;
+    CZeltoButton* autoOut_ = nullptr;
+    CZeltoButton* postMeter_ = nullptr;
+    CTextEdit* fields_[zelto::kNumLiveParams] = {};  // by parameter
+    CZeltoButton* meterOvs_ = nullptr;
 };

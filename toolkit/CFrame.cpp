@@ -179,7 +179,7 @@ void CFrame::close() {
     forget();  // the caller's reference
 }
 
-void CFrame::idle() {
+void CFrame::processWindowEvents() {
     Hold hold(this);
     if (window != nullptr && !inWindowEvents) {
         inWindowEvents = true;
@@ -187,6 +187,11 @@ void CFrame::idle() {
         inWindowEvents = false;
         retiredWindows.clear();
     }
+}
+
+void CFrame::idle() {
+    Hold hold(this);
+    processWindowEvents();
     const std::vector<CRect> rects = updateOffscreen();
     if (window != nullptr) window->present(surface, rects);
 }

@@ -61,6 +61,9 @@ class CFrame : public CView {
 
     /// Drains window events, then repaints the dirty views and shows them.
     void idle();
+    /// Drains window events only: input is handled as it arrives, while the
+    /// repaint may run less often.
+    void processWindowEvents();
     /// Repaints what is dirty into the offscreen image without touching
     /// events; answers the repainted rectangles.
     std::vector<CRect> updateOffscreen();

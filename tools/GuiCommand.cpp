@@ -3,6 +3,9 @@
 // handed to effEditOpen, effEditIdle every 30 ms. For trying the editor by
 // hand and for driving it with xdotool under Xvfb. On the way out it checks
 // that closing the editor left no window, thread or file descriptor behind.
+// With --log-automation it prints every automation message the editor sends
+// (parameter changes and the begin/end of each gesture), so a person or a
+// test can see what a click, a drag or typed text did.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <dirent.h>
@@ -51,6 +54,27 @@ struct Usage {
 
 Usage usageNow() { return {countEntries("/proc/self/task"), countEntries("/proc/self/fd")}; }
 
+/// One line per message: what, index, value (changes only), the parameter's
+/// name and its display text with label as the plug-in gives them now.
+void logEdit(PluginHost& host, VstInt32 opcode, VstInt32 index, float value) {
+    const bool known = index >= 0 && index < host.numParams();
+    const std::string name = known ? host.paramName(index) : std::string();
+    if (opcode == audioMasterAutomate) {
+        std::string display;
+        if (known) {
+            display = host.paramDisplay(index);
+            const std::string label = host.paramLabel(index);
+            if (!label.empty()) display += " " + label;
+        }
+        std::printf("automate %d %.6f \"%s\" \"%s\"\n", index, static_cast<double>(value), name.c_str(),
+                    display.c_str());
+    } else {
+        std::printf("%s %d \"%s\"\n", opcode == audioMasterBeginEdit ? "begin" : "end", index,
+                    name.c_str());
+    }
+    std::fflush(stdout);
+}
+
 }  // namespace
 
 int runGui(const Args& args) {
@@ -59,6 +83,7 @@ int runGui(const Args& args) {
     ParameterSets sets;
     double seconds = 0.0;  // 0: until the window is closed
     int cycles = 1;
+    bool logAutomation = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string name = optionName(args[i]);
         if (name == "--plugin") {
@@ -68,6 +93,8 @@ int runGui(const Args& args) {
             if (seconds < 0.0) throw ToolError(kExitUsage, "--seconds must not be negative");
         } else if (name == "--cycles") {
             cycles = static_cast<int>(intOption(name, optionValue(args, i), 1, 10000));
+        } else if (name == "--log-automation") {
+            logAutomation = true;
         } else if (name == "--set") {
             sets.push_back(parseSetOption(optionValue(args, i)));
         } else if (parsePresetOption(args, i, sources)) {
@@ -90,6 +117,11 @@ int runGui(const Args& args) {
     }
     applyPresetSources(host, sources);
     applyParameterSets(host, sets);
+    if (logAutomation) {
+        host.setEditListener([&host](VstInt32 opcode, VstInt32 index, float value) {
+            logEdit(host, opcode, index, value);
+        });
+    }
     ERect* rect = nullptr;
     host.dispatch(effEditGetRect, 0, 0, &rect);
     if (rect == nullptr || rect->right - rect->left <= 0 || rect->bottom - rect->top <= 0) {

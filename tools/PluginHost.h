@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -85,6 +86,12 @@ class PluginHost {
     void process(float** inputs, float** outputs, int frames);
     void process(double** inputs, double** outputs, int frames);
 
+    /// Told of every audioMasterAutomate, audioMasterBeginEdit and
+    /// audioMasterEndEdit, on the thread the plug-in calls from, before the
+    /// callback answers; set it before the plug-in may send any.
+    using EditListener = std::function<void(VstInt32 opcode, VstInt32 index, float value)>;
+    void setEditListener(EditListener listener) { editListener_ = std::move(listener); }
+
     /// audioMaster opcodes the plug-in has called so far, with their counts.
     std::vector<std::pair<VstInt32, int64_t>> hostCalls() const;
     int64_t hostCallCount(VstInt32 opcode) const;
@@ -114,6 +121,7 @@ class PluginHost {
     std::atomic<int> connectedOutputs_{2};
     std::atomic<bool> inProcess_{false};
     std::atomic<int64_t> callCounts_[kCountedOpcodes] = {};
+    EditListener editListener_;
 };
 
 }  // namespace zelto

@@ -89,7 +89,9 @@ constexpr Rgb kPanelTop = rgb(46, 48, 52);
 constexpr Rgb kPanelBottom = rgb(34, 36, 39);
 constexpr Rgb kWell = rgb(17, 18, 20);
 constexpr Rgb kTitle = rgb(212, 216, 222);
-constexpr Rgb kLabel = rgb(150, 157, 166);
+// Small captions: bright enough that thin antialiased strokes keep at least
+// 4.5:1 against the panel.
+constexpr Rgb kLabel = rgb(232, 236, 242);
 constexpr Rgb kTick = rgb(118, 124, 132);
 constexpr Rgb kAccent = rgb(72, 162, 255);
 constexpr Rgb kAccentLight = rgb(150, 205, 255);

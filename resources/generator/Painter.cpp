@@ -179,6 +179,15 @@ void useCrispText(cairo_t* cr) {
     cairo_font_options_destroy(o);
 }
 
+void useEvenText(cairo_t* cr) {
+    cairo_font_options_t* o = cairo_font_options_create();
+    cairo_font_options_set_antialias(o, CAIRO_ANTIALIAS_GRAY);
+    cairo_font_options_set_hint_style(o, CAIRO_HINT_STYLE_SLIGHT);
+    cairo_font_options_set_hint_metrics(o, CAIRO_HINT_METRICS_OFF);
+    cairo_set_font_options(cr, o);
+    cairo_font_options_destroy(o);
+}
+
 cairo_surface_t* newImage(int width, int height) {
     cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
     cairo_t* cr = cairo_create(s);

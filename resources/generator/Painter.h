@@ -71,6 +71,10 @@ double textWidth(cairo_t* cr, const TextStyle& style, std::string_view text);
 /// Sets the font options every caption uses (grey antialiasing, medium hinting: crisp
 /// small captions without uneven letter gaps).
 void useCrispText(cairo_t* cr);
+/// Font options for words: advances left unrounded and only vertical hinting,
+/// so the gaps between letters stay even (rounding each letter's advance to a
+/// whole pixel opens visible holes inside small words).
+void useEvenText(cairo_t* cr);
 
 /// An opaque 24-bit image of the given size, painted black.
 cairo_surface_t* newImage(int width, int height);

@@ -304,14 +304,15 @@ void captions(Captions& c) {
     c.put(T, "TRANSIENT", kTransShape.centreX(), 105);
     const char* shapes[] = {"hard", "med", "soft"};
     for (int i = 0; i < 3; ++i) c.put(L, shapes[i], kTransShape.left + 10 + 33 * i, 117);
-    c.put(T, "RELEASE", kReleaseKnob.centreX(), 250);
-    c.put(T, "DRIVE", kDriveDial.centreX(), 345);
+    // Each knob's title sits nearer its knob than the value field above it.
+    c.put(T, "RELEASE", kReleaseKnob.centreX(), 257);
+    c.put(T, "DRIVE", kDriveDial.centreX(), 347);
     c.put(L, "post", kPostMeter.centreX(), 364);
 
     // Right column.
     c.put(T, "LEVELLER", kLevellerKnob.centreX(), 152);
-    c.put(T, "LINK", kLinkKnob.centreX(), 250);
-    c.put(T, "CEILING", kOutputDial.centreX(), 345);
+    c.put(T, "LINK", kLinkKnob.centreX(), 255);
+    c.put(T, "OUTPUT", kOutputDial.centreX(), 347);
     c.put(L, "auto", kAutoOut.centreX(), 364);
 
     // Middle column.
@@ -374,7 +375,7 @@ cairo_surface_t* drawPanel() {
     paintCheeks(s);
 
     cairo_t* cr = cairo_create(s);
-    useCrispText(cr);
+    useEvenText(cr);
     paintStrip(cr);
 
     // Engraved lines setting the metering core apart from the side columns.

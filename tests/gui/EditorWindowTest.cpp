@@ -21,6 +21,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -111,6 +112,72 @@ Window findWindow(Display* display, const std::string& prefix) {
     return 0;
 }
 
+/// How many pixels of the window differ from the PNG file, -1 if either
+/// cannot be read.
+int pixelsDifferingFrom(Display* display, Window window, const std::string& png) {
+    cairo_surface_t* expected = cairo_image_surface_create_from_png(png.c_str());
+    if (cairo_surface_status(expected) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(expected);
+        return -1;
+    }
+    XImage* image = XGetImage(display, window, 0, 0, 524, 462, AllPlanes, ZPixmap);
+    if (image == nullptr) {
+        cairo_surface_destroy(expected);
+        return -1;
+    }
+    const int stride = cairo_image_surface_get_stride(expected);
+    const unsigned char* pixels = cairo_image_surface_get_data(expected);
+    int differing = 0;
+    for (int y = 0; y < 462; ++y) {
+        for (int x = 0; x < 524; ++x) {
+            uint32_t want;
+            std::memcpy(&want, pixels + y * stride + 4 * x, 4);
+            const unsigned long got = XGetPixel(image, x, y);
+            if ((want & 0xFFFFFF) != (got & 0xFFFFFF)) ++differing;
+        }
+    }
+    XDestroyImage(image);
+    cairo_surface_destroy(expected);
+    return differing;
+}
+
+/// Shows `zelto gui` with these extra arguments and answers the editor's
+/// window and the top-level window (0, 0 when none appeared).
+std::pair<Window, Window> showGui(Display* display, pid_t& gui, const std::vector<std::string>& args,
+                                  const std::string& report) {
+    std::vector<std::string> command{ZELTO_TOOL_PATH, "gui", "--seconds", "60"};
+    command.insert(command.end(), args.begin(), args.end());
+    gui = spawn(command, report);
+    if (gui <= 0) return {0, 0};
+    Window top = 0;
+    for (int i = 0; i < 500 && top == 0; ++i) {
+        top = findWindow(display, "KRW Zelto");
+        if (top == 0) std::this_thread::sleep_for(20ms);
+    }
+    std::vector<Window> editor;
+    for (int i = 0; i < 500 && top != 0 && editor.empty(); ++i) {
+        editor = children(display, top);
+        if (editor.empty()) std::this_thread::sleep_for(20ms);
+    }
+    return {editor.size() == 1 ? editor[0] : 0, top};
+}
+
+void closeAsWindowManager(Display* display, Window top) {
+    XEvent close{};
+    close.xclient.type = ClientMessage;
+    close.xclient.window = top;
+    close.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    close.xclient.format = 32;
+    close.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    XSendEvent(display, top, False, NoEventMask, &close);
+    XFlush(display);
+}
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
 }  // namespace
 
 TEST(EditorWindow, ShowsTheSnapshotClicksAndClosesCleanly) {
@@ -192,4 +259,79 @@ TEST(EditorWindow, OpensAndClosesManyTimesWithoutLeaks) {
     // zelto gui exits non-zero when a cycle leaves a window, a thread or a
     // file descriptor behind.
     EXPECT_EQ(run({ZELTO_TOOL_PATH, "gui", "--seconds", "3", "--cycles", "25"}), 0);
+}
+
+TEST(EditorWindow, MouseAndKeysReachTheHostAsAutomation) {
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) GTEST_SKIP() << "no X display; ctest runs this under xvfb-run";
+    TempFolder folder;
+    setenv("ZELTO_CONFIG_HOME", folder.path().c_str(), 1);
+    const std::string report = folder / "log.txt";
+    pid_t gui = -1;
+    const auto [editor, top] = showGui(display, gui, {"--log-automation"}, report);
+    ASSERT_GT(gui, 0);
+    ASSERT_NE(editor, 0u) << "zelto gui showed no editor";
+    const std::string id = std::to_string(editor);
+    auto xdo = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), "xdotool");
+        EXPECT_EQ(run(args), 0);
+        std::this_thread::sleep_for(200ms);
+    };
+    // Drive: 40 pixels up from the middle of the knob is +0.1 of the range.
+    xdo({"mousemove", "--window", id, "80", "380", "mousedown", "1", "mousemove", "--window", id, "80",
+         "360", "mousemove", "--window", id, "80", "340", "mouseup", "1"});
+    xdo({"mousemove", "--window", id, "97", "49", "click", "1"});    // Oversample on
+    xdo({"mousemove", "--window", id, "428", "87", "click", "1"});   // Bits 16 -> 24
+    xdo({"mousemove", "--window", id, "447", "418", "click", "1"});  // the Output field
+    xdo({"type", "--", "-6dB"});
+    xdo({"key", "Return"});
+    xdo({"mousemove", "--window", id, "285", "274", "click", "1"});  // attenuation zoom 12 dB
+    xdo({"mousemove", "--window", id, "240", "352", "click", "1"});  // K-system metering
+    xdo({"mousemove", "--window", id, "285", "274", "click", "3"});  // save the metering set-up
+    std::this_thread::sleep_for(700ms);                              // the flash is over
+    ASSERT_EQ(waitpid(gui, nullptr, WNOHANG), 0) << "zelto gui died";
+
+    // The window shows what a snapshot of the same settings shows.
+    const std::string expected = folder / "expected.png";
+    ASSERT_EQ(run({ZELTO_TOOL_PATH, "snapshot", "--out", expected, "--set", "Drive=0.6", "--set",
+                   "Oversample=1", "--set", "Bits=0.8333333", "--set", "Output=0.5", "--set", "AttZoom=0.75", "--set",
+                   "MeterType=0.75"}),
+              0);
+    EXPECT_EQ(pixelsDifferingFrom(display, editor, expected), 0);
+
+    closeAsWindowManager(display, top);
+    EXPECT_EQ(waitFor(gui, 30s), 0);
+    const std::string log = readText(report);
+    const char* expectedLines[] = {
+        "begin 1 \"Drive\"\n",
+        "automate 1 0.600000 \"Drive\" \"4.816481 dB\"\nend 1 \"Drive\"\n",
+        "automate 6 1.000000 \"Oversample\" \"on\"\n",
+        "automate 10 0.833333 \"Bits\" \"24\"\n",
+        "begin 0 \"Output\"\nautomate 0 0.500000 \"Output\" \"-6.02060 dB\"\nend 0 \"Output\"\n",
+    };
+    size_t at = 0;
+    for (const char* line : expectedLines) {
+        const size_t found = log.find(line, at);
+        EXPECT_NE(found, std::string::npos) << "missing, or out of order: " << line << "in\n" << log;
+        if (found != std::string::npos) at = found;
+    }
+    EXPECT_NE(log.find("automate 19 0.750000 \"AttZoom\" \"12dB\"\nautomate 18 0.750000"), std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("automate 19", log.find("automate 18")), std::string::npos)
+        << "the right click sends nothing";
+
+    // The six metering preferences are where the next instance reads them.
+    const std::string prefs = folder.path() + "/KRW-soundlab/KRWzelto/PREFS";
+    for (const char* name : {"Metering_Scale", "Metering_Type", "Metering_Zoom", "Metering_AttShow",
+                             "Metering_Recon", "Metering_Post"}) {
+        EXPECT_TRUE(fs::exists(prefs + "/" + name + ".dword")) << name;
+    }
+    const std::string info = folder / "info.txt";
+    const pid_t next = spawn({ZELTO_TOOL_PATH, "info"}, info);
+    ASSERT_EQ(waitFor(next, 60s), 0);
+    const std::string parameters = readText(info);
+    EXPECT_NE(parameters.find("AttZoom                  0.7500    12dB"), std::string::npos) << parameters;
+    EXPECT_NE(parameters.find("MeterType                0.7500    k-system"), std::string::npos)
+        << parameters;
+    XCloseDisplay(display);
 }

@@ -3,6 +3,7 @@
 // type in, control frames that blend into the panel around them, the logo
 // at the info panel's hot spot and the wooden cheeks.
 #include <algorithm>
+#include <vector>
 
 #include "resources/ArtworkTestSupport.h"
 
@@ -153,5 +154,54 @@ TEST(WindowBackground, HasWoodenCheeksDownBothSides) {
             EXPECT_GT(c.g, c.b) << x << ", " << y;
             EXPECT_GT(c.r - c.b, 20) << x << ", " << y;
         }
+    }
+}
+
+// The small captions printed on the panel: the brightest ink of each word
+// stands out from the panel around it by at least 4.5:1, and the letters of
+// a word sit evenly (no hole of two or more empty pixel columns inside it).
+TEST(WindowBackground, SmallCaptionsAreLegibleAndEvenlySpaced) {
+    const Picture bg(128);
+    ASSERT_TRUE(bg.valid());
+    const struct {
+        const char* word;
+        WindowRect box;
+    } words[] = {{"smooth", {44, 27, 77, 36}},    {"quantize", {412, 27, 445, 36}},
+                 {"autoblack", {449, 27, 482, 36}}, {"bit", {415, 99, 442, 107}},
+                 {"depth", {415, 107, 442, 116}},  {"noise", {450, 99, 481, 107}},
+                 {"shaping", {450, 107, 481, 116}}, {"hard", {38, 110, 60, 119}},
+                 {"med", {72, 110, 90, 119}},      {"soft", {100, 110, 125, 119}},
+                 {"zoom", {272, 254, 299, 263}},   {"mode", {228, 295, 253, 304}},
+                 {"recon", {272, 295, 299, 304}},  {"calib", {272, 330, 299, 339}},
+                 {"post", {114, 357, 136, 366}},   {"auto", {392, 357, 414, 366}}};
+    for (const auto& w : words) {
+        const WindowRect& r = w.box;
+        Colour ink = bg.at(r.left, r.top), panel = ink;
+        for (int y = r.top; y < r.bottom; ++y) {
+            for (int x = r.left; x < r.right; ++x) {
+                const Colour c = bg.at(x, y);
+                if (relativeLuminance(c) > relativeLuminance(ink)) ink = c;
+                if (relativeLuminance(c) < relativeLuminance(panel)) panel = c;
+            }
+        }
+        EXPECT_GE(contrast(ink, panel), 4.5) << w.word << ": ink " << ink << " on " << panel;
+
+        int first = -1, last = -1, hole = 0, widestHole = 0;
+        std::vector<bool> inked;
+        for (int x = r.left; x < r.right; ++x) {
+            bool any = false;
+            for (int y = r.top; y < r.bottom; ++y) any = any || contrast(bg.at(x, y), panel) > 1.5;
+            inked.push_back(any);
+            if (any) {
+                if (first < 0) first = x;
+                last = x;
+            }
+        }
+        ASSERT_GE(first, 0) << w.word << " is not printed there";
+        for (int x = first; x <= last; ++x) {
+            hole = inked[x - r.left] ? 0 : hole + 1;
+            widestHole = std::max(widestHole, hole);
+        }
+        EXPECT_LE(widestHole, 1) << w.word << " has a hole between its letters";
     }
 }

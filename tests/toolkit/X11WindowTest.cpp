@@ -290,5 +290,34 @@ TEST_F(X11Window, BadParentOrVanishedHostWindowIsHarmless) {
     frame->idle();
 }
 
+
+// Editors drain input on every host idle call but repaint less often: the
+// events alone reach the views and nothing is drawn for them.
+TEST_F(X11Window, EventsArriveWithoutARepaint) {
+    std::vector<std::string> log;
+    TestFrame frame(CRect(0, 0, 200, 100));
+    auto* view = new ProbeView(CRect(10, 10, 110, 60), kWhiteCColor, &log, "view");
+    frame->addView(view);
+    ASSERT_TRUE(frame->open(parentId(host)));
+    const Window child = frame->getWindowId();
+    pump(frame.get(), [] { return false; });
+    log.clear();
+    const int32_t draws = view->draws;
+    view->invalid();
+
+    send(child, button(ButtonPress, child, 20, 30, Button1), ButtonPressMask);
+    bool arrived = false;
+    for (int i = 0; i < 500 && !arrived; ++i) {
+        XSync(display, False);
+        frame->processWindowEvents();
+        arrived = !log.empty();
+    }
+    EXPECT_TRUE(arrived);
+    EXPECT_EQ(view->draws, draws) << "a dirty view waits for the next full idle";
+    frame->idle();
+    EXPECT_EQ(view->draws, draws + 1);
+    send(child, button(ButtonRelease, child, 20, 30, Button1, Button1Mask), ButtonReleaseMask);
+}
+
 }  // namespace
 }  // namespace zelto::test
