@@ -9,6 +9,12 @@
 #include "editor/CAutoBlack.h"
 #include "editor/CBits.h"
 #include "editor/CCalibButton.h"
+#include "editor/CInfo.h"
+#include "editor/CMeterGR.h"
+#include "editor/CMeterIn.h"
+#include "editor/CMeterLCD.h"
+#include "editor/CMeterLCDGR.h"
+#include "editor/CMeterOut.h"
 #include "editor/CModeButton.h"
 #include "editor/CMyKnob.h"
 #include "editor/CNoiseShape.h"
@@ -63,6 +69,21 @@ enum ImageId : int32_t {
     kImageAttShow1 = 164,
     kImageAttShow2 = 165,
     kImageAttShowL = 166,
+    // Meters, readouts and the info panel.
+    kImageBarUnlitK = 129,
+    kImageBarLitPeak = 130,
+    kImageScaleInK20 = 131,
+    kImageScaleInK14 = 132,
+    kImageScaleInK12 = 133,
+    kImageScaleOutK20 = 134,
+    kImageScaleOutK14 = 135,
+    kImageScaleOutK12 = 136,
+    kImageFont = 137,
+    kImageFontRed = 138,
+    kImageBarLitK = 154,
+    kImageBarUnlitPeak = 155,
+    kImageGainBar = 156,
+    kImageGainScale = 167,
 };
 
 // Arrow-key steps of the knobs: 1/32 of the range, or 1 dB on the 48 and
@@ -135,6 +156,7 @@ bool Editor::open(void* parentWindow) {
     background->forget();
     // Everything pending is older than the values the controls start from.
     pendingMask_.exchange(0, std::memory_order_acquire);
+    latencyPending_.store(false, std::memory_order_relaxed);
     buildControls();
     return true;
 }
@@ -233,6 +255,11 @@ void Editor::buildControls() {
     output_ = knob({kParamOutput, CRect(417, 349, 475, 405), kImageOutput, 56, kStepDb12, 1.0f});
     autoOut_ = button(CRect(394, 368, 412, 392), kParamAutoOut, kImageSmallSwitch, false);
     postMeter_ = button(CRect(116, 368, 134, 392), kParamPostMeter, kImageSmallSwitch, true);
+    {
+        CBitmap* font = image(kImageFont);
+        info_ = place(new CInfo(CInfo::defaultSize(), font), font);
+        info_->setLatency(getLatency());
+    }
 
     const FieldRow fieldRows[] = {
         {kParamDrive, CRect(43, 409, 117, 427), kDarkFieldText, kDarkFieldBack},
@@ -261,8 +288,75 @@ void Editor::buildControls() {
         fields_[tag] = field;
     }
     meterOvs_ = button(CRect(269, 307, 302, 326), kParamMeterOvs, kImageMeterOvs, true);
-    // The meter views, readouts and info panel, and the preset strip, go
-    // above these.
+    buildMeters();
+    // The preset strip goes above these.
+}
+
+void Editor::buildMeters() {
+    auto image = [](int32_t id) { return new CBitmap(CResourceDescription(id)); };
+    CBitmap* background = image(kBackgroundId);
+    CBitmap* font = image(kImageFont);
+    CBitmap* redFont = image(kImageFontRed);
+    CBarMeterBitmaps bars;
+    bars.background = background;
+    bars.peakUnlit = image(kImageBarUnlitPeak);
+    bars.peakLit = image(kImageBarLitPeak);
+    bars.kLit = image(kImageBarLitK);
+    bars.kUnlit = image(kImageBarUnlitK);
+    CBarMeterBitmaps in = bars, out = bars;
+    in.scaleK20 = image(kImageScaleInK20);
+    in.scaleK14 = image(kImageScaleInK14);
+    in.scaleK12 = image(kImageScaleInK12);
+    out.scaleK20 = image(kImageScaleOutK20);
+    out.scaleK14 = image(kImageScaleOutK14);
+    out.scaleK12 = image(kImageScaleOutK12);
+    meterIn_ = new CMeterIn(CMeterIn::defaultSize(), in, this);
+    addControl(meterIn_);
+    meterOut_ = new CMeterOut(CMeterOut::defaultSize(), out, this);
+    addControl(meterOut_);
+    CBitmap* grScale = image(kImageGainScale);
+    CBitmap* grBar = image(kImageGainBar);
+    meterGR_ = new CMeterGR(CMeterGR::defaultSize(), grScale, grBar, this);
+    addControl(meterGR_);
+    lcdIn_ = new CMeterLCD(CRect(131, 415, 224, 426), background, font, redFont, this);
+    addControl(lcdIn_);
+    lcdOut_ = new CMeterLCD(CRect(303, 415, 396, 426), background, font, redFont, this);
+    addControl(lcdOut_);
+    lcdGR_ = new CMeterLCDGR(CRect(217, 199, 310, 210), background, font, this);
+    addControl(lcdGR_);
+    // The views hold their own references now.
+    for (CBitmap* b : {background, font, redFont, bars.peakUnlit, bars.peakLit, bars.kLit,
+                       bars.kUnlit, in.scaleK20, in.scaleK14, in.scaleK12, out.scaleK20,
+                       out.scaleK14, out.scaleK12, grScale, grBar}) {
+        b->forget();
+    }
+    setMeterModes(meterModeFor(parameter(kParamMeterType), parameter(kParamScale)));
+    meterGR_->setZoom(stepFromValue(parameter(kParamAttZoom), 2) != 0);
+}
+
+int32_t Editor::meterModeFor(float meterType, float scale) {
+    return stepFromValue(meterType, 2) == 0 ? 0 : stepFromValue(scale, 3) + 1;
+}
+
+void Editor::setMeterModes(int32_t mode) {
+    if (meterIn_ != nullptr) meterIn_->setMeterMode(mode);
+    if (meterOut_ != nullptr) meterOut_->setMeterMode(mode);
+    if (lcdIn_ != nullptr) lcdIn_->setMeterMode(mode);
+    if (lcdOut_ != nullptr) lcdOut_->setMeterMode(mode);
+}
+
+void Editor::updateMeters(uint32_t tick) {
+    if (plugin_ == nullptr || meterIn_ == nullptr) return;
+    const zelto::MeterSnapshot m = plugin_->getMeterValues();
+    const float* v = m.values;
+    using namespace zelto;
+    meterIn_->setLevels(tick, v[kMeterInPeakL], v[kMeterInPeakR], v[kMeterInRmsL], v[kMeterInRmsR]);
+    meterOut_->setLevels(tick, v[kMeterOutPeakL], v[kMeterOutPeakR], v[kMeterOutRmsL],
+                         v[kMeterOutRmsR]);
+    meterGR_->setLevels(tick, v[kMeterGainL], v[kMeterGainR]);
+    lcdIn_->setPeaks(v[kMeterInPeakL], v[kMeterInPeakR]);
+    lcdOut_->setPeaks(v[kMeterOutPeakL], v[kMeterOutPeakR]);
+    lcdGR_->setGainReduction(v[kMeterGainL], v[kMeterGainR]);
 }
 
 void Editor::clearControlPointers() {
@@ -277,6 +371,12 @@ void Editor::clearControlPointers() {
     transient_ = release_ = leveller_ = link_ = drive_ = output_ = nullptr;
     transShape_ = nullptr;
     for (CTextEdit*& f : fields_) f = nullptr;
+    info_ = nullptr;
+    meterIn_ = nullptr;
+    meterOut_ = nullptr;
+    meterGR_ = nullptr;
+    lcdIn_ = lcdOut_ = nullptr;
+    lcdGR_ = nullptr;
 }
 
 void Editor::close() {
@@ -359,9 +459,11 @@ void Editor::showParameter(int32_t index, float v) {
             break;
         case kParamScale:
             if (mode_ != nullptr) mode_->setMeterScale(stepFromValue(v, 3));
+            setMeterModes(meterModeFor(parameter(kParamMeterType), v));
             break;
         case kParamMeterType:
             if (mode_ != nullptr) mode_->setMeterType(stepFromValue(v, 2));
+            setMeterModes(meterModeFor(v, parameter(kParamScale)));
             break;
         case kParamBits:
             if (bits_ != nullptr) bits_->setSelection(stepFromValue(v, 3));
@@ -382,8 +484,12 @@ void Editor::showParameter(int32_t index, float v) {
             break;
         case kParamAttZoom:
             if (attZoom_ != nullptr) attZoom_->setValue(v);
+            if (meterGR_ != nullptr) meterGR_->setZoom(stepFromValue(v, 2) != 0);
             break;
         case kParamAttShow: {
+            // Gains held under the old selection mean nothing under the new one.
+            if (meterGR_ != nullptr) meterGR_->resetMeter();
+            if (lcdGR_ != nullptr) lcdGR_->resetMeter();
             const int32_t mask = stepFromValue(v, 8);
             for (int32_t bit = 0; bit < 3; ++bit) {
                 if (attShow_[bit] != nullptr) attShow_[bit]->setValue(valueFromStep((mask >> bit) & 1, 2));
@@ -426,9 +532,14 @@ void Editor::valueChanged(CControl* control) {
             plugin_->setParameterAutomated(tag, v);
             break;
         case kParamAttZoom:
+            // A new scale: the held bar restarts with it.
+            if (meterGR_ != nullptr) meterGR_->resetMeter();
+            plugin_->setParameterAutomated(tag, v);
+            break;
         case kParamPostMeter:
-            // These change what the attenuation and input meters show; the
-            // meters restart their holds with them once they are on the panel.
+            // The input meter now measures before or after the drive.
+            if (meterIn_ != nullptr) meterIn_->resetMeter();
+            if (lcdIn_ != nullptr) lcdIn_->resetMeter();
             plugin_->setParameterAutomated(tag, v);
             break;
         case kTagAllMeters:
@@ -451,8 +562,12 @@ void Editor::valueChanged(CControl* control) {
 }
 
 void Editor::resetAllMeters() {
-    // The meter views and readouts are not on the panel yet; there is no
-    // held value to restart.
+    if (meterIn_ != nullptr) meterIn_->resetMeter();
+    if (meterOut_ != nullptr) meterOut_->resetMeter();
+    if (meterGR_ != nullptr) meterGR_->resetMeter();
+    if (lcdIn_ != nullptr) lcdIn_->resetMeter();
+    if (lcdOut_ != nullptr) lcdOut_->resetMeter();
+    if (lcdGR_ != nullptr) lcdGR_->resetMeter();
 }
 
 void Editor::setMeterType(int32_t type) {
@@ -492,9 +607,14 @@ void Editor::idle() {
     frame->processWindowEvents();
     if (frame == nullptr) return;  // the host closed the window from an event
     applyPendingParameters();
+    if (latencyPending_.exchange(false, std::memory_order_acquire) && info_ != nullptr &&
+        info_->getLatency() != getLatency()) {
+        info_->setLatency(getLatency());
+    }
     const uint32_t tick = now();
     if (static_cast<int32_t>(tick - lastIdleTick_) < static_cast<int32_t>(kIdleIntervalMs)) return;
     ++idlePasses_;
+    updateMeters(tick);
     if (calibrate_ != nullptr) calibrate_->setTick(tick);
     if (prefsFlashTick_ != 0 && tick - prefsFlashTick_ > kPrefsFlashMs) {
         setPrefsHighlight(false);

@@ -40,6 +40,12 @@ class CAutoBlack;
 class CCalibButton;
 class CSpeedSwitch;
 class CMyKnob;
+class CMeterIn;
+class CMeterOut;
+class CMeterGR;
+class CMeterLCD;
+class CMeterLCDGR;
+class CInfo;
 
 class Editor : public CPresetSystemEditor, public CControlListener, public MeterModeListener {
 public:
@@ -81,9 +87,16 @@ public:
     /// Restarts the held values of every meter view.
     void resetAllMeters();
 
-    /// The latency the info panel shows; the effect reports every change.
-    void setLatency(int32_t samples) { latencySamples_.store(samples, std::memory_order_relaxed); }
+    /// The latency the info panel shows; the effect reports every change
+    /// (any thread: stored here, handed to the panel on the next idle).
+    void setLatency(int32_t samples) {
+        latencySamples_.store(samples, std::memory_order_relaxed);
+        latencyPending_.store(true, std::memory_order_release);
+    }
     int32_t getLatency() const { return latencySamples_.load(std::memory_order_relaxed); }
+    /// 0 for peak metering, else 1, 2, 3 for K-12, K-14, K-20, from "MeterType"
+    /// and "Scale".
+    static int32_t meterModeFor(float meterType, float scale);
 
     /// Writes the window as it looks now as a PNG file (replacing it
     /// atomically); with no window open the editor is drawn offscreen.
@@ -102,6 +115,13 @@ public:
     /// The value field of this parameter, or nullptr.
     CTextEdit* findValueField(int32_t param) const;
     CModeButton* modeButton() const { return mode_; }
+    CMeterIn* inputMeter() const { return meterIn_; }
+    CMeterOut* outputMeter() const { return meterOut_; }
+    CMeterGR* gainReductionMeter() const { return meterGR_; }
+    CMeterLCD* inputReadout() const { return lcdIn_; }
+    CMeterLCD* outputReadout() const { return lcdOut_; }
+    CMeterLCDGR* gainReductionReadout() const { return lcdGR_; }
+    CInfo* infoPanel() const { return info_; }
 
 private:
     uint32_t now() const;
@@ -113,9 +133,14 @@ private:
     void showParameter(int32_t index, float value);
     void setPrefsHighlight(bool on);
     void addControl(CControl* control);
+    void buildMeters();
+    /// The meter pass of idle(): the engine's ten values onto the six views.
+    void updateMeters(uint32_t tick);
+    void setMeterModes(int32_t mode);
 
     Plugin* plugin_;
     std::atomic<int32_t> latencySamples_{0};
+    std::atomic<bool> latencyPending_{false};
     std::function<uint32_t()> tickSource_;
     uint32_t lastIdleTick_;
     uint32_t prefsFlashTick_;
@@ -150,4 +175,11 @@ private:
     CZeltoButton* postMeter_ = nullptr;
     CTextEdit* fields_[zelto::kNumLiveParams] = {};  // by parameter
     CZeltoButton* meterOvs_ = nullptr;
+    CInfo* info_ = nullptr;
+    CMeterIn* meterIn_ = nullptr;
+    CMeterOut* meterOut_ = nullptr;
+    CMeterGR* meterGR_ = nullptr;
+    CMeterLCD* lcdIn_ = nullptr;
+    CMeterLCD* lcdOut_ = nullptr;
+    CMeterLCDGR* lcdGR_ = nullptr;
 };

@@ -16,6 +16,7 @@
 #include "editor/CMyKnob.h"
 #include "editor/CNoiseShape.h"
 #include "editor/CZeltoButton.h"
+#include "editor/CMeterGR.h"
 #include "editor/Editor.h"
 #include "editor/FieldText.h"
 #include "host/Plugin.h"
@@ -207,7 +208,11 @@ TEST_F(BindingTest, HostChangesShowAfterTheNextIdleAndTouchNothingElse) {
                 return painted.left >= outer.left && painted.top >= outer.top &&
                        painted.right <= outer.right && painted.bottom <= outer.bottom;
             };
-            const bool inside = holds(control->getViewSize()) || (field != nullptr && holds(*field));
+            // The zoom button also rescales the gain-reduction meter.
+            const bool meter = c.param == kParamAttZoom &&
+                               holds(editor->gainReductionMeter()->getViewSize());
+            const bool inside =
+                holds(control->getViewSize()) || (field != nullptr && holds(*field)) || meter;
             EXPECT_TRUE(inside) << "param " << c.param << " repainted " << painted.left << ","
                                 << painted.top << "," << painted.right << "," << painted.bottom;
         }
