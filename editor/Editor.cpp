@@ -140,6 +140,15 @@ void Editor::setTickSource(std::function<uint32_t()> source) {
     lastIdleTick_ = now();
 }
 
+void Editor::setHostClock(uint32_t milliseconds) {
+    hostClock_.store(milliseconds, std::memory_order_relaxed);
+    if (!onHostClock_) {
+        onHostClock_ = true;
+        tickSource_ = [this] { return hostClock_.load(std::memory_order_relaxed); };
+        lastIdleTick_ = milliseconds - kIdleIntervalMs;
+    }
+}
+
 float Editor::parameter(int32_t index) const {
     return plugin_ != nullptr ? plugin_->getParameter(index) : 0.0f;
 }

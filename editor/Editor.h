@@ -106,6 +106,9 @@ public:
     uint64_t idlePasses() const { return idlePasses_; }
     /// The clock of idle(); the system tick count unless replaced (tests).
     void setTickSource(std::function<uint32_t()> source);
+    /// Replaces the clock by the host's own time (UI thread): a tool that runs
+    /// audio faster than real time advances it with the programme.
+    void setHostClock(uint32_t milliseconds);
     /// Whether the save flash is showing.
     bool isFlashing() const { return prefsFlashTick_ != 0; }
 
@@ -142,6 +145,8 @@ private:
     std::atomic<int32_t> latencySamples_{0};
     std::atomic<bool> latencyPending_{false};
     std::function<uint32_t()> tickSource_;
+    std::atomic<uint32_t> hostClock_{0};
+    bool onHostClock_ = false;
     uint32_t lastIdleTick_;
     uint32_t prefsFlashTick_;
     uint64_t idlePasses_ = 0;

@@ -298,6 +298,12 @@ VstIntPtr Plugin::vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, flo
             auto* window = static_cast<Editor*>(editor);
             return window != nullptr && path != nullptr && window->snapshotPng(path) ? 1 : 0;
         }
+        case kVendorEditorClock: {
+            auto* window = static_cast<Editor*>(editor);
+            if (window == nullptr || ptr == nullptr) return 0;
+            window->setHostClock(*static_cast<const uint32_t*>(ptr));
+            return 1;
+        }
         case kVendorMeterValues: {
             if (ptr == nullptr) return 0;
             const MeterSnapshot snapshot = getMeterValues();

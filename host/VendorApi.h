@@ -20,6 +20,11 @@ enum VendorCall : VstIntPtr {
     kVendorSaveBankFile = 6,    // ptr: const char* path; answers 1 when written, else 0
     kVendorMeterValues = 7,     // ptr: float[10]; answers 1 (see MeterSnapshot for the order)
     kVendorSnapshotPng = 8,     // ptr: const char* path; the editor window as PNG; answers 1 or 0
+    // ptr: const uint32_t* milliseconds. From then on the editor's clock (meter
+    // ballistics, blinking, the 40 ms pass) is this host time instead of the
+    // system's, so a host running faster than real time shows the meters as
+    // they would be at that point of the programme. Answers 1, or 0 without editor.
+    kVendorEditorClock = 9,
 };
 
 /// Answers of the load calls: 1 when loaded, else why nothing changed.
