@@ -243,7 +243,7 @@ AtomicFileWriter::AtomicFileWriter(const std::string& path) {
     }
     if (fd_ < 0) {
         // Very long names are shortened: the temporary's name must still fit.
-        const std::string stem = "." + name_.substr(0, 200) + kTempMarker;
+        const std::string stem = std::string(".").append(name_, 0, 200).append(kTempMarker);
         for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
             tempPath_ = folder_ + stem + randomSuffix();
             fd_ = ::open(tempPath_.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC | O_NOFOLLOW,
@@ -290,7 +290,7 @@ bool AtomicFileWriter::linkUnnamed() {
     }
     if (errno != EEXIST) return fail(systemError("cannot put the file in place"));
     // Replacing needs a name to rename from, for the moment between the two.
-    const std::string stem = folder_ + "." + name_.substr(0, 200) + kTempMarker;
+    const std::string stem = folder_ + std::string(".").append(name_, 0, 200).append(kTempMarker);
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string candidate = stem + randomSuffix();
         if (::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) ==

@@ -88,6 +88,9 @@ void printHelp() {
         "  zelto help | --help | -h\n"
         "      This text.\n"
         "\n"
+        "  zelto --version\n"
+        "      The version of zelto and the plug-in it is built with.\n"
+        "\n"
         "The plug-in defaults to $ZELTO_PLUGIN if set, else the KRWZelto.so built\n"
         "with this program:\n"
         "  ",
@@ -130,6 +133,10 @@ int main(int argc, char** argv) {
                                }) != rest.end();
         if (command == "help" || command == "--help" || command == "-h" || helpAsked) {
             printHelp();
+            return kExitOk;
+        }
+        if (command == "--version" || command == "version") {
+            std::printf("zelto %s\n", zeltoVersion());
             return kExitOk;
         }
         if (command == "info") return runInfo(rest);
