@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -83,12 +84,13 @@ AudioReader::AudioReader(const std::string& path) : path_(path) {
     ReadError why = ReadError::None;
     const int fd = openRegularFile(path, &why);
     if (fd < 0) {
+        const int openErrno = errno;
         if (why == ReadError::NotAFile) {
             throw ToolError(kExitInput, "input '" + path + "' is not a regular file");
         }
-        throw ToolError(kExitInput, "cannot open input '" + path + "': " +
-                                        (why == ReadError::Missing ? std::string(std::strerror(ENOENT))
-                                                                   : describeReadError(why)));
+        throw ToolError(kExitInput,
+                        "cannot open input '" + path + "': " +
+                            std::strerror(why == ReadError::Missing ? ENOENT : openErrno));
     }
     checkLength(fd);
     // libsndfile owns the descriptor from here and closes it with the file.
@@ -111,12 +113,16 @@ AudioReader::AudioReader(const std::string& path) : path_(path) {
         }
         const int64_t perFrame = static_cast<int64_t>(bytesPerSample) * info_.channels;
         int64_t announced = 0;
+        // A damaged header may announce anything up to 2^64 bytes.
+        constexpr uint64_t kMaxFrames = uint64_t{1} << 62;
         if (perFrame > 0) {
-            announced = static_cast<int64_t>(announcedBytes_ / static_cast<uint64_t>(perFrame));
+            announced = static_cast<int64_t>(
+                std::min(announcedBytes_ / static_cast<uint64_t>(perFrame), kMaxFrames));
         } else if (presentBytes_ > 0) {
-            announced = static_cast<int64_t>(static_cast<double>(info_.frames) *
-                                             static_cast<double>(announcedBytes_) /
-                                             static_cast<double>(presentBytes_));
+            announced = static_cast<int64_t>(std::min(
+                static_cast<double>(info_.frames) * static_cast<double>(announcedBytes_) /
+                    static_cast<double>(presentBytes_),
+                static_cast<double>(kMaxFrames)));
         }
         if (announced > info_.frames) announcedFrames_ = announced;
     }
@@ -193,9 +199,10 @@ void AudioReader::checkLength(int fd) {
                 size -= 8 + uint64_t{skip};
                 start += 8 + int64_t{skip};
             }
-            if (start + static_cast<int64_t>(size) <= fileSize) return;
+            const int64_t present = std::max<int64_t>(0, fileSize - start);
+            if (size <= static_cast<uint64_t>(present)) return;
             announcedBytes_ = size;
-            presentBytes_ = fileSize - start;
+            presentBytes_ = present;
             return;
         }
         pos += 8 + static_cast<int64_t>(size) + static_cast<int64_t>(size & 1);

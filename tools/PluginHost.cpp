@@ -119,6 +119,7 @@ PluginHost::PluginHost(const std::string& path) : path_(path) {
     ReadError why = ReadError::None;
     const int fd = openRegularFile(path, &why);
     if (fd < 0) {
+        const int openErrno = errno;
         struct stat st {};
         if (why == ReadError::NotAFile && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
             throw ToolError(kExitPluginMissing, "plug-in '" + path + "' is a directory");
@@ -126,9 +127,8 @@ PluginHost::PluginHost(const std::string& path) : path_(path) {
         throw ToolError(kExitPluginMissing,
                         "cannot open plug-in '" + path + "': " +
                             (why == ReadError::Missing ? std::string(std::strerror(ENOENT))
-                             : why == ReadError::NotAFile
-                                 ? std::string("not a regular file")
-                                 : std::string(describeReadError(why))));
+                             : why == ReadError::NotAFile ? std::string("not a regular file")
+                                                          : std::string(std::strerror(openErrno))));
     }
     ::close(fd);
     // Without a slash dlopen would search the system's library path instead
