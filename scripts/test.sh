@@ -38,8 +38,11 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 $SUDO apt-get install -y -qq --reinstall "./${deb}" >/dev/null
 test "$(/usr/bin/zelto --version)" = "zelto ${version}"
-/usr/bin/zelto info /usr/lib/vst/KRWZelto.so | grep -q "^Effect name     KRW Zelto$"
-/usr/bin/zelto info | grep -q "^Plug-in         /usr/lib/vst/KRWZelto.so"
+# Whole outputs first: grep -q leaving early would end zelto with SIGPIPE.
+info=$(/usr/bin/zelto info /usr/lib/vst/KRWZelto.so)
+grep -q "^Effect name     KRW Zelto$" <<<"${info}"
+info=$(/usr/bin/zelto info)
+grep -q "^Plug-in         /usr/lib/vst/KRWZelto.so (entry VSTPluginMain)$" <<<"${info}"
 echo "installed ${deb}: zelto ${version} loads /usr/lib/vst/KRWZelto.so"
 # One closing line over every ctest run above (each stopped the script had
 # anything failed).
