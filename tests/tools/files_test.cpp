@@ -333,3 +333,30 @@ TEST(ZeltoFiles, LevelsBeyondAnyRealSignalPrintAsAboveTwoHundredDb) {
     EXPECT_EQ(r.out.find("inf dB"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("-inf LUFS"), std::string::npos) << "overflow is not silence: " << r.out;
 }
+
+TEST(ZeltoFiles, TheStoredFileLocationsChangeOnlyWhenALoadWorked) {
+    TempDir home, dir;
+    const std::vector<std::string> env{"ZELTO_CONFIG_HOME=" + home.path().string()};
+    const std::string ours = ZELTO_PLUGIN_PATH;
+    const std::string stored = home / "KRW-soundlab/KRWzelto/CurrPreset.txt";
+    const std::string storedDir = home / "KRW-soundlab/KRWzelto/CurrDir.txt";
+    fs::create_directory(dir.path() / "good");
+    fs::create_directory(dir.path() / "bad");
+    RunResult r = runZelto(
+        {"presets", "export", "--preset", "3", dir / "good/three.krw", "--plugin", ours}, env);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    r = runZelto({"presets", "--preset-file", dir / "good/three.krw", "--plugin", ours}, env);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    ASSERT_EQ(readFile(stored), "three.krw");
+    ASSERT_EQ(readFile(storedDir), dir / "good/");
+
+    std::string foreign = readFile(dir / "good/three.krw");
+    foreign[0] ^= 0x20;
+    std::ofstream(dir / "bad/foreign.krw", std::ios::binary) << foreign;
+    r = runZelto({"presets", "--preset-file", dir / "bad/foreign.krw", "--plugin", ours}, env);
+    EXPECT_EQ(r.exitCode, 11) << r.err;
+    r = runZelto({"presets", "--bank", dir / "bad/missing.krb", "--plugin", ours}, env);
+    EXPECT_EQ(r.exitCode, 8) << r.err;
+    EXPECT_EQ(readFile(stored), "three.krw");
+    EXPECT_EQ(readFile(storedDir), dir / "good/");
+}
