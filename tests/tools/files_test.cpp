@@ -311,7 +311,10 @@ TEST(ZeltoFiles, ASignalFromOutsideIsNotReportedAsAPluginCrash) {
     }
     ASSERT_TRUE(writesInto(run.pid(), dir.path())) << "the render never started";
     kill(run.pid(), SIGSEGV);
-    EXPECT_EQ(run.wait(), 128 + SIGSEGV);
+    // The signal goes on to whatever handler came before ours: the default
+    // one ends the process with it, a sanitizer's reports and exits 1.
+    const int code = run.wait();
+    EXPECT_TRUE(code == 128 + SIGSEGV || code == 1) << code;
     const std::string err = run.err();
     EXPECT_NE(err.find("stopped by SIGSEGV sent by process " + std::to_string(getpid())),
               std::string::npos)
