@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -68,6 +69,34 @@ bool makeDirectories(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
+
+// Holds an exclusive lock on a key's folder. A value is one file whose
+// extension is its kind; writing it and removing the other kinds happen under
+// this lock, or two processes writing the same name as different kinds could
+// each remove the other's value and leave none.
+class FolderLock {
+  public:
+    explicit FolderLock(const std::string& dir)
+        : fd_(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        if (fd_ < 0) return;
+        while (::flock(fd_, LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                ::close(fd_);
+                fd_ = -1;
+                return;
+            }
+        }
+    }
+    ~FolderLock() {
+        if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+    bool held() const { return fd_ >= 0; }
+
+  private:
+    int fd_;
+};
 
 }  // namespace
 
@@ -134,6 +163,8 @@ bool SettingsStore::writeFile(std::string_view name, const char* kind, const voi
     if (!isPlainName(name) || size > kMaxValueBytes) return false;
     const std::string dir = directory();
     if (dir.empty() || !makeDirectories(dir)) return false;
+    const FolderLock lock(dir);
+    if (!lock.held()) return false;
     if (!writeFileAtomically(dir + "/" + std::string(name) + "." + kind, data, size)) return false;
     // One name holds one value: drop what an earlier write of another kind left.
     for (const char* other : kAllKinds) {
@@ -166,6 +197,10 @@ bool SettingsStore::remove(std::string_view name) const {
     if (!isPlainName(name)) return false;
     const std::string dir = directory();
     if (dir.empty()) return false;
+    struct stat st;
+    if (::stat(dir.c_str(), &st) != 0) return errno == ENOENT;  // nothing stored at all
+    const FolderLock lock(dir);
+    if (!lock.held()) return false;
     bool ok = true;
     for (const char* kind : kAllKinds) {
         const std::string path = dir + "/" + std::string(name) + "." + kind;

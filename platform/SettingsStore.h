@@ -3,7 +3,9 @@
 // value under ${ZELTO_CONFIG_HOME:-${XDG_CONFIG_HOME:-~/.config}}/KRW-soundlab/KRWzelto/<key>/.
 // Writes go to a temporary file in the same folder that is renamed over the
 // old one, so a crash never leaves a half-written value and another instance
-// reading at the same moment sees either the old or the new value.
+// reading at the same moment sees either the old or the new value. A name
+// holds one kind: writing it removes the other kinds under a lock on the
+// folder, so two instances writing one name as different kinds leave one.
 // A value that is unreadable, of another kind or malformed reads as missing.
 // Never call from the audio thread: every operation touches the file system.
 #pragma once

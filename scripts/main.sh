@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-cmake --preset default >/dev/null
-cmake --build --preset default -j "$(nproc)"
+cmake --preset release >/dev/null
+cmake --build --preset release -j "$(nproc)"
 mkdir -p build/demo
-build/default/zelto demo --out-dir build/demo
+build/release/zelto demo --out-dir build/demo

@@ -10,8 +10,15 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config \
   libgtest-dev libgmock-dev libbenchmark-dev \
   libsndfile1-dev libebur128-dev \
-  libcairo2-dev libx11-dev fonts-dejavu-core fonts-liberation \
+  libcairo2-dev libfontconfig-dev libx11-dev \
+  fonts-dejavu-core fonts-dejavu-extra fonts-liberation \
+  locales dpkg-dev \
   xvfb xauth xdotool x11-utils \
   zenity \
   lsp-plugins-vst \
   >/dev/null
+# A second locale, so the tests that numbers in files and texts ignore the
+# host's locale (German writes 1,5) run instead of skipping.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  $SUDO localedef -i de_DE -f UTF-8 de_DE.UTF-8
+fi

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite: the default build, then the same suite
 # under AddressSanitizer + UBSan and under ThreadSanitizer, and a bounded
-# fuzzing run of every loader of outside data. Installs what it needs first.
+# fuzzing run of every loader of outside data; then builds the release
+# package, installs it as a user would and checks the installed plug-in
+# loads. Installs what it needs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -25,6 +27,24 @@ echo "=== tsan: test"
 run_ctest tsan
 echo "=== fuzz: loaders of chunks, presets and banks"
 scripts/fuzz.sh 45
+echo "=== release: build, package, install, load the installed plug-in"
+cmake --preset release >/dev/null
+cmake --build --preset release -j "${jobs}"
+rm -f build/release/krw-zelto_*.deb
+cpack --preset release
+deb=$(ls build/release/krw-zelto_*_amd64.deb)
+version=$(sed -n 's/^project(KRWZelto VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+case "${deb}" in *"_${version}_"*) ;; *) echo "package ${deb} is not version ${version}"; exit 1 ;; esac
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+$SUDO apt-get install -y -qq --reinstall "./${deb}" >/dev/null
+test "$(/usr/bin/zelto --version)" = "zelto ${version}"
+# Whole outputs first: grep -q leaving early would end zelto with SIGPIPE.
+info=$(/usr/bin/zelto info /usr/lib/vst/KRWZelto.so)
+grep -q "^Effect name     KRW Zelto$" <<<"${info}"
+info=$(/usr/bin/zelto info)
+grep -q "^Plug-in         /usr/lib/vst/KRWZelto.so (entry VSTPluginMain)$" <<<"${info}"
+echo "installed ${deb}: zelto ${version} loads /usr/lib/vst/KRWZelto.so"
 # One closing line over every ctest run above (each stopped the script had
 # anything failed).
 total=$(grep -E 'tests passed, 0 tests failed out of' "$log" | awk '{s += $NF} END {print s + 0}')

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -80,16 +81,50 @@ OutputFormat chooseOutputFormat(const std::string& path, const std::string& requ
 }
 
 AudioReader::AudioReader(const std::string& path) : path_(path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        throw ToolError(kExitInput, "cannot open input '" + path + "': " + std::strerror(errno));
+    ReadError why = ReadError::None;
+    const int fd = openRegularFile(path, &why);
+    if (fd < 0) {
+        const int openErrno = errno;
+        if (why == ReadError::NotAFile) {
+            throw ToolError(kExitInput, "input '" + path + "' is not a regular file");
+        }
+        throw ToolError(kExitInput,
+                        "cannot open input '" + path + "': " +
+                            std::strerror(why == ReadError::Missing ? ENOENT : openErrno));
     }
-    if (S_ISDIR(st.st_mode)) throw ToolError(kExitInput, "input '" + path + "' is a directory");
-    file_ = sf_open(path.c_str(), SFM_READ, &info_);
+    checkLength(fd);
+    // libsndfile owns the descriptor from here and closes it with the file.
+    file_ = sf_open_fd(fd, SFM_READ, &info_, SF_TRUE);
     if (file_ == nullptr) {
         throw ToolError(kExitInput, "cannot read input '" + path +
                                         "': not a supported audio file (" + sndfileError(nullptr) +
                                         ")");
+    }
+    if (announcedBytes_ > 0) {
+        int bytesPerSample = 0;
+        switch (info_.format & SF_FORMAT_SUBMASK) {
+            case SF_FORMAT_PCM_S8: case SF_FORMAT_PCM_U8: case SF_FORMAT_ULAW: case SF_FORMAT_ALAW:
+                bytesPerSample = 1; break;
+            case SF_FORMAT_PCM_16: bytesPerSample = 2; break;
+            case SF_FORMAT_PCM_24: bytesPerSample = 3; break;
+            case SF_FORMAT_PCM_32: case SF_FORMAT_FLOAT: bytesPerSample = 4; break;
+            case SF_FORMAT_DOUBLE: bytesPerSample = 8; break;
+            default: break;
+        }
+        const int64_t perFrame = static_cast<int64_t>(bytesPerSample) * info_.channels;
+        int64_t announced = 0;
+        // A damaged header may announce anything up to 2^64 bytes.
+        constexpr uint64_t kMaxFrames = uint64_t{1} << 62;
+        if (perFrame > 0) {
+            announced = static_cast<int64_t>(
+                std::min(announcedBytes_ / static_cast<uint64_t>(perFrame), kMaxFrames));
+        } else if (presentBytes_ > 0) {
+            announced = static_cast<int64_t>(std::min(
+                static_cast<double>(info_.frames) * static_cast<double>(announcedBytes_) /
+                    static_cast<double>(presentBytes_),
+                static_cast<double>(kMaxFrames)));
+        }
+        if (announced > info_.frames) announcedFrames_ = announced;
     }
     if (info_.channels != 1 && info_.channels != 2) {
         const int ch = info_.channels;
@@ -104,6 +139,73 @@ AudioReader::AudioReader(const std::string& path) : path_(path) {
         file_ = nullptr;
         throw ToolError(kExitInput, "input '" + path + "' has an unsupported sample rate of " +
                                         std::to_string(rate) + " Hz (8000 to 768000 Hz work)");
+    }
+}
+
+namespace {
+
+uint32_t word32(const uint8_t* p, bool bigEndian) {
+    return bigEndian ? (uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3])
+                     : (uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0]);
+}
+
+uint64_t word64(const uint8_t* p) { return uint64_t(word32(p + 4, false)) << 32 | word32(p, false); }
+
+bool readAt(int fd, uint8_t* buffer, size_t size, int64_t offset) {
+    return ::pread(fd, buffer, size, static_cast<off_t>(offset)) == static_cast<ssize_t>(size);
+}
+
+}  // namespace
+
+// libsndfile quietly shortens a file whose data chunk runs past its end to
+// the frames that are there; a render would then be shorter than the source
+// with nothing said. The chunk sizes of WAV, RF64 and AIFF tell what the
+// header announced: remember it when the file holds less.
+void AudioReader::checkLength(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return;
+    const int64_t fileSize = st.st_size;
+    uint8_t head[12];
+    if (!readAt(fd, head, sizeof head, 0)) return;
+    const bool riff = std::memcmp(head, "RIFF", 4) == 0 || std::memcmp(head, "RIFX", 4) == 0 ||
+                      std::memcmp(head, "RF64", 4) == 0;
+    const bool aiff = std::memcmp(head, "FORM", 4) == 0 &&
+                      (std::memcmp(head + 8, "AIFF", 4) == 0 || std::memcmp(head + 8, "AIFC", 4) == 0);
+    if (!(riff && std::memcmp(head + 8, "WAVE", 4) == 0) && !aiff) return;
+    const bool bigEndian = aiff || std::memcmp(head, "RIFX", 4) == 0;
+    const bool rf64 = std::memcmp(head, "RF64", 4) == 0;
+    const char* dataId = aiff ? "SSND" : "data";
+    uint64_t rf64DataSize = 0;
+    int64_t pos = 12;
+    for (int chunks = 0; chunks < 4096 && pos + 8 <= fileSize; ++chunks) {
+        uint8_t chunk[8 + 16];
+        if (!readAt(fd, chunk, 8, pos)) return;
+        uint64_t size = word32(chunk + 4, bigEndian);
+        if (rf64 && std::memcmp(chunk, "ds64", 4) == 0 && size >= 16 && readAt(fd, chunk + 8, 16, pos + 8)) {
+            rf64DataSize = word64(chunk + 16);
+        }
+        if (std::memcmp(chunk, dataId, 4) == 0) {
+            if (rf64 && size == 0xFFFFFFFFu) size = rf64DataSize;
+            // Writers that stream without knowing the length leave 0 or all
+            // ones: nothing was announced.
+            if (size == 0 || (!rf64 && size == 0xFFFFFFFFu)) return;
+            int64_t start = pos + 8;
+            if (aiff) {
+                // SSND starts with an offset to the samples and a block size.
+                uint8_t offset[4];
+                if (size < 8 || !readAt(fd, offset, 4, start)) return;
+                const uint32_t skip = word32(offset, true);
+                if (size - 8 < skip) return;
+                size -= 8 + uint64_t{skip};
+                start += 8 + int64_t{skip};
+            }
+            const int64_t present = std::max<int64_t>(0, fileSize - start);
+            if (size <= static_cast<uint64_t>(present)) return;
+            announcedBytes_ = size;
+            presentBytes_ = present;
+            return;
+        }
+        pos += 8 + static_cast<int64_t>(size) + static_cast<int64_t>(size & 1);
     }
 }
 
@@ -133,27 +235,14 @@ int64_t AudioReader::read(double* interleaved, int64_t frames) {
 
 AudioWriter::AudioWriter(const std::string& path, const OutputFormat& format, int channels,
                          int sampleRate, int64_t expectedFrames)
-    : path_(path) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    if (fs::is_directory(path, ec)) {
-        throw ToolError(kExitOutput, "output '" + path + "' is a directory");
+    : path_(path), file_(path) {
+    if (!file_.ok()) {
+        throw ToolError(kExitOutput,
+                        "cannot write output '" + path + "': " + file_.error() + "; nothing was written");
     }
-    const fs::path target(path);
-    const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    std::string pattern = (dir / ("." + target.filename().string() + ".zelto-XXXXXX")).string();
-    fd_ = ::mkstemp(pattern.data());
-    if (fd_ < 0) {
-        throw ToolError(kExitOutput, "cannot write output '" + path + "' (in folder '" +
-                                         dir.string() + "'): " + std::strerror(errno));
-    }
-    tempPath_ = pattern;
-    slotGuard_ = registerTemporaryFile(tempPath_);
-    // mkstemp creates the file private; the result should get the usual
-    // permissions of a new file.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd_, 0666 & ~mask);
+    // A named temporary (where the file system has no unnamed ones) is
+    // removed by the signal handlers if the process dies.
+    if (!file_.temporaryPath().empty()) slotGuard_ = registerTemporaryFile(file_.temporaryPath());
 
     SF_INFO info{};
     info.channels = channels;
@@ -175,16 +264,16 @@ AudioWriter::AudioWriter(const std::string& path, const OutputFormat& format, in
                                          sampleFormatName(format.samples) + " samples at " +
                                          std::to_string(sampleRate) + " Hz");
     }
-    file_ = sf_open_fd(fd_, SFM_WRITE, &info, SF_FALSE);
-    if (file_ == nullptr) {
+    sndfile_ = sf_open_fd(file_.fd(), SFM_WRITE, &info, SF_FALSE);
+    if (sndfile_ == nullptr) {
         const std::string why = sndfileError(nullptr);
         discard();
         throw ToolError(kExitOutput, "cannot write output '" + path + "': " + why);
     }
-    sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    sf_command(sndfile_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
     // The PEAK chunk carries a time stamp: without it, the same render gives
     // the same bytes every time.
-    sf_command(file_, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
+    sf_command(sndfile_, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
 }
 
 AudioWriter::~AudioWriter() {
@@ -192,47 +281,33 @@ AudioWriter::~AudioWriter() {
 }
 
 void AudioWriter::discard() {
-    if (file_ != nullptr) {
-        sf_close(file_);
-        file_ = nullptr;
+    if (sndfile_ != nullptr) {
+        sf_close(sndfile_);
+        sndfile_ = nullptr;
     }
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
-    if (!tempPath_.empty()) {
-        ::unlink(tempPath_.c_str());
-        unregisterTemporaryFile(slotGuard_);
-        slotGuard_ = -1;
-    }
+    file_.discard();
+    unregisterTemporaryFile(slotGuard_);
+    slotGuard_ = -1;
 }
 
 void AudioWriter::write(const double* interleaved, int64_t frames) {
     if (frames <= 0) return;
-    if (sf_writef_double(file_, interleaved, frames) != frames) {
-        throw ToolError(kExitOutput, "cannot write output '" + path_ + "': " + sndfileError(file_));
+    if (sf_writef_double(sndfile_, interleaved, frames) != frames) {
+        throw ToolError(kExitOutput,
+                        "cannot write output '" + path_ + "': " + sndfileError(sndfile_));
     }
 }
 
 void AudioWriter::commit() {
-    sf_write_sync(file_);
-    const int closed = sf_close(file_);
-    file_ = nullptr;
+    sf_write_sync(sndfile_);
+    const int closed = sf_close(sndfile_);
+    sndfile_ = nullptr;
     if (closed != 0) {
         throw ToolError(kExitOutput,
                         "cannot finish output '" + path_ + "': " + sf_error_number(closed));
     }
-    const bool synced = ::fsync(fd_) == 0;
-    const int syncErrno = errno;
-    const bool closedFd = ::close(fd_) == 0;
-    fd_ = -1;
-    if (!synced || !closedFd) {
-        throw ToolError(kExitOutput, "cannot finish output '" + path_ +
-                                         "': " + std::strerror(synced ? errno : syncErrno));
-    }
-    if (::rename(tempPath_.c_str(), path_.c_str()) != 0) {
-        throw ToolError(kExitOutput, "cannot move the finished output into place as '" + path_ +
-                                         "': " + std::strerror(errno));
+    if (!file_.commit()) {
+        throw ToolError(kExitOutput, "cannot finish output '" + path_ + "': " + file_.error());
     }
     unregisterTemporaryFile(slotGuard_);
     slotGuard_ = -1;

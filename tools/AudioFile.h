@@ -1,13 +1,18 @@
-// Audio file reading and writing for zelto, on libsndfile. Writing always goes
-// to a temporary file in the destination folder that is renamed over the
-// destination only once everything has been written and synced, so a failed
-// or interrupted run never leaves a half-written or truncated file behind.
+// Audio file reading and writing for zelto, on libsndfile. Reading accepts
+// regular files only and never blocks on a FIFO or device. Writing goes
+// through the platform's AtomicFileWriter: a temporary file in the
+// destination's folder that replaces the destination only once everything
+// has been written and synced, so a failed or interrupted run never leaves a
+// half-written or truncated file behind.
 #pragma once
 
 #include <sndfile.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "platform/FileIO.h"
 
 namespace zelto {
 
@@ -35,8 +40,11 @@ class AudioReader {
 
     int channels() const { return info_.channels; }
     int sampleRate() const { return info_.samplerate; }
-    /// Frames the header announces; the data may end earlier in a damaged file.
+    /// Frames the file holds as far as its data goes.
     int64_t declaredFrames() const { return info_.frames; }
+    /// Frames the header announces when the file ends before its data chunk
+    /// does (a truncated file); nothing for a complete file.
+    std::optional<int64_t> announcedFrames() const { return announcedFrames_; }
     std::string describe() const;  // "WAV float 2 ch 44100 Hz"
 
     /// Reads up to `frames` interleaved frames; returns how many were read,
@@ -44,14 +52,20 @@ class AudioReader {
     int64_t read(double* interleaved, int64_t frames);
 
   private:
+    void checkLength(int fd);
+
     std::string path_;
     SF_INFO info_{};
     SNDFILE* file_ = nullptr;
+    uint64_t announcedBytes_ = 0;  // the data chunk's size when it runs past the end
+    int64_t presentBytes_ = 0;     // the bytes of that chunk the file holds
+    std::optional<int64_t> announcedFrames_;
 };
 
 class AudioWriter {
   public:
-    /// Creates the temporary file next to `path`; throws ToolError(kExitOutput).
+    /// Checks the destination and creates the temporary file in its folder;
+    /// throws ToolError(kExitOutput) with the reason.
     /// `expectedFrames` only picks RF64 over WAV for data beyond 4 GB.
     AudioWriter(const std::string& path, const OutputFormat& format, int channels, int sampleRate,
                 int64_t expectedFrames);
@@ -64,14 +78,13 @@ class AudioWriter {
     void write(const double* interleaved, int64_t frames);
     /// Finishes the file, syncs it and renames it over the destination.
     void commit();
-    const std::string& temporaryPath() const { return tempPath_; }
 
   private:
     void discard();
 
-    std::string path_, tempPath_;
-    int fd_ = -1;
-    SNDFILE* file_ = nullptr;
+    std::string path_;
+    AtomicFileWriter file_;
+    SNDFILE* sndfile_ = nullptr;
     int slotGuard_ = -1;  // entry in the signal handler's list of temporaries
     bool committed_ = false;
 };

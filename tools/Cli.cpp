@@ -1,6 +1,8 @@
 // Command-line plumbing for zelto; see Cli.h.
 #include "tools/Cli.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 
 #include "tools/Text.h"
@@ -8,6 +10,12 @@
 
 #ifndef ZELTO_DEFAULT_PLUGIN
 #define ZELTO_DEFAULT_PLUGIN "KRWZelto.so"
+#endif
+#ifndef ZELTO_INSTALLED_PLUGIN
+#define ZELTO_INSTALLED_PLUGIN "lib/vst/KRWZelto.so"
+#endif
+#ifndef ZELTO_VERSION
+#define ZELTO_VERSION "unknown"
 #endif
 
 namespace zelto {
@@ -51,7 +59,28 @@ std::string defaultPluginPath() {
 }
 
 std::string builtInPluginPath() {
+    // Installed as <prefix>/bin/zelto, the plug-in is <prefix>/lib/vst/KRWZelto.so;
+    // the build tree has no such neighbour and uses the plug-in built with it.
+    char exe[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n > 0) {
+        std::string dir(exe, static_cast<size_t>(n));
+        dir.erase(dir.find_last_of('/') + 1);
+        const std::string installed = dir + "../" + ZELTO_INSTALLED_PLUGIN;
+        if (::access(installed.c_str(), F_OK) == 0) {
+            // Shown in help and reports: say <prefix>/lib/vst, not bin/../lib/vst.
+            const std::string bin = "bin/";
+            if (dir.size() >= bin.size() && dir.compare(dir.size() - bin.size(), bin.size(), bin) == 0) {
+                return dir.substr(0, dir.size() - bin.size()) + ZELTO_INSTALLED_PLUGIN;
+            }
+            return installed;
+        }
+    }
     return ZELTO_DEFAULT_PLUGIN;
+}
+
+const char* zeltoVersion() {
+    return ZELTO_VERSION;
 }
 
 std::pair<std::string, double> parseSetOption(const std::string& assignment) {

@@ -30,9 +30,11 @@ std::pair<std::string, double> parseSetOption(const std::string& assignment);
 
 [[noreturn]] void unknownOption(const std::string& command, const std::string& arg);
 
-/// $ZELTO_PLUGIN if set, else the plug-in built alongside zelto.
+/// $ZELTO_PLUGIN if set, else the plug-in installed or built alongside zelto.
 std::string defaultPluginPath();
 std::string builtInPluginPath();
+/// The product's version, as the build declares it ("1.0.0").
+const char* zeltoVersion();
 
 int runInfo(const Args& args);
 int runRender(const Args& args);

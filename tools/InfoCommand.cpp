@@ -100,6 +100,7 @@ void printText(const PluginInfo& in) {
     const AEffect& r = in.record;
     std::string flags;
     for (const auto& f : flagNames(r.flags)) flags += (flags.empty() ? "" : " ") + f;
+    std::printf("Host            zelto %s\n", zeltoVersion());
     std::printf("Plug-in         %s (entry %s)\n", in.path.c_str(), in.entry.c_str());
     std::printf("Effect name     %s\n", in.effectName.c_str());
     std::printf("Vendor          %s\n", in.vendor.c_str());
@@ -149,6 +150,7 @@ void printJson(const PluginInfo& in) {
     const AEffect& r = in.record;
     JsonWriter j;
     j.beginObject();
+    j.value("zeltoVersion", zeltoVersion());
     j.value("path", in.path).value("entry", in.entry);
     j.value("effectName", in.effectName).value("vendor", in.vendor).value("product", in.product);
     j.value("vendorVersion", static_cast<int64_t>(in.vendorVersion));

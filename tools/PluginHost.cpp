@@ -4,11 +4,13 @@
 
 #include <dlfcn.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <iterator>
 
+#include "platform/FileIO.h"
 #include "tools/Text.h"
 #include "tools/ToolError.h"
 
@@ -113,14 +115,22 @@ const char* hostOpcodeName(VstInt32 opcode) {
 }
 
 PluginHost::PluginHost(const std::string& path) : path_(path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
+    // dlopen would block on a FIFO; look at the file without blocking first.
+    ReadError why = ReadError::None;
+    const int fd = openRegularFile(path, &why);
+    if (fd < 0) {
+        const int openErrno = errno;
+        struct stat st {};
+        if (why == ReadError::NotAFile && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            throw ToolError(kExitPluginMissing, "plug-in '" + path + "' is a directory");
+        }
         throw ToolError(kExitPluginMissing,
-                        "cannot open plug-in '" + path + "': " + std::strerror(errno));
+                        "cannot open plug-in '" + path + "': " +
+                            (why == ReadError::Missing ? std::string(std::strerror(ENOENT))
+                             : why == ReadError::NotAFile ? std::string("not a regular file")
+                                                          : std::string(std::strerror(openErrno))));
     }
-    if (S_ISDIR(st.st_mode)) {
-        throw ToolError(kExitPluginMissing, "plug-in '" + path + "' is a directory");
-    }
+    ::close(fd);
     // Without a slash dlopen would search the system's library path instead
     // of the file the user named.
     const std::string openPath = path.find('/') == std::string::npos ? "./" + path : path;

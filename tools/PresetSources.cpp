@@ -1,6 +1,8 @@
 // Presets, banks and state through the binary interface; see PresetSources.h.
 #include "tools/PresetSources.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -35,8 +37,31 @@ std::string loadAnswerText(VstIntPtr answer) {
     }
 }
 
+// Says why a file cannot be read before the plug-in is asked to read it,
+// so the message names the reason rather than only the plug-in's refusal.
+void requireReadable(const std::string& path, const char* kind) {
+    ReadError why = ReadError::None;
+    const int fd = openRegularFile(path, &why);
+    if (fd >= 0) {
+        ::close(fd);
+        return;
+    }
+    throw ToolError(kExitInput, std::string(kind) + " file '" + path + "' " +
+                                    describeReadError(why));
+}
+
+// The plug-in refuses the same targets but can only answer yes or no.
+void requireReplaceable(const std::string& path, const char* kind) {
+    std::string why;
+    if (!canReplace(path, &why)) {
+        throw ToolError(kExitOutput, "cannot write " + std::string(kind) + " file '" + path +
+                                         "': " + why + "; nothing was written");
+    }
+}
+
 void loadFile(PluginHost& host, VstIntPtr call, const std::string& path, const char* kind) {
     requireOurPlugin(host, std::string("loading a ") + kind + " file");
+    requireReadable(path, kind);
     const VstIntPtr answer = vendorCall(host, call, path.c_str());
     if (answer == kVendorLoaded) return;
     if (answer == kVendorUnreadable) {
@@ -50,9 +75,7 @@ void loadState(PluginHost& host, const std::string& path) {
     ReadError why = ReadError::None;
     auto data = readWholeFile(path, kMaxStateBytes, &why);
     if (!data) {
-        throw ToolError(kExitInput, "state file '" + path + "' " +
-                                        (why == ReadError::TooLarge ? "is too large"
-                                                                    : "cannot be read"));
+        throw ToolError(kExitInput, "state file '" + path + "' " + describeReadError(why));
     }
     if ((host.effect().flags & effFlagsProgramChunks) == 0) {
         throw ToolError(kExitUnsupported, "the plug-in keeps no state chunk");
@@ -150,6 +173,7 @@ int currentProgram(PluginHost& host) {
 
 void savePresetFile(PluginHost& host, const std::string& path) {
     requireOurPlugin(host, "saving a preset file");
+    requireReplaceable(path, "preset");
     if (vendorCall(host, kVendorSavePresetFile, path.c_str()) != 1) {
         throw ToolError(kExitOutput, "cannot write preset file '" + path + "'");
     }
@@ -157,6 +181,7 @@ void savePresetFile(PluginHost& host, const std::string& path) {
 
 void saveBankFile(PluginHost& host, const std::string& path) {
     requireOurPlugin(host, "saving a bank file");
+    requireReplaceable(path, "bank");
     if (vendorCall(host, kVendorSaveBankFile, path.c_str()) != 1) {
         throw ToolError(kExitOutput, "cannot write bank file '" + path + "'");
     }
@@ -171,8 +196,10 @@ void saveState(PluginHost& host, const std::string& path) {
     if (size <= 0 || data == nullptr || static_cast<size_t>(size) > kMaxStateBytes) {
         throw ToolError(kExitFailure, "the plug-in gave no state");
     }
-    if (!writeFileAtomically(path, data, static_cast<size_t>(size))) {
-        throw ToolError(kExitOutput, "cannot write state file '" + path + "'");
+    std::string why;
+    if (!writeFileAtomically(path, data, static_cast<size_t>(size), &why)) {
+        throw ToolError(kExitOutput,
+                        "cannot write state file '" + path + "': " + why + "; nothing was written");
     }
 }
 

@@ -44,6 +44,8 @@ int runRender(const Args& args) {
             opt.ceilingDb = doubleOption(name, optionValue(args, i));
         } else if (name == "--json") {
             json = true;
+        } else if (name == "--allow-short-input") {
+            opt.allowShortInput = true;
         } else if (name == "--no-progress") {
             opt.progress = false;
         } else if (!arg.empty() && arg[0] != '-' && files.size() < 2) {

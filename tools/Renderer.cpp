@@ -15,6 +15,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/FileIO.h"
 #include "tools/AudioFile.h"
 #include "tools/PluginHost.h"
 #include "tools/Signals.h"
@@ -127,6 +128,14 @@ class ProgressBar {
     bool on_;
     int shown_ = -1;
 };
+
+ToolError truncatedInput(const std::string& path, int64_t announced, int64_t present) {
+    return ToolError(kExitInput, "input '" + path + "' is truncated: its header announces " +
+                                     std::to_string(announced) + " frames but it holds " +
+                                     std::to_string(present) +
+                                     "; nothing was written (--allow-short-input renders what "
+                                     "is there)");
+}
 
 /// The processing loop for one sample type. Reads, processes, measures and
 /// writes block by block so memory does not grow with the file.
@@ -278,10 +287,16 @@ void renderLoop(const RenderOptions& opt, PluginHost& host, AudioReader& reader,
         throw ToolError(kExitFailure, "internal error: wrote " + std::to_string(written) +
                                           " frames for " + std::to_string(totalRead) + " read");
     }
-    if (reader.declaredFrames() != totalRead) {
-        rep.warnings.push_back("input '" + opt.input + "' announces " +
-                               std::to_string(reader.declaredFrames()) + " frames but holds " +
-                               std::to_string(totalRead));
+    const int64_t announced = reader.announcedFrames().value_or(reader.declaredFrames());
+    if (announced > totalRead) {
+        if (!opt.allowShortInput) throw truncatedInput(opt.input, announced, totalRead);
+        rep.announcedFrames = announced;
+        rep.warnings.push_back("input '" + opt.input + "' is truncated: rendered the " +
+                               std::to_string(totalRead) + " frames it holds of the " +
+                               std::to_string(announced) + " its header announces");
+    } else if (announced != totalRead) {
+        rep.warnings.push_back("input '" + opt.input + "' announces " + std::to_string(announced) +
+                               " frames but holds " + std::to_string(totalRead));
     }
     rep.inputFrames = totalRead;
     rep.outputFrames = written;
@@ -306,6 +321,15 @@ RenderReport render(const RenderOptions& opt) {
     rep.ceilingDb = opt.ceilingDb;
 
     AudioReader reader(opt.input);
+    // Replacing the input with its own render would destroy the source while
+    // it is still being read, whatever name the output was given.
+    if (sameFile(opt.input, opt.output)) {
+        throw ToolError(kExitUsage, "output '" + opt.output + "' is the input file '" + opt.input +
+                                        "'; choose another output name");
+    }
+    if (const auto announced = reader.announcedFrames(); announced && !opt.allowShortInput) {
+        throw truncatedInput(opt.input, *announced, reader.declaredFrames());
+    }
     const OutputFormat format = chooseOutputFormat(opt.output, opt.format);
     rep.channels = reader.channels();
     rep.sampleRate = reader.sampleRate();
@@ -377,6 +401,9 @@ namespace {
 
 std::string db(double v, const char* unit) {
     if (std::isnan(v)) return "n/a";
+    // Far beyond any real signal the exact figure means nothing (and the
+    // true-peak interpolator overflows to infinity on its way there).
+    if (v > 200.0) return std::string("> +200 ") + unit;
     std::string s = formatFixed(v, 2);
     if (v > 0.0 && s != "0.00") s = "+" + s;
     return s + " " + unit;
@@ -400,6 +427,11 @@ std::string reportText(const RenderReport& r) {
     add("Input            " + r.input + " (" + std::to_string(r.channels) + " ch, " +
         std::to_string(r.sampleRate) + " Hz, " + std::to_string(r.inputFrames) + " frames, " +
         formatFixed(seconds, 3) + " s)");
+    if (r.announcedFrames > r.inputFrames) {
+        add("Short input      truncated: its header announces " +
+            std::to_string(r.announcedFrames) + " frames; rendered the " +
+            std::to_string(r.inputFrames) + " it holds");
+    }
     add("Output           " + r.output + " (" + r.outputFormat + ", " +
         std::to_string(r.outputFrames) + " frames)");
     add("Processing       block " + std::to_string(r.block) + ", " +
@@ -443,6 +475,8 @@ void reportJson(JsonWriter& j, const RenderReport& r, const char* key) {
     j.beginObject("input");
     j.value("path", r.input).value("channels", r.channels).value("sampleRate", r.sampleRate);
     j.value("frames", r.inputFrames);
+    j.value("truncated", r.announcedFrames > r.inputFrames);
+    if (r.announcedFrames > r.inputFrames) j.value("announcedFrames", r.announcedFrames);
     statsJson(j, r.in);
     j.endObject();
     j.beginObject("output");

@@ -28,6 +28,7 @@ struct RenderOptions {
     std::string format;                                // "" = container default
     double ceilingDb = 0.0;
     bool progress = false;  // allow the progress bar (still needs a terminal)
+    bool allowShortInput = false;  // render a truncated input instead of refusing it
 };
 
 struct ParameterSetting {
@@ -44,6 +45,7 @@ struct RenderReport {
     int channels = 0;
     int sampleRate = 0;
     int64_t inputFrames = 0, outputFrames = 0;
+    int64_t announcedFrames = 0;  // > inputFrames when a truncated input was rendered
     int block = 0;
     bool doublePrecision = false;
     bool compensated = false;

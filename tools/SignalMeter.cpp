@@ -54,6 +54,10 @@ LevelStats SignalMeter::stats() const {
     if (ok) s.truePeakDb = toDb(std::max(truePeak, peak_));
     double lufs = 0.0;
     if (ebur128_loudness_global(state_, &lufs) == EBUR128_SUCCESS) s.loudnessLufs = lufs;
+    // Energy that overflows gates every block away: that is not silence.
+    if (!std::isfinite(s.loudnessLufs) && peak_ > 1e10) {
+        s.loudnessLufs = std::numeric_limits<double>::quiet_NaN();
+    }
     return s;
 }
 

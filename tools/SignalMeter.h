@@ -13,7 +13,7 @@ namespace zelto {
 struct LevelStats {
     double samplePeakDb;  // dBFS, -inf for silence
     double truePeakDb;    // dBTP, NaN if unavailable
-    double loudnessLufs;  // LUFS, -inf when below the gate or too short
+    double loudnessLufs;  // LUFS, -inf when below the gate or too short, NaN when it overflows
     int64_t overCeiling;  // samples (not frames) with |x| > ceiling
 };
 

@@ -49,17 +49,46 @@ void chainOrDie(int sig, siginfo_t* info, void* context) {
     ::raise(sig);
 }
 
+void sayNumber(long value) {
+    char digits[24];
+    size_t n = sizeof digits;
+    digits[--n] = '\0';
+    const bool negative = value < 0;
+    unsigned long v = negative ? 0ul - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
+    do {
+        digits[--n] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v != 0 && n > 1);
+    if (negative && n > 0) digits[--n] = '-';
+    say(digits + n);
+}
+
+// A signal another process sent with kill() is not a crash of the plug-in,
+// however fatal its name; abort() inside this process also arrives as a sent
+// signal, but from our own process id.
+bool sentFromOutside(const siginfo_t* info) {
+    return info != nullptr && info->si_code <= 0 && info->si_pid != ::getpid();
+}
+
 void onFatalSignal(int sig, siginfo_t* info, void* context) {
     removeAllTemps();
-    say("zelto: fatal signal ");
-    say(sig == SIGSEGV  ? "SIGSEGV"
-        : sig == SIGBUS ? "SIGBUS"
-        : sig == SIGILL ? "SIGILL"
-        : sig == SIGFPE ? "SIGFPE"
-                        : "SIGABRT");
-    if (const char* note = g_crashNote.load(); note != nullptr) {
-        say(" ");
-        say(note);
+    const char* name = sig == SIGSEGV  ? "SIGSEGV"
+                       : sig == SIGBUS ? "SIGBUS"
+                       : sig == SIGILL ? "SIGILL"
+                       : sig == SIGFPE ? "SIGFPE"
+                                       : "SIGABRT";
+    if (sentFromOutside(info)) {
+        say("zelto: stopped by ");
+        say(name);
+        say(" sent by process ");
+        sayNumber(static_cast<long>(info->si_pid));
+    } else {
+        say("zelto: fatal signal ");
+        say(name);
+        if (const char* note = g_crashNote.load(); note != nullptr) {
+            say(" ");
+            say(note);
+        }
     }
     say("; no output file was written\n");
     chainOrDie(sig, info, context);

@@ -49,9 +49,13 @@ void printHelp() {
         "        --ceiling DB       level for \"samples above ceiling\" (default 0)\n"
         "        --mono-dual        feed a mono file to both inputs instead (for\n"
         "                           plug-ins that need every pin connected)\n"
+        "        --allow-short-input  render a truncated input (one that ends\n"
+        "                           before its header says) instead of refusing\n"
+        "                           it; the report says so\n"
         "        --no-progress      no progress bar on a terminal\n"
         "        --json             the report as JSON (a level of -inf, as of\n"
-        "                           silence, is null there)\n"
+        "                           silence, or one too large to measure, is\n"
+        "                           null there)\n"
         "\n"
         "  zelto demo [--out-dir DIR] [--plugin PATH] [--block N] [--json]\n"
         "      Write a 30 s built-in programme (drums, bass, chords and bursts\n"
@@ -86,6 +90,9 @@ void printHelp() {
         "\n"
         "  zelto help | --help | -h\n"
         "      This text.\n"
+        "\n"
+        "  zelto --version\n"
+        "      The version of zelto and the plug-in it is built with.\n"
         "\n"
         "The plug-in defaults to $ZELTO_PLUGIN if set, else the KRWZelto.so built\n"
         "with this program:\n"
@@ -129,6 +136,10 @@ int main(int argc, char** argv) {
                                }) != rest.end();
         if (command == "help" || command == "--help" || command == "-h" || helpAsked) {
             printHelp();
+            return kExitOk;
+        }
+        if (command == "--version" || command == "version") {
+            std::printf("zelto %s\n", zeltoVersion());
             return kExitOk;
         }
         if (command == "info") return runInfo(rest);

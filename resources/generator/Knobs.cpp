@@ -163,8 +163,9 @@ double dialPosition(const DialScale& s, double db) {
 }
 
 std::string signedDb(int db) {
-    if (db > 0) return "+" + std::to_string(db);
-    if (db < 0) return "\u2212" + std::to_string(-db);
+    // Appending, not literal + temporary: GCC 12 gives a false -Wrestrict for that.
+    if (db > 0) return std::string("+").append(std::to_string(db));
+    if (db < 0) return std::string("\u2212").append(std::to_string(-db));
     return "0";
 }
 

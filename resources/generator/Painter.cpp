@@ -78,6 +78,7 @@ size_t utf8Length(unsigned char lead) {
 }
 
 void selectFont(cairo_t* cr, const TextStyle& style) {
+    requireFont(style.family, style.bold);
     cairo_select_font_face(cr, style.family, CAIRO_FONT_SLANT_NORMAL,
                            style.bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr, style.size);

@@ -59,6 +59,10 @@ struct TextStyle {
 
 /// Where the text would put ink, without drawing. `x` is the left edge, the
 /// centre or the right edge of the advance box by `align`.
+/// Stops the generator unless the font family (in that weight) is installed
+/// as itself rather than as a substitute.
+void requireFont(const char* family, bool bold);
+
 Box measureText(cairo_t* cr, const TextStyle& style, std::string_view text, double x,
                 double baseline, Align align = Align::Centre);
 /// Draws the text (UTF-8) and answers its ink box. The start is rounded to a

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
@@ -145,4 +147,43 @@ TEST(SettingsStore, ConcurrentWritersNeverExposeAHalfWrittenValue) {
         ++entries;
     }
     EXPECT_EQ(entries, 1);
+}
+
+TEST(SettingsStore, TwoProcessesWritingOneNameAsDifferentKindsLeaveOneValue) {
+    ScopedConfigHome home;
+    const SettingsStore store("");
+    ASSERT_TRUE(store.writeInt("Warmup", 1));  // the folder exists before the race
+    int lost = 0, doubled = 0;
+    for (int trial = 0; trial < 300; ++trial) {
+        ASSERT_TRUE(store.remove("Contested"));
+        int go[2];
+        ASSERT_EQ(pipe(go), 0);
+        pid_t children[2];
+        for (int kind = 0; kind < 2; ++kind) {
+            children[kind] = fork();
+            ASSERT_GE(children[kind], 0);
+            if (children[kind] == 0) {
+                char byte;
+                close(go[1]);
+                // Both start together when the parent closes the pipe.
+                if (read(go[0], &byte, 1) < 0) _exit(2);
+                const bool ok = kind == 0 ? store.writeInt("Contested", trial)
+                                          : store.writeBlob("Contested", "blob", 4);
+                _exit(ok ? 0 : 1);
+            }
+        }
+        close(go[0]);
+        close(go[1]);
+        for (pid_t child : children) {
+            int status = 0;
+            waitpid(child, &status, 0);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        const bool asInt = store.readInt("Contested").has_value();
+        const bool asBlob = store.readBlob("Contested").has_value();
+        if (!asInt && !asBlob) ++lost;
+        if (asInt && asBlob) ++doubled;
+    }
+    EXPECT_EQ(lost, 0) << "both writers' values were removed";
+    EXPECT_EQ(doubled, 0) << "one name held two kinds";
 }

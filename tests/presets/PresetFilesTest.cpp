@@ -371,3 +371,39 @@ TEST_F(PresetFiles, LongPathsAreRememberedWhole) {
     EXPECT_EQ(editor->currentFolder(), folder + "/");
     EXPECT_EQ(editor->loadPresetFile(path, false), PresetLoadResult::Loaded);
 }
+
+TEST_F(PresetFiles, RememberedLocationsFollowOnlyLoadsAndSavesThatWorked) {
+    fs::create_directory(tempPath("good"));
+    fs::create_directory(tempPath("bad"));
+    ASSERT_TRUE(editor->savePresetFile(tempPath("good/one.krw")));
+    ASSERT_TRUE(editor->saveBankFile(tempPath("good/all.krb")));
+    const std::string folder = tempPath("good/");
+    auto unchanged = [&](const std::string& what) {
+        EXPECT_EQ(editor->currentFolder(), folder) << what;
+        EXPECT_EQ(editor->presetFileName(), "one.krw") << what;
+        EXPECT_EQ(editor->bankFileName(), "all.krb") << what;
+    };
+    unchanged("after saving");
+
+    std::vector<uint8_t> foreign = lead(0x22);
+    foreign[0] ^= 0x55;
+    writeFile(tempPath("bad/foreign.krw"), foreign);
+    writeFile(tempPath("bad/short.krb"), {1, 2});
+    ASSERT_EQ(mkfifo(tempPath("bad/fifo.krw").c_str(), 0644), 0);
+    EXPECT_EQ(editor->loadPresetFile(tempPath("bad/missing.krw"), false), PresetLoadResult::Unreadable);
+    EXPECT_EQ(editor->loadPresetFile(tempPath("bad/foreign.krw"), false),
+              PresetLoadResult::ForeignSignature);
+    EXPECT_EQ(editor->loadBankFile(tempPath("bad/short.krb"), false), PresetLoadResult::TooShort);
+    EXPECT_EQ(editor->loadBankFile(tempPath("bad/fifo.krw"), false), PresetLoadResult::Unreadable);
+    EXPECT_EQ(editor->loadPresetFile(tempPath("bad/fifo.krw"), false), PresetLoadResult::Unreadable);
+    EXPECT_FALSE(editor->savePresetFile(tempPath("bad/fifo.krw")));
+    EXPECT_FALSE(editor->saveBankFile(tempPath("bad")));
+    unchanged("after failures");
+    EXPECT_EQ(fs::status(tempPath("bad/fifo.krw")).type(), fs::file_type::fifo);
+
+    // What is remembered is what gets stored for the next session.
+    editor->saveFileLocations();
+    ASSERT_EQ(editor->loadPresetFile(tempPath("good/one.krw"), false), PresetLoadResult::Loaded);
+    editor->loadFileLocations();
+    unchanged("read back");
+}

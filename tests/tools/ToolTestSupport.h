@@ -74,6 +74,25 @@ class TempDir {
     fs::path path_;
 };
 
+/// Whether process pid holds a temporary file open inside folder: a hidden
+/// one, or an unnamed one (shown as "folder/#inode (deleted)").
+inline bool writesInto(pid_t pid, const fs::path& folder) {
+    std::error_code ec;
+    const std::string prefix = folder.string() + "/";
+    const std::string deleted = " (deleted)";
+    for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+        const std::string target = fs::read_symlink(fd.path(), ec).string();
+        if (ec || target.compare(0, prefix.size(), prefix) != 0) continue;
+        const std::string name = target.substr(prefix.size());
+        if (name.front() == '.' ||
+            (name.size() > deleted.size() &&
+             name.compare(name.size() - deleted.size(), deleted.size(), deleted) == 0)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 struct RunResult {
     int exitCode = -1;
     std::string out, err;

@@ -170,3 +170,36 @@ TEST(ZeltoCommandLine, HelpAndUsageErrors) {
 }
 
 }  // namespace
+
+TEST(ZeltoInfo, OneVersionFromTheBuildAndAnInstalledLayoutThatFindsItsPlugin) {
+    // The version is the one project() declares.
+    const std::string lists = readFile(std::string(ZELTO_SOURCE_DIR) + "/CMakeLists.txt");
+    const std::string marker = "project(KRWZelto VERSION ";
+    const size_t at = lists.find(marker);
+    ASSERT_NE(at, std::string::npos);
+    const std::string version =
+        lists.substr(at + marker.size(), lists.find_first_of(" )", at + marker.size()) - at - marker.size());
+    const RunResult v = runZelto({"--version"});
+    EXPECT_EQ(v.exitCode, 0);
+    EXPECT_EQ(v.out, "zelto " + version + "\n");
+
+    // cmake --install lays out bin/zelto and lib/vst/KRWZelto.so, and the
+    // installed zelto loads the plug-in installed beside it.
+    if (!fileExists("/usr/bin/cmake")) GTEST_SKIP() << "no cmake to install with";
+    TempDir prefix;
+    const std::string build = fs::path(ZELTO_PLUGIN_PATH).parent_path().string();
+    const RunResult install = runProgram(
+        "/usr/bin/cmake", {"--install", build, "--prefix", prefix.path().string()});
+    ASSERT_EQ(install.exitCode, 0) << install.out << install.err;
+    const std::string plugin = prefix / "lib/vst/KRWZelto.so";
+    ASSERT_TRUE(fileExists(plugin));
+    ASSERT_TRUE(fileExists(prefix / "bin/zelto"));
+    const RunResult info = runProgram(prefix / "bin/zelto", {"info", "--json"});
+    ASSERT_EQ(info.exitCode, 0) << info.err;
+    const Json j = parseJson(info.out);
+    EXPECT_EQ(j["path"].str(), plugin);
+    EXPECT_EQ(j["zeltoVersion"].str(), version);
+    EXPECT_EQ(j["effectName"].str(), "KRW Zelto");
+    const RunResult text = runProgram(prefix / "bin/zelto", {"info"});
+    EXPECT_NE(text.out.find("Host            zelto " + version + "\n"), std::string::npos);
+}
