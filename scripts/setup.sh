@@ -9,7 +9,7 @@ $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends \
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config \
   libgtest-dev libgmock-dev libbenchmark-dev \
-  libsndfile1-dev libebur128-dev \
+  libsndfile1-dev libebur128-dev libasound2-dev \
   libcairo2-dev libfontconfig-dev libx11-dev \
   fonts-dejavu-core fonts-dejavu-extra fonts-liberation \
   locales dpkg-dev \

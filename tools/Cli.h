@@ -43,6 +43,7 @@ int runPresets(const Args& args);
 int runState(const Args& args);
 int runSnapshot(const Args& args);
 int runGui(const Args& args);
+int runPlay(const Args& args);
 void printHelp();
 
 }  // namespace zelto

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "tools/Cli.h"
+#include "tools/EditorWindow.h"
 #include "tools/PluginHost.h"
 #include "tools/PresetSources.h"
 #include "tools/Signals.h"
@@ -83,7 +84,7 @@ int runGui(const Args& args) {
     ParameterSets sets;
     double seconds = 0.0;  // 0: until the window is closed
     int cycles = 1;
-    bool logAutomation = false;
+    bool logEdits = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string name = optionName(args[i]);
         if (name == "--plugin") {
@@ -94,7 +95,7 @@ int runGui(const Args& args) {
         } else if (name == "--cycles") {
             cycles = static_cast<int>(intOption(name, optionValue(args, i), 1, 10000));
         } else if (name == "--log-automation") {
-            logAutomation = true;
+            logEdits = true;
         } else if (name == "--set") {
             sets.push_back(parseSetOption(optionValue(args, i)));
         } else if (parsePresetOption(args, i, sources)) {
@@ -102,6 +103,24 @@ int runGui(const Args& args) {
             unknownOption("gui", args[i]);
         }
     }
+    PluginHost host(plugin);
+    applyPresetSources(host, sources);
+    applyParameterSets(host, sets);
+    if (logEdits) logAutomation(host);
+    EditorWindowOptions window;
+    window.seconds = seconds;
+    window.cycles = cycles;
+    window.title = "zelto gui";
+    return showEditorWindow(host, window);
+}
+
+void logAutomation(PluginHost& host) {
+    host.setEditListener([&host](VstInt32 opcode, VstInt32 index, float value) {
+        logEdit(host, opcode, index, value);
+    });
+}
+
+int showEditorWindow(PluginHost& host, const EditorWindowOptions& options) {
     Display* display = XOpenDisplay(nullptr);
     if (display == nullptr) {
         throw ToolError(kExitUnsupported, "cannot open the X display (is DISPLAY set?)");
@@ -111,19 +130,11 @@ int runGui(const Args& args) {
         ~DisplayCloser() { XCloseDisplay(d); }
     } closer{display};
 
-    PluginHost host(plugin);
+    ERect* rect = nullptr;
+    host.dispatch(effEditGetRect, 0, 0, &rect);
     if ((host.effect().flags & effFlagsHasEditor) == 0) {
         throw ToolError(kExitUnsupported, "the plug-in has no editor");
     }
-    applyPresetSources(host, sources);
-    applyParameterSets(host, sets);
-    if (logAutomation) {
-        host.setEditListener([&host](VstInt32 opcode, VstInt32 index, float value) {
-            logEdit(host, opcode, index, value);
-        });
-    }
-    ERect* rect = nullptr;
-    host.dispatch(effEditGetRect, 0, 0, &rect);
     if (rect == nullptr || rect->right - rect->left <= 0 || rect->bottom - rect->top <= 0) {
         throw ToolError(kExitUnsupported, "the plug-in's editor gives no size");
     }
@@ -135,7 +146,7 @@ int runGui(const Args& args) {
                                               static_cast<unsigned>(width),
                                               static_cast<unsigned>(height), 0,
                                               BlackPixel(display, screen), BlackPixel(display, screen));
-    const std::string title = host.effectName() + " - zelto gui";
+    const std::string title = host.effectName() + " - " + options.title;
     XStoreName(display, window, title.c_str());
     XSizeHints* hints = XAllocSizeHints();
     hints->flags = PMinSize | PMaxSize;
@@ -152,8 +163,10 @@ int runGui(const Args& args) {
     installSignalHandlers();
     const Usage before = usageNow();
     bool closedByUser = false;
-    const double cycleSeconds = seconds > 0.0 ? seconds / cycles : 0.0;
-    for (int cycle = 0; cycle < cycles && !closedByUser; ++cycle) {
+    const int cycles = options.cycles;
+    const double cycleSeconds = options.seconds > 0.0 ? options.seconds / cycles : 0.0;
+    bool stopped = false;
+    for (int cycle = 0; cycle < cycles && !closedByUser && !stopped; ++cycle) {
         host.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(window));
         const auto start = std::chrono::steady_clock::now();
         for (;;) {
@@ -166,12 +179,17 @@ int runGui(const Args& args) {
                 }
             }
             if (closedByUser || interruptRequested()) break;
+            if (options.stopRequested && options.stopRequested()) {
+                stopped = true;
+                break;
+            }
             host.dispatch(effEditIdle);
             const double elapsed =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             if (cycleSeconds > 0.0 && elapsed >= cycleSeconds) break;
             std::this_thread::sleep_for(std::chrono::milliseconds(kIdleMs));
         }
+        if (options.beforeClose && cycle == cycles - 1) options.beforeClose();
         host.dispatch(effEditClose);
         if (interruptRequested()) break;
     }

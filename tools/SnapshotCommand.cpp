@@ -1,10 +1,17 @@
 // `zelto snapshot --out F.png`: the plug-in's editor drawn offscreen, after
 // the same state options as render, written by the plug-in itself. Needs no
-// X server.
+// X server. With --input FILE --at SECONDS the file first runs through the
+// plug-in up to that time while the editor, open offscreen, is idled every
+// 40 ms of programme time on the programme's clock, so the meters show what a
+// listener would see at that moment.
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <vector>
 
 #include "host/VendorApi.h"
 #include "tools/Cli.h"
+#include "tools/Player.h"
 #include "tools/PluginHost.h"
 #include "tools/PresetSources.h"
 #include "tools/Text.h"
@@ -12,9 +19,51 @@
 
 namespace zelto {
 
+namespace {
+
+/// Runs the programme up to `seconds` through the plug-in with its editor open
+/// offscreen, idling it every 40 ms of programme time on that clock.
+void playInto(PluginHost& host, const Programme& programme, double seconds) {
+    const int block = 64;
+    host.setSampleRate(programme.sampleRate);
+    host.setBlockSize(block);
+    host.resume();
+    if (host.dispatch(effEditOpen, 0, 0, nullptr) == 0) {
+        throw ToolError(kExitUnsupported, "the plug-in's editor cannot open offscreen");
+    }
+    const int64_t end = std::min<int64_t>(
+        programme.frames(), static_cast<int64_t>(std::llround(seconds * programme.sampleRate)));
+    std::vector<float> inL(block), inR(block), outL(block), outR(block);
+    AEffect& effect = host.effect();
+    uint32_t nextIdleMs = 0;
+    auto idleAt = [&host](uint32_t ms) {
+        host.dispatch(effVendorSpecific, kVendorApiMagic, kVendorEditorClock, &ms);
+        host.dispatch(effEditIdle);
+    };
+    for (int64_t pos = 0; pos < end; pos += block) {
+        const auto n = static_cast<size_t>(std::min<int64_t>(block, end - pos));
+        std::copy_n(programme.left.begin() + pos, n, inL.begin());
+        std::copy_n(programme.right.begin() + pos, n, inR.begin());
+        float* inputs[] = {inL.data(), inR.data()};
+        float* outputs[] = {outL.data(), outR.data()};
+        effect.processReplacing(&effect, inputs, outputs, static_cast<VstInt32>(n));
+        const auto ms = static_cast<uint32_t>((pos + static_cast<int64_t>(n)) * 1000 /
+                                              programme.sampleRate);
+        if (ms >= nextIdleMs) {
+            idleAt(ms);
+            nextIdleMs = ms + 40;
+        }
+    }
+    // One last pass at the moment asked for.
+    idleAt(static_cast<uint32_t>(end * 1000 / programme.sampleRate) + 40);
+}
+
+}  // namespace
+
 int runSnapshot(const Args& args) {
     std::string plugin = defaultPluginPath();
-    std::string out;
+    std::string out, input;
+    double at = -1.0;
     PresetSources sources;
     ParameterSets sets;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -23,6 +72,11 @@ int runSnapshot(const Args& args) {
             out = optionValue(args, i);
         } else if (name == "--plugin") {
             plugin = optionValue(args, i);
+        } else if (name == "--input") {
+            input = optionValue(args, i);
+        } else if (name == "--at") {
+            at = doubleOption(name, optionValue(args, i));
+            if (!(at >= 0.0)) throw ToolError(kExitUsage, "--at must be a time in seconds, 0 or more");
         } else if (name == "--set") {
             sets.push_back(parseSetOption(optionValue(args, i)));
         } else if (parsePresetOption(args, i, sources)) {
@@ -31,14 +85,24 @@ int runSnapshot(const Args& args) {
         }
     }
     if (out.empty()) throw ToolError(kExitUsage, "snapshot needs --out FILE.png");
+    if (input.empty() != (at < 0.0)) {
+        throw ToolError(kExitUsage, "--input and --at go together");
+    }
     PluginHost host(plugin);
     requireOurPlugin(host, "zelto snapshot");
     applyPresetSources(host, sources);
     applyParameterSets(host, sets);
+    bool editorOpen = false;
+    if (!input.empty()) {
+        const Programme programme = readProgramme(input);
+        playInto(host, programme, at);
+        editorOpen = true;
+    }
     if (host.dispatch(effVendorSpecific, kVendorApiMagic, kVendorSnapshotPng,
                       const_cast<char*>(out.c_str())) != 1) {
         throw ToolError(kExitOutput, "cannot write the editor snapshot to '" + out + "'");
     }
+    if (editorOpen) host.dispatch(effEditClose);
     std::printf("wrote the editor window to %s\n", out.c_str());
     return kExitOk;
 }

@@ -75,9 +75,12 @@ void printHelp() {
         "  zelto state save FILE [--state F] [--bank F] [--preset-file F] [--preset P]\n"
         "      Write the plug-in's state chunk, as a host stores it in a project.\n"
         "\n"
-        "  zelto snapshot --out FILE.png [--preset P] [--set NAME=VALUE] ...\n"
+        "  zelto snapshot --out FILE.png [--input FILE --at SECONDS] [--preset P]\n"
+        "                 [--set NAME=VALUE] ...\n"
         "      Draw the plug-in's editor offscreen (no X server needed) after the\n"
-        "      same state options as render, and write it as a PNG.\n"
+        "      same state options as render, and write it as a PNG. With --input,\n"
+        "      the file first runs through the plug-in up to SECONDS while the\n"
+        "      editor's meters follow it, so the picture shows that moment.\n"
         "\n"
         "  zelto gui [--seconds S] [--cycles N] [--log-automation] [--preset P]\n"
         "            [--set NAME=VALUE] ...\n"
@@ -87,6 +90,14 @@ void printHelp() {
         "      --log-automation prints every parameter change and edit gesture\n"
         "      the editor sends (index, value, name, display text).\n"
         "      Fails if closing the editor left windows, threads or files open.\n"
+        "\n"        "  zelto play IN [--loop] [--seconds S] [--block N] [--no-device]\n"
+        "             [--log-automation] [--snapshot F.png] [--preset P] [--set ...]\n"
+        "      Play a file through the plug-in in real time on an audio thread while\n"
+        "      the editor shows in a window: the meters move and the controls act\n"
+        "      on the sound. Plays to the default sound device (ALSA) when there is\n"
+        "      one, else paces itself with the clock and says so. Stops at the end\n"
+        "      of the file (--loop: never), after S seconds, on Ctrl-C or when the\n"
+        "      window is closed. --snapshot writes the window as it looks at the end.\n"
         "\n"
         "  zelto help | --help | -h\n"
         "      This text.\n"
@@ -149,6 +160,7 @@ int main(int argc, char** argv) {
         if (command == "state") return runState(rest);
         if (command == "snapshot") return runSnapshot(rest);
         if (command == "gui") return runGui(rest);
+        if (command == "play") return runPlay(rest);
         throw ToolError(kExitUsage, "unknown command '" + command + "' (see 'zelto help')");
     } catch (const ToolError& e) {
         std::fprintf(stderr, "zelto: %s\n", e.what());

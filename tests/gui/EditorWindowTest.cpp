@@ -335,3 +335,87 @@ TEST(EditorWindow, MouseAndKeysReachTheHostAsAutomation) {
         << parameters;
     XCloseDisplay(display);
 }
+
+namespace {
+
+/// Pixels of one column, from `foot` upwards, that differ from the PNG.
+int columnDifferingFrom(Display* display, Window window, const std::string& png, int x, int foot) {
+    cairo_surface_t* expected = cairo_image_surface_create_from_png(png.c_str());
+    XImage* image = XGetImage(display, window, 0, 0, 524, 462, AllPlanes, ZPixmap);
+    int n = 0;
+    if (cairo_surface_status(expected) == CAIRO_STATUS_SUCCESS && image != nullptr) {
+        const int stride = cairo_image_surface_get_stride(expected);
+        const unsigned char* pixels = cairo_image_surface_get_data(expected);
+        for (int y = foot; y >= 0; --y) {
+            uint32_t want;
+            std::memcpy(&want, pixels + y * stride + 4 * x, 4);
+            if ((want & 0xFFFFFF) == (XGetPixel(image, x, y) & 0xFFFFFF)) break;
+            ++n;
+        }
+    }
+    if (image != nullptr) XDestroyImage(image);
+    cairo_surface_destroy(expected);
+    return n;
+}
+
+unsigned long pixelAt(Display* display, Window window, int x, int y) {
+    XImage* image = XGetImage(display, window, x, y, 1, 1, AllPlanes, ZPixmap);
+    if (image == nullptr) return 0;
+    const unsigned long p = XGetPixel(image, 0, 0) & 0xFFFFFF;
+    XDestroyImage(image);
+    return p;
+}
+
+}  // namespace
+
+TEST(EditorWindow, PlayMovesTheMetersAndTheLogoShowsTheInfoPanel) {
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) GTEST_SKIP() << "no X display; ctest runs this under xvfb-run";
+    TempFolder folder;
+    setenv("ZELTO_CONFIG_HOME", folder.path().c_str(), 1);
+    ASSERT_EQ(run({ZELTO_TOOL_PATH, "demo", "--out-dir", folder.path()}), 0);
+    const std::string silent = folder / "silent.png";
+    ASSERT_EQ(run({ZELTO_TOOL_PATH, "snapshot", "--out", silent}), 0);
+
+    const std::string report = folder / "play.txt";
+    const pid_t play = spawn({ZELTO_TOOL_PATH, "play", folder / "demo-in.wav", "--loop", "--seconds",
+                              "60", "--no-device", "--log-automation"},
+                             report);
+    ASSERT_GT(play, 0);
+    Window top = 0;
+    for (int i = 0; i < 500 && top == 0; ++i) {
+        top = findWindow(display, "KRW Zelto");
+        if (top == 0) std::this_thread::sleep_for(20ms);
+    }
+    ASSERT_NE(top, 0u) << "zelto play showed no window";
+    std::vector<Window> editor;
+    for (int i = 0; i < 500 && editor.empty(); ++i) {
+        editor = children(display, top);
+        if (editor.empty()) std::this_thread::sleep_for(20ms);
+    }
+    ASSERT_EQ(editor.size(), 1u);
+    std::this_thread::sleep_for(1500ms);
+    // The loud programme lights the input bars well up the scale.
+    EXPECT_GT(columnDifferingFrom(display, editor[0], silent, 155, 401), 150);
+    EXPECT_GT(columnDifferingFrom(display, editor[0], silent, 327, 401), 150);
+
+    const std::string id = std::to_string(editor[0]);
+    const unsigned long panelLight = 0xD5ECF6;  // 213, 236, 246
+    EXPECT_NE(pixelAt(display, editor[0], 60, 420), panelLight);
+    EXPECT_EQ(run({"xdotool", "mousemove", "--window", id, "262", "385", "click", "1"}), 0);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(pixelAt(display, editor[0], 60, 420), panelLight) << "the info panel did not open";
+    // The next click, on the Drive knob, closes the panel and moves nothing.
+    EXPECT_EQ(run({"xdotool", "mousemove", "--window", id, "80", "376", "click", "1"}), 0);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_NE(pixelAt(display, editor[0], 60, 420), panelLight) << "the info panel stayed open";
+
+    ASSERT_EQ(kill(play, SIGINT), 0);
+    EXPECT_EQ(waitFor(play, 30s), 0);
+    EXPECT_EQ(findWindow(display, "KRW Zelto"), 0u) << "a window outlived zelto play";
+    const std::string text = readText(report);
+    EXPECT_EQ(text.find("automate"), std::string::npos) << text;
+    EXPECT_NE(text.find("child windows left 0"), std::string::npos) << text;
+    EXPECT_NE(text.find("played"), std::string::npos) << text;
+    XCloseDisplay(display);
+}

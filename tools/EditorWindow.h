@@ -1,0 +1,32 @@
+// The plug-in's editor in a top-level X11 window of its own, idled every 30 ms,
+// the way a Linux DAW shows it; shared by `zelto gui` and `zelto play`. On the
+// way out it checks that closing the editor left no window, thread or file
+// descriptor behind.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace zelto {
+
+class PluginHost;
+
+struct EditorWindowOptions {
+    double seconds = 0.0;  // 0: until the window is closed or the run is stopped
+    int cycles = 1;        // open and close the editor this often within seconds
+    std::string title;     // after the effect's name in the title bar
+    /// Polled before every idle; true ends the run as closing the window does.
+    std::function<bool()> stopRequested;
+    /// Runs with the editor still open, just before it closes.
+    std::function<void()> beforeClose;
+};
+
+/// Prints every automation message and edit gesture the plug-in sends from
+/// now on, one line each (index, value, name and display text).
+void logAutomation(PluginHost& host);
+
+/// Shows the editor until the window is closed, the time is up, Ctrl-C, or
+/// stopRequested. Throws ToolError without a display or without an editor.
+int showEditorWindow(PluginHost& host, const EditorWindowOptions& options);
+
+}  // namespace zelto
