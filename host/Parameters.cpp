@@ -4,7 +4,7 @@
 #include <cmath>
 #include <strings.h>
 
-#include "host/AudioEffect.h"
+#include "vst/AudioEffect.h"
 
 namespace zelto {
 

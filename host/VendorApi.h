@@ -5,7 +5,7 @@
 // header and nothing else of the plug-in.
 #pragma once
 
-#include "host/vst2.h"
+#include "vst/vst2.h"
 
 namespace zelto {
 

@@ -13,7 +13,7 @@
 #include <memory>
 #include <mutex>
 
-#include "host/AudioEffectX.h"
+#include "vst/AudioEffectX.h"
 #include "presets/PresetRecord.h"
 
 class CPresetSystemEditor;

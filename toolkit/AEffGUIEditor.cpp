@@ -3,12 +3,7 @@
 
 int32_t AEffGUIEditor::knobMode = kCircularMode;
 
-// The toolkit links without the effect classes (its tests have none), so the
-// few places that touch the effect skip the sanitizer's dynamic type check,
-// which would need the effect classes' type information at link time.
-#define ZELTO_NO_VPTR_CHECK __attribute__((no_sanitize("vptr")))
-
-ZELTO_NO_VPTR_CHECK AEffGUIEditor::AEffGUIEditor(AudioEffectX* effect)
+AEffGUIEditor::AEffGUIEditor(AudioEffectX* effect)
     : AEffEditor(effect), effectX(effect) {}
 
 AEffGUIEditor::~AEffGUIEditor() {
@@ -58,14 +53,14 @@ bool AEffGUIEditor::setKnobMode(VstInt32 mode) {
     return true;
 }
 
-ZELTO_NO_VPTR_CHECK bool AEffGUIEditor::isParameter(int32_t index) const {
+bool AEffGUIEditor::isParameter(int32_t index) const {
     return effectX != nullptr && index >= 0 && index < effectX->getAeffect()->numParams;
 }
 
-ZELTO_NO_VPTR_CHECK void AEffGUIEditor::beginEdit(int32_t index) {
+void AEffGUIEditor::beginEdit(int32_t index) {
     if (isParameter(index)) effectX->beginEdit(index);
 }
 
-ZELTO_NO_VPTR_CHECK void AEffGUIEditor::endEdit(int32_t index) {
+void AEffGUIEditor::endEdit(int32_t index) {
     if (isParameter(index)) effectX->endEdit(index);
 }

@@ -10,8 +10,8 @@
 
 #include <cstdint>
 
-#include "host/AEffEditor.h"
-#include "host/AudioEffectX.h"
+#include "vst/AEffEditor.h"
+#include "vst/AudioEffectX.h"
 #include "toolkit/CFrame.h"
 #include "toolkit/VSTGUIEditorInterface.h"
 

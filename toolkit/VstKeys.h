@@ -2,7 +2,7 @@
 // virtual key and modifier bits. Plain values: safe on any thread.
 #pragma once
 
-#include "host/vst2.h"
+#include "vst/vst2.h"
 
 // Virtual keys of the binary interface, in their published numbering.
 enum VstVirtualKey : unsigned char {

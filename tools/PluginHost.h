@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "host/vst2.h"
+#include "vst/vst2.h"
 
 namespace zelto {
 

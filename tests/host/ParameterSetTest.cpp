@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "host/AudioEffect.h"
+#include "vst/AudioEffect.h"
 #include "host/Plugin.h"
 #include "support/TestSupport.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "host/vst2.h"
+#include "vst/vst2.h"
 
 namespace zelto::test {
 

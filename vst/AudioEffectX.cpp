@@ -1,5 +1,5 @@
 // AudioEffectX: the 2.x opcode switch and host wrappers.
-#include "host/AudioEffectX.h"
+#include "vst/AudioEffectX.h"
 
 VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                                    float opt) {

@@ -5,8 +5,8 @@
 // Nothing here allocates or locks; no exception leaves it.
 #pragma once
 
-#include "host/AEffEditor.h"
-#include "host/vst2.h"
+#include "vst/AEffEditor.h"
+#include "vst/vst2.h"
 
 class AudioEffect {
 public:

@@ -3,7 +3,7 @@
 // the 2.x host-callback wrappers. No allocation, no locks.
 #pragma once
 
-#include "host/AudioEffect.h"
+#include "vst/AudioEffect.h"
 
 struct VstEvents;
 struct VstSpeakerArrangement;

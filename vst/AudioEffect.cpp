@@ -1,6 +1,6 @@
 // AudioEffect: record set-up, trampolines, 1.x opcode switch, host wrappers
 // and the number-to-text tools.
-#include "host/AudioEffect.h"
+#include "vst/AudioEffect.h"
 
 #include <cmath>
 #include <cstring>

@@ -3,7 +3,7 @@
 // never knows more about the editor than what is declared here.
 #pragma once
 
-#include "host/vst2.h"
+#include "vst/vst2.h"
 
 class AudioEffect;
 
