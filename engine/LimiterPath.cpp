@@ -101,6 +101,44 @@ constexpr U4 kRngShiftB = {6, 7, 8, 0};
 constexpr U4 kRngShiftC = {13, 20, 17, 0};
 constexpr U4 kRngMask = {0x1FFFu, 0xFFFFFu, 0x1FFFFu, 0u};
 
+// Short smoothing kernels are cheaper to apply directly than through the block
+// transform: the N outputs of a block cost N²/2 four-lane multiply-adds, against a
+// forward and an inverse transform of length 2N. Up to this length the direct form
+// wins (instruction counts and timings in docs/PERFORMANCE.md).
+constexpr int32_t kDirectSmootherMax = 32;
+
+// The smoother's block step in direct form. `hist` holds 2N frames: the previous
+// block's inputs, then this block's. out[t] = Σ_{m<N} taps[m]·v(t − m) (t counted
+// from this block's start), summed from m = 0 upward: the N − 1 sample block latency
+// of the transform, and the very sums of a plain convolution. Afterwards this block
+// becomes the previous one.
+template <bool kWide>
+__attribute__((always_inline)) inline void smootherBlockDirect(const double* taps, Pair* hist,
+                                                               int32_t n, Pair* out) {
+    const double* h = reinterpret_cast<const double*>(hist);
+    if constexpr (kWide) {
+        // Two frames of both channels per vector.
+        for (int32_t t = 0; t < n; t += 2) {
+            const double* at = h + 2 * (n + t);
+            Vec4 acc = {0.0, 0.0, 0.0, 0.0};
+            for (int32_t m = 0; m < n; ++m) {
+                Vec4 x;
+                std::memcpy(&x, at - 2 * m, sizeof x);
+                acc = acc + x * taps[m];
+            }
+            std::memcpy(reinterpret_cast<double*>(out + t), &acc, sizeof acc);
+        }
+    } else {
+        for (int32_t t = 0; t < n; ++t) {
+            const double* at = h + 2 * (n + t);
+            Pair acc = Pair::zero();
+            for (int32_t m = 0; m < n; ++m) acc = acc + Pair::load(at - 2 * m) * taps[m];
+            out[t] = acc;
+        }
+    }
+    std::memcpy(hist, hist + n, sizeof(Pair) * static_cast<size_t>(n));
+}
+
 inline double stepGain(double g, double target, double c) {
     g = g + (target - g) * c;
     return g + kFlush - kFlush;
@@ -224,6 +262,10 @@ __attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL,
     // A local copy: Pair stores may alias anything, which would otherwise force the
     // buffer pointers to be reloaded from the object after every store.
     const Buffers b = buf_;
+    // The direct smoother collects its block behind the previous one (N even keeps
+    // its two-frame vectors inside the block; every kernel length is a power of two).
+    const bool directSmoother = N <= kDirectSmootherMax && N % 2 == 0;
+    Pair* const smIn = directSmoother ? b.smIn + N : b.smIn;
 
     // ---- state into locals ----
     double dg = driveGain_, og = outputGain_, lev = levellerLevel_, bg = blackGain_;
@@ -344,11 +386,15 @@ __attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL,
         }
 
         // 12. short maximum and peak smoother
-        b.smIn[smPos] = slidingMaxPush(b.shortBlock, b.shortSuffix, shortPrefix, N, shortPos, m);
+        smIn[smPos] = slidingMaxPush(b.shortBlock, b.shortSuffix, shortPrefix, N, shortPos, m);
         shortPos = (shortPos + 1) & (N - 1);
         if (++smPos >= N) {
             smPos = 0;
-            smootherBlock(fft_, kernelSpectrum_, b.smIn, N, b.fftWork, b.smOut, b.overlap);
+            if (directSmoother) {
+                smootherBlockDirect<kWide>(kernelTaps_, b.smIn, N, b.smOut);
+            } else {
+                smootherBlock(fft_, kernelSpectrum_, b.smIn, N, b.fftWork, b.smOut, b.overlap);
+            }
         }
         slot = b.postDelay + 2 * postIdx;
         const Pair P = Pair::load(slot);
