@@ -103,30 +103,52 @@ constexpr U4 kRngMask = {0x1FFFu, 0xFFFFFu, 0x1FFFFu, 0u};
 
 // Short smoothing kernels are cheaper to apply directly than through the block
 // transform: the N outputs of a block cost N²/2 four-lane multiply-adds, against a
-// forward and an inverse transform of length 2N. Up to this length the direct form
-// wins (instruction counts and timings in docs/PERFORMANCE.md).
-constexpr int32_t kDirectSmootherMax = 32;
+// forward and an inverse transform of length 2N. Measured, the direct form wins up
+// to N = 64 and loses at 128 (docs/PERFORMANCE.md).
+constexpr int32_t kDirectSmootherMax = 64;
+
+// K vectors of the direct smoother's outputs (2K frames of both channels), starting
+// at `at` (this block's frame t in the history), written to `o`. Each output sums its
+// N products from m = 0 upward; the K sums are independent, which keeps the adder
+// busy while each of them waits for its previous add.
+template <int K>
+__attribute__((always_inline)) inline void directSmootherVectors(const double* at,
+                                                                 const double* taps, int32_t n,
+                                                                 double* o) {
+    Vec4 acc[K];
+#pragma GCC unroll 8
+    for (int k = 0; k < K; ++k) acc[k] = Vec4{0.0, 0.0, 0.0, 0.0};
+    for (int32_t m = 0; m < n; ++m) {
+        const double* x = at - 2 * m;
+        const double tap = taps[m];
+#pragma GCC unroll 8
+        for (int k = 0; k < K; ++k) {
+            Vec4 v;
+            std::memcpy(&v, x + 4 * k, sizeof v);
+            acc[k] = acc[k] + v * tap;
+        }
+    }
+#pragma GCC unroll 8
+    for (int k = 0; k < K; ++k) std::memcpy(o + 4 * k, &acc[k], sizeof acc[k]);
+}
 
 // The smoother's block step in direct form. `hist` holds 2N frames: the previous
 // block's inputs, then this block's. out[t] = Σ_{m<N} taps[m]·v(t − m) (t counted
 // from this block's start), summed from m = 0 upward: the N − 1 sample block latency
 // of the transform, and the very sums of a plain convolution. Afterwards this block
-// becomes the previous one.
+// becomes the previous one. N is a multiple of 8.
 template <bool kWide>
 __attribute__((always_inline)) inline void smootherBlockDirect(const double* taps, Pair* hist,
                                                                int32_t n, Pair* out) {
     const double* h = reinterpret_cast<const double*>(hist);
+    double* o = reinterpret_cast<double*>(out);
     if constexpr (kWide) {
-        // Two frames of both channels per vector.
-        for (int32_t t = 0; t < n; t += 2) {
-            const double* at = h + 2 * (n + t);
-            Vec4 acc = {0.0, 0.0, 0.0, 0.0};
-            for (int32_t m = 0; m < n; ++m) {
-                Vec4 x;
-                std::memcpy(&x, at - 2 * m, sizeof x);
-                acc = acc + x * taps[m];
-            }
-            std::memcpy(reinterpret_cast<double*>(out + t), &acc, sizeof acc);
+        if (n % 16 != 0) {
+            for (int32_t t = 0; t < n; t += 8)
+                directSmootherVectors<4>(h + 2 * (n + t), taps, n, o + 2 * t);
+        } else {
+            for (int32_t t = 0; t < n; t += 16)
+                directSmootherVectors<8>(h + 2 * (n + t), taps, n, o + 2 * t);
         }
     } else {
         for (int32_t t = 0; t < n; ++t) {
@@ -262,9 +284,9 @@ __attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL,
     // A local copy: Pair stores may alias anything, which would otherwise force the
     // buffer pointers to be reloaded from the object after every store.
     const Buffers b = buf_;
-    // The direct smoother collects its block behind the previous one (N even keeps
-    // its two-frame vectors inside the block; every kernel length is a power of two).
-    const bool directSmoother = N <= kDirectSmootherMax && N % 2 == 0;
+    // The direct smoother collects its block behind the previous one (it works in
+    // steps of eight frames; every kernel length is a power of two from 8).
+    const bool directSmoother = N <= kDirectSmootherMax && N % 8 == 0;
     Pair* const smIn = directSmoother ? b.smIn + N : b.smIn;
 
     // ---- state into locals ----
@@ -355,6 +377,8 @@ __attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL,
             // Two followers of both channels per vector, state in registers for the block.
             const Vec4 Dv = {D.l(), D.r(), D.l(), D.r()};
             Vec4 Ev = {1.0, 1.0, 1.0, 1.0};
+            // Unrolled at every optimisation level, so the followers stay in registers.
+#pragma GCC unroll 4
             for (int j = 0; j < kFollowers / 2; ++j) {
                 s1v[j] = s1v[j] + (Dv - s1v[j]) * (Dv < s1v[j] ? relv[j] : attv[j]);
                 if (order2) {
