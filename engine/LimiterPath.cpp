@@ -107,6 +107,10 @@ constexpr U4 kRngMask = {0x1FFFu, 0xFFFFFu, 0x1FFFFu, 0u};
 // to N = 64 and loses at 128 (docs/PERFORMANCE.md).
 constexpr int32_t kDirectSmootherMax = 64;
 
+// Frames per sub-block of the limiter loop (its passes keep per-frame values of this
+// many frames on the stack).
+constexpr int32_t kSubBlock = 32;
+
 // K vectors of the direct smoother's outputs (2K frames of both channels), starting
 // at `at` (this block's frame t in the history), written to `o`. Each output sums its
 // N products from m = 0 upward; the K sums are independent, which keeps the adder
@@ -319,212 +323,236 @@ __attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL,
     // the maximum and are applied once at the end.
     Pair inAbs = Pair::zero(), outPk = Pair::zero(), gr = one;
 
-    for (int32_t i = 0; i < frames; ++i) {
-        // 1. gain smoothing
-        dg = stepGain(dg, driveT, gsc);
-        og = stepGain(og, outT, gsc);
+    // The block runs in sub-blocks, each in three passes: the input side up to the
+    // detector magnitude, then the sliding maxima, followers and smoother, then the
+    // gain, meters, requantizer and output. Each frame's arithmetic is exactly the
+    // per-sample order above; only the frames' interleaving changes. A pass is short
+    // enough for the processor to overlap many frames of it, where one long pass per
+    // frame left each frame's chain (input → detector → maxima → followers → gain)
+    // waiting on itself.
+    Pair rS[kSubBlock], yS[kSubBlock], mS[kSubBlock], ES[kSubBlock], PS[kSubBlock];
+    double tS[kSubBlock], ogS[kSubBlock];
+    for (int32_t i0 = 0; i0 < frames; i0 += kSubBlock) {
+        const int32_t n = std::min(kSubBlock, frames - i0);
+        for (int32_t j = 0; j < n; ++j) {
+            // 1. gain smoothing
+            dg = stepGain(dg, driveT, gsc);
+            og = stepGain(og, outT, gsc);
 
-        // 2. raw input (non-finite → 0), aligned with the output
-        const double xl = inL != nullptr ? static_cast<double>(inL[i]) : 0.0;
-        const double xr = inR != nullptr ? static_cast<double>(inR[i]) : 0.0;
-        Pair x = Pair::set(xl, xr);
-        if (!allLessEqual(abs(x), limitP)) x = Pair::set(sanitize(xl), sanitize(xr));
-        double* slot = b.inputDelay + 2 * inIdx;
-        const Pair r = Pair::load(slot);
-        x.store(slot);
-        if (++inIdx >= inLen) inIdx = 0;
+            // 2. raw input (non-finite → 0), aligned with the output
+            const double xl = inL != nullptr ? static_cast<double>(inL[i0 + j]) : 0.0;
+            const double xr = inR != nullptr ? static_cast<double>(inR[i0 + j]) : 0.0;
+            Pair x = Pair::set(xl, xr);
+            if (!allLessEqual(abs(x), limitP)) x = Pair::set(sanitize(xl), sanitize(xr));
+            double* slot = b.inputDelay + 2 * inIdx;
+            const Pair r = Pair::load(slot);
+            x.store(slot);
+            if (++inIdx >= inLen) inIdx = 0;
 
-        // 3. drive, 4. leveller (linked)
-        const Pair u = x * dg;
-        const Pair au = abs(u);
-        const double levelIn = std::max(std::max(au.l(), au.r()), kFloor);
-        lev = lev + (levelIn - lev) * levCoef;
-        const double t = (lev > levThr && levOn) ? levThr / lev : 1.0;
-        const Pair w = u * t;
+            // 3. drive, 4. leveller (linked)
+            const Pair u = x * dg;
+            const Pair au = abs(u);
+            const double levelIn = std::max(std::max(au.l(), au.r()), kFloor);
+            lev = lev + (levelIn - lev) * levCoef;
+            const double t = (lev > levThr && levOn) ? levThr / lev : 1.0;
+            const Pair w = u * t;
 
-        // 5. alignment and detector ring, 6. detector value, 7. audio delay, 8. magnitude
-        slot = b.alignDelay + 2 * alIdx;
-        const Pair a = Pair::load(slot);
-        w.store(slot);
-        if (++alIdx >= kDetectorAlign) alIdx = 0;
-        w.store(b.detRing + 2 * detIdx);
-        w.store(b.detRing + 2 * (detIdx + kInterpRing));
-        Pair d = a;
-        if (oversample) {
-            const double* oldest = b.detRing + 2 * (detIdx + 1);
-            const Pair s = halfSample(oldest, tapsPair);
-            const Pair c = Pair::load(oldest + 2 * 32);  // 31 frames back: the same sample as a
-            d = selectLess(abs(s), abs(c), c, s) * kOversampleMargin;
+            // 5. alignment and detector ring, 6. detector value, 7. audio delay, 8. magnitude
+            slot = b.alignDelay + 2 * alIdx;
+            const Pair a = Pair::load(slot);
+            w.store(slot);
+            if (++alIdx >= kDetectorAlign) alIdx = 0;
+            w.store(b.detRing + 2 * detIdx);
+            w.store(b.detRing + 2 * (detIdx + kInterpRing));
+            Pair d = a;
+            if (oversample) {
+                const double* oldest = b.detRing + 2 * (detIdx + 1);
+                const Pair s = halfSample(oldest, tapsPair);
+                const Pair c = Pair::load(oldest + 2 * 32);  // 31 frames back: the same sample as a
+                d = selectLess(abs(s), abs(c), c, s) * kOversampleMargin;
+            }
+            detIdx = (detIdx + 1) & (kInterpRing - 1);
+            slot = b.audioDelay + 2 * auIdx;
+            const Pair y = Pair::load(slot);
+            a.store(slot);
+            if (++auIdx >= W) auIdx = 0;
+            const Pair m = max(abs(d), floorP);
+            rS[j] = r;
+            yS[j] = y;
+            mS[j] = m;
+            tS[j] = t;
+            ogS[j] = og;
         }
-        detIdx = (detIdx + 1) & (kInterpRing - 1);
-        slot = b.audioDelay + 2 * auIdx;
-        const Pair y = Pair::load(slot);
-        a.store(slot);
-        if (++auIdx >= W) auIdx = 0;
-        const Pair m = max(abs(d), floorP);
+        for (int32_t j = 0; j < n; ++j) {
+            const Pair m = mS[j];
+            // 9. long maximum, 10. link
+            Pair D = slidingMaxPush(b.longBlock, b.longSuffix, longPrefix, W, longPos, m);
+            longPos = (longPos + 1) & (W - 1);
+            {
+                const double k = std::max(D.l(), D.r()) * link;
+                D = D * oneMinusLink + Pair::splat(k);
+            }
 
-        // 9. long maximum, 10. link
-        Pair D = slidingMaxPush(b.longBlock, b.longSuffix, longPrefix, W, longPos, m);
-        longPos = (longPos + 1) & (W - 1);
-        {
-            const double k = std::max(D.l(), D.r()) * link;
-            D = D * oneMinusLink + Pair::splat(k);
-        }
-
-        // 11. envelope followers, 13. envelope value
-        Pair E = one;
-        if constexpr (kWide) {
-            // Two followers of both channels per vector, state in registers for the block.
-            const Vec4 Dv = {D.l(), D.r(), D.l(), D.r()};
-            Vec4 Ev = {1.0, 1.0, 1.0, 1.0};
-            // Unrolled at every optimisation level, so the followers stay in registers.
-#pragma GCC unroll 4
-            for (int j = 0; j < kFollowers / 2; ++j) {
-                s1v[j] = s1v[j] + (Dv - s1v[j]) * (Dv < s1v[j] ? relv[j] : attv[j]);
-                if (order2) {
-                    s2v[j] = s2v[j] + (s1v[j] - s2v[j]) * (s1v[j] <= s2v[j] ? relv[j] : attv[j]);
-                    Ev = Ev < s2v[j] ? s2v[j] : Ev;
-                } else {
-                    Ev = Ev < s1v[j] ? s1v[j] : Ev;
-                }
-            }
-            E = max(Pair::set(Ev[0], Ev[1]), Pair::set(Ev[2], Ev[3]));
-        } else if (order2) {
-            for (int k = 0; k < kFollowers; ++k) {
-                Pair s1 = Pair::load(b.s1 + 2 * k);
-                s1 = s1 + (D - s1) * selectLessXor(D, s1, relXorAtt[k], att[k]);
-                s1.store(b.s1 + 2 * k);
-                Pair s2 = Pair::load(b.s2 + 2 * k);
-                s2 = s2 + (s1 - s2) * selectLessEqual(s1, s2, rel[k], att[k]);
-                s2.store(b.s2 + 2 * k);
-                E = max(E, s2);
-            }
-        } else {
-            // One stage: the second stage equals the first (copied at the end of the block).
-            for (int k = 0; k < kFollowers; ++k) {
-                Pair s1 = Pair::load(b.s1 + 2 * k);
-                s1 = s1 + (D - s1) * selectLessXor(D, s1, relXorAtt[k], att[k]);
-                s1.store(b.s1 + 2 * k);
-                E = max(E, s1);
-            }
-        }
-
-        // 12. short maximum and peak smoother
-        smIn[smPos] = slidingMaxPush(b.shortBlock, b.shortSuffix, shortPrefix, N, shortPos, m);
-        shortPos = (shortPos + 1) & (N - 1);
-        if (++smPos >= N) {
-            smPos = 0;
-            if (directSmoother) {
-                smootherBlockDirect<kWide>(kernelTaps_, b.smIn, N, b.smOut);
-            } else {
-                smootherBlock(fft_, kernelSpectrum_, b.smIn, N, b.fftWork, b.smOut, b.overlap);
-            }
-        }
-        slot = b.postDelay + 2 * postIdx;
-        const Pair P = Pair::load(slot);
-        b.smOut[smPos].store(slot);
-        if (++postIdx >= postLen) postIdx = 0;
-
-        // 14. gain computer, 15. meters
-        Pair out = r, mg = one;
-        if (powerOn) {
-            const Pair gFast = one / max(P, one);
-            const Pair gEnv = one / max(E, P);
-            const Pair g = sP * gFast + oneMinusS * gEnv;
-            out = g * y * og;
-            // The shown gain is (fast part g/Z)·(envelope part Z)·(leveller t), each
-            // part only when selected; with both of the first two, (g/Z)·Z is g to
-            // within an ulp, which saves two divisions in the usual display.
-            if (showFast && showEnv) {
-                mg = g;
-            } else if (showFast || showEnv) {
-                const Pair Z = oneMinusS / E + sP;
-                mg = showFast ? g / Z : Z;
-            }
-            if (showLev) mg = mg * t;
-        }
-        const Pair in = r * inFactor;
-        inAbs = max(inAbs, abs(r));
-        inMS = inMS + (in * in - inMS) * rmsC;
-        gr = min(gr, mg);
-        if (!meterOvs) {
-            const Pair o = roundToFloat(abs(out));
-            outPk = max(outPk, o);
-            outMS = outMS + (o * o - outMS) * rmsC;
-        } else {
-            out.store(b.meterRing + 2 * meterIdx);
-            out.store(b.meterRing + 2 * (meterIdx + kInterpRing));
-            const double* oldest = b.meterRing + 2 * (meterIdx + 1);
-            const Pair s = halfSample(oldest, tapsPair);
-            const Pair c = Pair::load(oldest + 2 * 32);
-            outPk = max(outPk, roundToFloat(abs(s)));
-            outPk = max(outPk, roundToFloat(abs(c)));
-            outMS = outMS + (c * c - outMS) * rmsC;
-            meterIdx = (meterIdx + 1) & (kInterpRing - 1);
-        }
-
-        // 16. requantizer
-        if (quantize) {
-            if (!autoblack) {
-                bg = 1.0;
-            } else {
-                const Pair ao = abs(out);
-                bg = std::max(ao.l(), ao.r()) > kSilence ? 1.0 : bg - bg * blackC;
-            }
-            bg = bg + kFlush - kFlush;
-            // The newest error is kept in a register; the all-zero set needs no sum.
-            // v = out + f, with f the feedback: the older errors are summed (in two
-            // partial sums) and added to out first, the newest error's term last, so only
-            // a multiply and an add lie between one sample's error and the next v.
-            Pair v = out;
-            if (shaping) {
-                const double* e = b.nsError + 2 * (nsIdx + kNsTaps);  // e[-2k]: k samples older
-                Pair fa = Pair::load(e - 2 * 11) * ns[11], fb = Pair::load(e - 2 * 10) * ns[10];
-                for (int k = 9; k >= 3; k -= 2) {
-                    fa = fa + Pair::load(e - 2 * k) * ns[k];
-                    fb = fb + Pair::load(e - 2 * (k - 1)) * ns[k - 1];
-                }
-                fa = fa + Pair::load(e - 2) * ns[1];
-                v = (out + (fa + fb)) + lastErr * ns[0];
-            }
-            if (++nsIdx >= kNsTaps) nsIdx = 0;
-            // Draws r1, r2 for the left channel, r3, r4 for the right, as (r1, r3), (r2, r4).
-            uint32_t u[4];
+            // 11. envelope followers, 13. envelope value
+            Pair E = one;
             if constexpr (kWide) {
-                // The three shift registers side by side, with per-lane shift counts.
-                for (int d = 0; d < 4; ++d) {
-                    rngv = ((((rngv >> kRngShiftA) ^ rngv) >> kRngShiftB) & kRngMask) ^
-                           (rngv << kRngShiftC);
-                    u[d] = rngv[0] ^ rngv[1] ^ rngv[2];
+                // Two followers of both channels per vector, state in registers for the block.
+                const Vec4 Dv = {D.l(), D.r(), D.l(), D.r()};
+                Vec4 Ev = {1.0, 1.0, 1.0, 1.0};
+                // Unrolled at every optimisation level, so the followers stay in registers.
+    #pragma GCC unroll 4
+                for (int j = 0; j < kFollowers / 2; ++j) {
+                    s1v[j] = s1v[j] + (Dv - s1v[j]) * (Dv < s1v[j] ? relv[j] : attv[j]);
+                    if (order2) {
+                        s2v[j] = s2v[j] + (s1v[j] - s2v[j]) * (s1v[j] <= s2v[j] ? relv[j] : attv[j]);
+                        Ev = Ev < s2v[j] ? s2v[j] : Ev;
+                    } else {
+                        Ev = Ev < s1v[j] ? s1v[j] : Ev;
+                    }
+                }
+                E = max(Pair::set(Ev[0], Ev[1]), Pair::set(Ev[2], Ev[3]));
+            } else if (order2) {
+                for (int k = 0; k < kFollowers; ++k) {
+                    Pair s1 = Pair::load(b.s1 + 2 * k);
+                    s1 = s1 + (D - s1) * selectLessXor(D, s1, relXorAtt[k], att[k]);
+                    s1.store(b.s1 + 2 * k);
+                    Pair s2 = Pair::load(b.s2 + 2 * k);
+                    s2 = s2 + (s1 - s2) * selectLessEqual(s1, s2, rel[k], att[k]);
+                    s2.store(b.s2 + 2 * k);
+                    E = max(E, s2);
                 }
             } else {
-                for (int d = 0; d < 4; ++d) u[d] = rng.nextWord();
+                // One stage: the second stage equals the first (copied at the end of the block).
+                for (int k = 0; k < kFollowers; ++k) {
+                    Pair s1 = Pair::load(b.s1 + 2 * k);
+                    s1 = s1 + (D - s1) * selectLessXor(D, s1, relXorAtt[k], att[k]);
+                    s1.store(b.s1 + 2 * k);
+                    E = max(E, s1);
+                }
             }
-            const Pair ra = uniformFromWords(u[0], u[2]), rb = uniformFromWords(u[1], u[3]);
-            const Pair dither = (ra + rb) * 0.5;
-            const Pair z = dither + v * h + Pair::splat(h);
-            Pair yq, err;
-            if (allLessEqual(abs(v), Pair::splat(kQuantizerRange))) {
-                yq = (truncInt32(z) - Pair::splat(h)) * invH;
-                err = yq - v;
-            } else {
-                // Saturate instead of wrapping where the 32-bit conversion would overflow,
-                // and keep the error bounded so an overload cannot run away through the
-                // feedback.
-                const Pair zc = min(max(z, Pair::splat(-2147483648.0)), Pair::splat(2147483647.0));
-                yq = (truncInt32(zc) - Pair::splat(h)) * invH;
-                err = min(max(yq - v, Pair::splat(-1.0)), one);
-            }
-            err.store(b.nsError + 2 * nsIdx);
-            err.store(b.nsError + 2 * (nsIdx + kNsTaps));
-            lastErr = err;
-            out = yq * bg;
-        }
 
-        // 17. clamp to ±1, right first so a single output carries the left channel
-        out = clampFullScale(out);
-        outR[i] = static_cast<T>(out.r());
-        outL[i] = static_cast<T>(out.l());
+            // 12. short maximum and peak smoother
+            smIn[smPos] = slidingMaxPush(b.shortBlock, b.shortSuffix, shortPrefix, N, shortPos, m);
+            shortPos = (shortPos + 1) & (N - 1);
+            if (++smPos >= N) {
+                smPos = 0;
+                if (directSmoother) {
+                    smootherBlockDirect<kWide>(kernelTaps_, b.smIn, N, b.smOut);
+                } else {
+                    smootherBlock(fft_, kernelSpectrum_, b.smIn, N, b.fftWork, b.smOut, b.overlap);
+                }
+            }
+            double* slot = b.postDelay + 2 * postIdx;
+            const Pair P = Pair::load(slot);
+            b.smOut[smPos].store(slot);
+            if (++postIdx >= postLen) postIdx = 0;
+            ES[j] = E;
+            PS[j] = P;
+        }
+        for (int32_t j = 0; j < n; ++j) {
+            const Pair r = rS[j], y = yS[j], E = ES[j], P = PS[j];
+            const double t = tS[j], og = ogS[j];
+            // 14. gain computer, 15. meters
+            Pair out = r, mg = one;
+            if (powerOn) {
+                const Pair gFast = one / max(P, one);
+                const Pair gEnv = one / max(E, P);
+                const Pair g = sP * gFast + oneMinusS * gEnv;
+                out = g * y * og;
+                // The shown gain is (fast part g/Z)·(envelope part Z)·(leveller t), each
+                // part only when selected; with both of the first two, (g/Z)·Z is g to
+                // within an ulp, which saves two divisions in the usual display.
+                if (showFast && showEnv) {
+                    mg = g;
+                } else if (showFast || showEnv) {
+                    const Pair Z = oneMinusS / E + sP;
+                    mg = showFast ? g / Z : Z;
+                }
+                if (showLev) mg = mg * t;
+            }
+            const Pair in = r * inFactor;
+            inAbs = max(inAbs, abs(r));
+            inMS = inMS + (in * in - inMS) * rmsC;
+            gr = min(gr, mg);
+            if (!meterOvs) {
+                const Pair o = roundToFloat(abs(out));
+                outPk = max(outPk, o);
+                outMS = outMS + (o * o - outMS) * rmsC;
+            } else {
+                out.store(b.meterRing + 2 * meterIdx);
+                out.store(b.meterRing + 2 * (meterIdx + kInterpRing));
+                const double* oldest = b.meterRing + 2 * (meterIdx + 1);
+                const Pair s = halfSample(oldest, tapsPair);
+                const Pair c = Pair::load(oldest + 2 * 32);
+                outPk = max(outPk, roundToFloat(abs(s)));
+                outPk = max(outPk, roundToFloat(abs(c)));
+                outMS = outMS + (c * c - outMS) * rmsC;
+                meterIdx = (meterIdx + 1) & (kInterpRing - 1);
+            }
+
+            // 16. requantizer
+            if (quantize) {
+                if (!autoblack) {
+                    bg = 1.0;
+                } else {
+                    const Pair ao = abs(out);
+                    bg = std::max(ao.l(), ao.r()) > kSilence ? 1.0 : bg - bg * blackC;
+                }
+                bg = bg + kFlush - kFlush;
+                // The newest error is kept in a register; the all-zero set needs no sum.
+                // v = out + f, with f the feedback: the older errors are summed (in two
+                // partial sums) and added to out first, the newest error's term last, so only
+                // a multiply and an add lie between one sample's error and the next v.
+                Pair v = out;
+                if (shaping) {
+                    const double* e = b.nsError + 2 * (nsIdx + kNsTaps);  // e[-2k]: k samples older
+                    Pair fa = Pair::load(e - 2 * 11) * ns[11], fb = Pair::load(e - 2 * 10) * ns[10];
+                    for (int k = 9; k >= 3; k -= 2) {
+                        fa = fa + Pair::load(e - 2 * k) * ns[k];
+                        fb = fb + Pair::load(e - 2 * (k - 1)) * ns[k - 1];
+                    }
+                    fa = fa + Pair::load(e - 2) * ns[1];
+                    v = (out + (fa + fb)) + lastErr * ns[0];
+                }
+                if (++nsIdx >= kNsTaps) nsIdx = 0;
+                // Draws r1, r2 for the left channel, r3, r4 for the right, as (r1, r3), (r2, r4).
+                uint32_t u[4];
+                if constexpr (kWide) {
+                    // The three shift registers side by side, with per-lane shift counts.
+                    for (int d = 0; d < 4; ++d) {
+                        rngv = ((((rngv >> kRngShiftA) ^ rngv) >> kRngShiftB) & kRngMask) ^
+                               (rngv << kRngShiftC);
+                        u[d] = rngv[0] ^ rngv[1] ^ rngv[2];
+                    }
+                } else {
+                    for (int d = 0; d < 4; ++d) u[d] = rng.nextWord();
+                }
+                const Pair ra = uniformFromWords(u[0], u[2]), rb = uniformFromWords(u[1], u[3]);
+                const Pair dither = (ra + rb) * 0.5;
+                const Pair z = dither + v * h + Pair::splat(h);
+                Pair yq, err;
+                if (allLessEqual(abs(v), Pair::splat(kQuantizerRange))) {
+                    yq = (truncInt32(z) - Pair::splat(h)) * invH;
+                    err = yq - v;
+                } else {
+                    // Saturate instead of wrapping where the 32-bit conversion would overflow,
+                    // and keep the error bounded so an overload cannot run away through the
+                    // feedback.
+                    const Pair zc = min(max(z, Pair::splat(-2147483648.0)), Pair::splat(2147483647.0));
+                    yq = (truncInt32(zc) - Pair::splat(h)) * invH;
+                    err = min(max(yq - v, Pair::splat(-1.0)), one);
+                }
+                err.store(b.nsError + 2 * nsIdx);
+                err.store(b.nsError + 2 * (nsIdx + kNsTaps));
+                lastErr = err;
+                out = yq * bg;
+            }
+
+            // 17. clamp to ±1, right first so a single output carries the left channel
+            out = clampFullScale(out);
+            outR[i0 + j] = static_cast<T>(out.r());
+            outL[i0 + j] = static_cast<T>(out.l());
+        }
     }
 
     if constexpr (kWide) {
