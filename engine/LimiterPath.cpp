@@ -210,16 +210,24 @@ void EngineState::processLimiter(const T* const* inputs, T* const* outputs, int3
 // so both round every operation alike and give identical results.
 template <typename T>
 void EngineState::runLimiterBase(const T* inL, const T* inR, T* outL, T* outR, int32_t frames) {
-    runLimiter<false>(inL, inR, outL, outR, frames);
+    if (plainSettings()) {
+        runLimiter<false, true>(inL, inR, outL, outR, frames);
+    } else {
+        runLimiter<false, false>(inL, inR, outL, outR, frames);
+    }
 }
 
 template <typename T>
 ZELTO_TARGET_WIDE void EngineState::runLimiterAvx2(const T* inL, const T* inR, T* outL, T* outR,
                                                    int32_t frames) {
-    runLimiter<true>(inL, inR, outL, outR, frames);
+    if (plainSettings()) {
+        runLimiter<true, true>(inL, inR, outL, outR, frames);
+    } else {
+        runLimiter<true, false>(inL, inR, outL, outR, frames);
+    }
 }
 
-template <bool kWide, typename T>
+template <bool kWide, bool kPlain, typename T>
 __attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL, const T* inR,
                                                                    T* outL, T* outR,
                                                                    int32_t frames) {
@@ -246,7 +254,7 @@ __attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL,
     const double levCoef = levellerCoef_.load(kRelaxed);
     const double levThr = s_.levellerThreshold.load(kRelaxed);
     const bool levOn = s_.levellerSetting.load(kRelaxed) != 1.0f;
-    const bool oversample = s_.detectorOversample.load(kRelaxed) != 0;
+    const bool oversample = !kPlain && s_.detectorOversample.load(kRelaxed) != 0;
     const bool order2 = s_.detectorOrder.load(kRelaxed) != 0;
     const double link = s_.linkAmount.load(kRelaxed);
     const double S = s_.transientMix.load(kRelaxed);
@@ -254,9 +262,9 @@ __attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL,
     const int32_t mask = s_.attShowMask.load(kRelaxed);
     const bool showFast = (mask & 2) != 0, showEnv = (mask & 1) != 0, showLev = (mask & 4) != 0;
     const double inFactor = s_.postMeter.load(kRelaxed) != 0 ? 1.0 : driveGain_;
-    const bool meterOvs = s_.meterOvs.load(kRelaxed) != 0;
+    const bool meterOvs = !kPlain && s_.meterOvs.load(kRelaxed) != 0;
     const double rmsC = rmsCoef_.load(kRelaxed);
-    const bool quantize = s_.quantizeOn.load(kRelaxed) != 0;
+    const bool quantize = !kPlain && s_.quantizeOn.load(kRelaxed) != 0;
     const bool autoblack = s_.autoblackOn.load(kRelaxed) != 0;
     const int32_t bits = s_.bitsIndex.load(kRelaxed);
     const double h = bits == 0 ? 128.0 : (bits == 1 ? 32768.0 : 8388608.0);
