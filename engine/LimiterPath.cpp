@@ -255,7 +255,7 @@ __attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL,
     const double levThr = s_.levellerThreshold.load(kRelaxed);
     const bool levOn = s_.levellerSetting.load(kRelaxed) != 1.0f;
     const bool oversample = !kPlain && s_.detectorOversample.load(kRelaxed) != 0;
-    const bool order2 = s_.detectorOrder.load(kRelaxed) != 0;
+    const bool order2 = !kPlain && s_.detectorOrder.load(kRelaxed) != 0;
     const double link = s_.linkAmount.load(kRelaxed);
     const double S = s_.transientMix.load(kRelaxed);
     const bool powerOn = s_.powerOn.load(kRelaxed) != 0.0;
