@@ -93,6 +93,9 @@ inline Pair uniformFromWords(uint32_t a, uint32_t b) {
 // Four lanes of doubles in the compiler's generic vector form: one 256-bit register
 // in the AVX2 loop. Used only inside that loop's body, never passed to functions.
 typedef double Vec4 __attribute__((vector_size(32)));
+typedef uint64_t U64x4 __attribute__((vector_size(32)));
+typedef float F4 __attribute__((vector_size(16)));
+constexpr U64x4 kAbsMask = {~0ull >> 1, ~0ull >> 1, ~0ull >> 1, ~0ull >> 1};
 
 // DitherRng's three shift registers as lanes 0 … 2 (lane 3 stays zero).
 typedef uint32_t U4 __attribute__((vector_size(16)));
@@ -330,6 +333,10 @@ __attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL,
     // factor and rounding to single precision are monotonic, so they commute with
     // the maximum and are applied once at the end.
     Pair inAbs = Pair::zero(), outPk = Pair::zero(), gr = one;
+    // The same holds for the plain wide loop's two-frame vectors, merged at the end.
+    const Vec4 one4 = {1.0, 1.0, 1.0, 1.0};
+    const Vec4 sP4 = {S, S, S, S}, oneMinusS4 = one4 - sP4;
+    Vec4 inAbs4 = {0.0, 0.0, 0.0, 0.0}, outPk4 = inAbs4, gr4 = one4;
 
     // The block runs in sub-blocks, each in three passes: the input side up to the
     // detector magnitude, then the sliding maxima, followers and smoother, then the
@@ -457,7 +464,61 @@ __attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL,
             ES[j] = E;
             PS[j] = P;
         }
-        for (int32_t j = 0; j < n; ++j) {
+        int32_t j0 = 0;
+        if constexpr (kWide && kPlain) {
+            // Two frames per vector: the gain computer's divisions, the meters' peaks
+            // and the clamp are not recursive. The mean squares are, and still step
+            // frame by frame. Each frame's arithmetic is that of the loop below.
+            for (; j0 + 1 < n; j0 += 2) {
+                Vec4 rv, yv, Ev, Pv;
+                std::memcpy(&rv, &rS[j0], sizeof rv);
+                std::memcpy(&yv, &yS[j0], sizeof yv);
+                std::memcpy(&Ev, &ES[j0], sizeof Ev);
+                std::memcpy(&Pv, &PS[j0], sizeof Pv);
+                Vec4 out = rv, mg = one4;
+                if (powerOn) {
+                    const Vec4 ogv = {ogS[j0], ogS[j0], ogS[j0 + 1], ogS[j0 + 1]};
+                    const Vec4 maxP1 = Pv < one4 ? one4 : Pv;
+                    const Vec4 maxEP = Ev < Pv ? Pv : Ev;
+                    const Vec4 g = sP4 * (one4 / maxP1) + oneMinusS4 * (one4 / maxEP);
+                    out = g * yv * ogv;
+                    if (showFast && showEnv) {
+                        mg = g;
+                    } else if (showFast || showEnv) {
+                        const Vec4 Z = oneMinusS4 / Ev + sP4;
+                        mg = showFast ? g / Z : Z;
+                    }
+                    if (showLev) mg = mg * Vec4{tS[j0], tS[j0], tS[j0 + 1], tS[j0 + 1]};
+                }
+                const Vec4 absR = (Vec4)((U64x4)rv & kAbsMask);
+                inAbs4 = inAbs4 < absR ? absR : inAbs4;
+                gr4 = mg < gr4 ? mg : gr4;
+                const Vec4 in = rv * inFactor;
+                const Vec4 inSq = in * in;
+                const Vec4 o = __builtin_convertvector(
+                    __builtin_convertvector((Vec4)((U64x4)out & kAbsMask), F4), Vec4);
+                outPk4 = outPk4 < o ? o : outPk4;
+                const Vec4 oSq = o * o;
+                alignas(32) double sq[8];
+                std::memcpy(sq, &inSq, sizeof inSq);
+                std::memcpy(sq + 4, &oSq, sizeof oSq);
+                inMS = inMS + (Pair::load(sq) - inMS) * rmsC;
+                inMS = inMS + (Pair::load(sq + 2) - inMS) * rmsC;
+                outMS = outMS + (Pair::load(sq + 4) - outMS) * rmsC;
+                outMS = outMS + (Pair::load(sq + 6) - outMS) * rmsC;
+                // 17. clamp to ±1, right first so a single output carries the left channel
+                const Vec4 c = ((Vec4)((U64x4)(out + one4) & kAbsMask) -
+                                (Vec4)((U64x4)(out - one4) & kAbsMask)) *
+                               0.5;
+                const Vec4 lo = c < -one4 ? -one4 : c;
+                const Vec4 cl = one4 < lo ? one4 : lo;
+                outR[i0 + j0] = static_cast<T>(cl[1]);
+                outL[i0 + j0] = static_cast<T>(cl[0]);
+                outR[i0 + j0 + 1] = static_cast<T>(cl[3]);
+                outL[i0 + j0 + 1] = static_cast<T>(cl[2]);
+            }
+        }
+        for (int32_t j = j0; j < n; ++j) {
             const Pair r = rS[j], y = yS[j], E = ES[j], P = PS[j];
             const double t = tS[j], og = ogS[j];
             // 14. gain computer, 15. meters
@@ -569,6 +630,11 @@ __attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL,
     }
     if (!order2) {
         for (int k = 0; k < 2 * kFollowers; ++k) b.s2[k] = b.s1[k];
+    }
+    if constexpr (kWide && kPlain) {
+        inAbs = max(inAbs, max(Pair::set(inAbs4[0], inAbs4[1]), Pair::set(inAbs4[2], inAbs4[3])));
+        outPk = max(outPk, max(Pair::set(outPk4[0], outPk4[1]), Pair::set(outPk4[2], outPk4[3])));
+        gr = min(gr, min(Pair::set(gr4[0], gr4[1]), Pair::set(gr4[2], gr4[3])));
     }
     const Pair inPk = roundToFloat(abs(inAbs * inFactor));
 
