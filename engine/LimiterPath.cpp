@@ -333,7 +333,7 @@ __attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL,
     // factor and rounding to single precision are monotonic, so they commute with
     // the maximum and are applied once at the end.
     Pair inAbs = Pair::zero(), outPk = Pair::zero(), gr = one;
-    // The same holds for the plain wide loop's two-frame vectors, merged at the end.
+    // The same holds for the wide loop's two-frame vectors, merged at the end.
     const Vec4 one4 = {1.0, 1.0, 1.0, 1.0};
     const Vec4 sP4 = {S, S, S, S}, oneMinusS4 = one4 - sP4;
     Vec4 inAbs4 = {0.0, 0.0, 0.0, 0.0}, outPk4 = inAbs4, gr4 = one4;
@@ -465,7 +465,7 @@ __attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL,
             PS[j] = P;
         }
         int32_t j0 = 0;
-        if constexpr (kWide && kPlain) {
+        if (kWide && !meterOvs && !quantize) {
             // Two frames per vector: the gain computer's divisions, the meters' peaks
             // and the clamp are not recursive. The mean squares are, and still step
             // frame by frame. Each frame's arithmetic is that of the loop below.
@@ -631,7 +631,7 @@ __attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL,
     if (!order2) {
         for (int k = 0; k < 2 * kFollowers; ++k) b.s2[k] = b.s1[k];
     }
-    if constexpr (kWide && kPlain) {
+    if constexpr (kWide) {
         inAbs = max(inAbs, max(Pair::set(inAbs4[0], inAbs4[1]), Pair::set(inAbs4[2], inAbs4[3])));
         outPk = max(outPk, max(Pair::set(outPk4[0], outPk4[1]), Pair::set(outPk4[2], outPk4[3])));
         gr = min(gr, min(Pair::set(gr4[0], gr4[1]), Pair::set(gr4[2], gr4[3])));
