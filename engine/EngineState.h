@@ -210,8 +210,17 @@ class EngineState {
     void publishMeters(const double inPk[2], const double outPk[2], const double gain[2],
                        const double inMS[2], const double outMS[2]);
 
-    template <bool kWide, typename T>
+    // kPlain: compiled without Oversample, MeterOvs, Quantize and the second
+    // follower stage (the common case), so their tests and state leave the loop.
+    template <bool kWide, bool kPlain, typename T>
     void runLimiter(const T* inL, const T* inR, T* outL, T* outR, int32_t frames);
+    // True when none of the settings the kPlain loop leaves out is on. Read once per
+    // block, before the loop reads its settings: a change in between only means the
+    // block runs as it began.
+    bool plainSettings() const {
+        return s_.detectorOversample.load(kRelaxed) == 0 && s_.meterOvs.load(kRelaxed) == 0 &&
+               s_.quantizeOn.load(kRelaxed) == 0 && s_.detectorOrder.load(kRelaxed) == 0;
+    }
     template <typename T>
     void runLimiterAvx2(const T* inL, const T* inR, T* outL, T* outR, int32_t frames);
     template <typename T>

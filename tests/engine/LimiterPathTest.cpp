@@ -122,6 +122,24 @@ TEST(LimiterPath, MatchesPlainModelAcrossRatesShapesAndOptions) {
     for (const auto& pc : cases) expectMatchesModel(pc, 12000);
 }
 
+TEST(LimiterPath, EveryKernelLengthMatchesThePlainModel) {
+    // The smoother runs in direct form for short kernels and through the block
+    // transform for long ones; both must give the plain convolution at every length
+    // (8 … 256) and at every window length.
+    for (int rate : {44100, 96000, 192000}) {
+        for (int shape = 0; shape < 3; ++shape) {
+            const PathCase pc{rate, shape, with({[](RefSettings& s) {
+                                  s.drive = 5.0;
+                                  s.transientMix = 0.5;
+                              }}),
+                              "kernel length"};
+            SCOPED_TRACE(rate);
+            SCOPED_TRACE(shape);
+            expectMatchesModel(pc, 3000);
+        }
+    }
+}
+
 TEST(LimiterPath, WordLengthChangesBetweenBlocksKeepTheShapedErrorsRight) {
     // The requantizer keeps its past errors for the noise-shaping feedback; a new
     // word length must carry them over as the same values.
