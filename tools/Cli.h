@@ -36,6 +36,7 @@ std::string builtInPluginPath();
 
 int runInfo(const Args& args);
 int runRender(const Args& args);
+int runMaster(const Args& args);
 int runDemo(const Args& args);
 int runPresets(const Args& args);
 int runState(const Args& args);

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "tools/AudioFile.h"
+#include "tools/Batch.h"
 #include "tools/Cli.h"
 #include "tools/Renderer.h"
 #include "tools/Signals.h"
@@ -18,6 +19,7 @@ int runRender(const Args& args) {
     opt.progress = true;
     bool json = false;
     std::vector<std::string> files;
+    std::string outDir;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const std::string name = optionName(arg);
@@ -46,28 +48,46 @@ int runRender(const Args& args) {
             json = true;
         } else if (name == "--no-progress") {
             opt.progress = false;
-        } else if (!arg.empty() && arg[0] != '-' && files.size() < 2) {
+        } else if (name == "--out-dir") {
+            outDir = optionValue(args, i);
+        } else if (!arg.empty() && arg[0] != '-' && (files.size() < 2 || !outDir.empty())) {
             files.push_back(arg);
         } else {
             unknownOption("render", arg);
         }
     }
-    if (files.size() != 2) {
+    std::vector<BatchJob> jobs;
+    if (!outDir.empty()) {
+        if (files.empty()) throw ToolError(kExitUsage, "render --out-dir needs input files");
+        jobs = batchJobs(files, outDir);
+    } else if (files.size() == 2) {
+        jobs.push_back({files[0], files[1]});
+    } else {
         throw ToolError(kExitUsage, "render needs an input and an output file (see 'zelto help')");
     }
-    opt.input = files[0];
-    opt.output = files[1];
 
     installSignalHandlers();
-    const RenderReport report = render(opt);
-    if (json) {
-        JsonWriter j;
-        reportJson(j, report);
-        std::fputs(j.str().c_str(), stdout);
-    } else {
-        std::fputs(reportText(report).c_str(), stdout);
+    JsonWriter j;
+    if (json && jobs.size() > 1) j.beginArray();
+    for (size_t k = 0; k < jobs.size(); ++k) {
+        opt.input = jobs[k].input;
+        opt.output = jobs[k].output;
+        const RenderReport report = render(opt);
+        if (json) {
+            reportJson(j, report);
+        } else {
+            if (k > 0) std::fputs("\n", stdout);
+            std::fputs(reportText(report).c_str(), stdout);
+            std::fflush(stdout);
+        }
+        for (const auto& w : report.warnings) {
+            std::fprintf(stderr, "zelto: warning: %s\n", w.c_str());
+        }
     }
-    for (const auto& w : report.warnings) std::fprintf(stderr, "zelto: warning: %s\n", w.c_str());
+    if (json) {
+        if (jobs.size() > 1) j.endArray();
+        std::fputs(j.str().c_str(), stdout);
+    }
     return kExitOk;
 }
 

@@ -132,7 +132,7 @@ class ProgressBar {
 /// writes block by block so memory does not grow with the file.
 template <typename T>
 void renderLoop(const RenderOptions& opt, PluginHost& host, AudioReader& reader,
-                AudioWriter& writer, bool pcm, RenderReport& rep) {
+                AudioWriter* writer, bool pcm, RenderReport& rep) {
     const int ch = reader.channels();
     const int block = opt.block;
     const AEffect& fx = host.effect();
@@ -176,6 +176,7 @@ void renderLoop(const RenderOptions& opt, PluginHost& host, AudioReader& reader,
                 }
             }
             inMeter.add(inFrames.data(), got);
+            if (opt.observer != nullptr) opt.observer->input(inFrames.data(), got);
             n = static_cast<int>(got);
             totalRead += got;
             if (got < block) eof = true;
@@ -212,6 +213,9 @@ void renderLoop(const RenderOptions& opt, PluginHost& host, AudioReader& reader,
                 const double reduction = -20.0 * std::log10(*gain);
                 if (!rep.maxGainReductionDb || reduction > *rep.maxGainReductionDb) {
                     rep.maxGainReductionDb = std::max(0.0, reduction);
+                }
+                if (opt.observer != nullptr) {
+                    opt.observer->gainReduction(fed - n, n, std::max(0.0, reduction));
                 }
             }
         }
@@ -259,6 +263,7 @@ void renderLoop(const RenderOptions& opt, PluginHost& host, AudioReader& reader,
                 }
             }
             outMeter.add(outFrames.data(), keep);
+            if (opt.observer != nullptr) opt.observer->output(outFrames.data(), keep);
             if (pcm) {
                 for (int i = 0; i < keep * ch; ++i) {
                     double& y = outFrames[static_cast<size_t>(i)];
@@ -268,7 +273,7 @@ void renderLoop(const RenderOptions& opt, PluginHost& host, AudioReader& reader,
                     }
                 }
             }
-            writer.write(outFrames.data(), keep);
+            if (writer != nullptr) writer->write(outFrames.data(), keep);
             written += keep;
         }
         progress.update(totalRead);
@@ -349,7 +354,10 @@ RenderReport render(const RenderOptions& opt) {
 
     // Open the output before any audio runs so an unwritable destination
     // fails at once rather than after the whole file has been processed.
-    AudioWriter writer(opt.output, format, ch, reader.sampleRate(), reader.declaredFrames());
+    std::optional<AudioWriter> writer;
+    if (!opt.measureOnly) {
+        writer.emplace(opt.output, format, ch, reader.sampleRate(), reader.declaredFrames());
+    }
 
     host.setSampleRate(reader.sampleRate());
     host.setBlockSize(opt.block);
@@ -363,13 +371,14 @@ RenderReport render(const RenderOptions& opt) {
                        "unconnected (try --mono-dual)"
                      : "inside the plug-in while it processed audio");
     if (opt.useDouble) {
-        renderLoop<double>(opt, host, reader, writer, pcm, rep);
+        renderLoop<double>(opt, host, reader, writer ? &*writer : nullptr, pcm, rep);
     } else {
-        renderLoop<float>(opt, host, reader, writer, pcm, rep);
+        renderLoop<float>(opt, host, reader, writer ? &*writer : nullptr, pcm, rep);
     }
     host.suspend();
     setCrashNote(nullptr);
-    writer.commit();
+    if (opt.beforeCommit) opt.beforeCommit(rep);
+    if (writer) writer->commit();
     return rep;
 }
 

@@ -53,6 +53,24 @@ void printHelp() {
         "        --json             the report as JSON (a level of -inf, as of\n"
         "                           silence, is null there)\n"
         "\n"
+        "  zelto master IN OUT --lufs L [options]\n"
+        "  zelto master IN... --out-dir DIR --lufs L [--album] [options]\n"
+        "      Find the \"Drive\" (and where needed a lower \"Output\") that brings\n"
+        "      the file to an integrated loudness of L LUFS (within 0.1 LU) with a\n"
+        "      true peak at or below the --true-peak target, by rendering it\n"
+        "      through the plug-in (two renders at a time), then write OUT with\n"
+        "      those settings. Prints one line per search render and the render\n"
+        "      report. Nothing is written when the target cannot be met.\n"
+        "        --lufs L           integrated loudness to reach (required)\n"
+        "        --true-peak T      highest true peak in dBTP (default -1.0)\n"
+        "        --max-reduction DB refuse (exit 13) rather than limit more than DB\n"
+        "        --save-preset F    also write the found settings as a preset (.krw)\n"
+        "        --out-dir DIR      several inputs: each written to DIR under its name\n"
+        "        --album            with several inputs: the loudest meets L and the\n"
+        "                           others keep their distance in loudness from it\n"
+        "        --plugin, --block, --double, --set, --preset, --preset-file,\n"
+        "        --bank, --state, --format, --json  as for render\n"
+        "\n"
         "  zelto demo [--out-dir DIR] [--plugin PATH] [--block N] [--json]\n"
         "      Write a 30 s built-in programme (drums, bass, chords and bursts\n"
         "      whose true peak lies above their sample peak; sample peak +6 dBFS)\n"
@@ -105,6 +123,8 @@ void printHelp() {
         "  9    output file cannot be written\n"
         "  10   feature not available yet\n"
         "  11   the plug-in rejected a preset, bank or state file (nothing changed)\n"
+        "  12   master: no setting of the plug-in meets the loudness and true-peak target\n"
+        "  13   master: the target needs more gain reduction than --max-reduction\n"
         "  130  interrupted\n",
         stdout);
 }
@@ -130,6 +150,7 @@ int main(int argc, char** argv) {
         }
         if (command == "info") return runInfo(rest);
         if (command == "render") return runRender(rest);
+        if (command == "master") return runMaster(rest);
         if (command == "demo") return runDemo(rest);
         if (command == "presets") return runPresets(rest);
         if (command == "state") return runState(rest);
