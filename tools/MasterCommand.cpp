@@ -8,6 +8,7 @@
 #include "tools/Batch.h"
 #include "tools/Cli.h"
 #include "tools/Mastering.h"
+#include "tools/Plot.h"
 #include "tools/PluginHost.h"
 #include "tools/PresetSources.h"
 #include "tools/Signals.h"
@@ -59,7 +60,7 @@ int runMaster(const Args& args) {
     opt.plugin = defaultPluginPath();
     MasterTarget target;
     bool haveLufs = false, json = false, album = false;
-    std::string savePresetPath, outDir;
+    std::string savePresetPath, plotPath, outDir;
     std::vector<std::string> files;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -82,6 +83,8 @@ int runMaster(const Args& args) {
             }
         } else if (name == "--save-preset") {
             savePresetPath = optionValue(args, i);
+        } else if (name == "--plot") {
+            plotPath = optionValue(args, i);
         } else if (name == "--out-dir") {
             outDir = optionValue(args, i);
         } else if (name == "--album") {
@@ -126,8 +129,8 @@ int runMaster(const Args& args) {
     if (album && jobs.size() < 2) {
         throw ToolError(kExitUsage, "--album needs several inputs (with --out-dir)");
     }
-    if (jobs.size() > 1 && !savePresetPath.empty()) {
-        throw ToolError(kExitUsage, "--save-preset takes one input");
+    if (jobs.size() > 1 && (!savePresetPath.empty() || !plotPath.empty())) {
+        throw ToolError(kExitUsage, "--save-preset and --plot take one input");
     }
 
     installSignalHandlers();
@@ -174,11 +177,17 @@ int runMaster(const Args& args) {
                                          : "");
             std::fflush(stdout);
         }
+        std::optional<LevelPlot> plot;
+        if (!plotPath.empty()) {
+            plot.emplace(t.lufs);
+            one.observer = &*plot;
+        }
         const MasterResult m = master(one, t, [&](const MasterStep& s) {
             if (json) return;
             std::printf("  %s\n", stepText(s).c_str());
             std::fflush(stdout);
         });
+        if (plot) plot->write(plotPath, m.report);
         if (!savePresetPath.empty()) savePreset(one, m, savePresetPath);
         if (json) {
             masterJson(j, m, t);

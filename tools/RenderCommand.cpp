@@ -6,6 +6,7 @@
 #include "tools/AudioFile.h"
 #include "tools/Batch.h"
 #include "tools/Cli.h"
+#include "tools/Plot.h"
 #include "tools/Renderer.h"
 #include "tools/Signals.h"
 #include "tools/Text.h"
@@ -19,7 +20,7 @@ int runRender(const Args& args) {
     opt.progress = true;
     bool json = false;
     std::vector<std::string> files;
-    std::string outDir;
+    std::string outDir, plotPath;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const std::string name = optionName(arg);
@@ -48,6 +49,8 @@ int runRender(const Args& args) {
             json = true;
         } else if (name == "--no-progress") {
             opt.progress = false;
+        } else if (name == "--plot") {
+            plotPath = optionValue(args, i);
         } else if (name == "--out-dir") {
             outDir = optionValue(args, i);
         } else if (!arg.empty() && arg[0] != '-' && (files.size() < 2 || !outDir.empty())) {
@@ -66,13 +69,23 @@ int runRender(const Args& args) {
         throw ToolError(kExitUsage, "render needs an input and an output file (see 'zelto help')");
     }
 
+    if (jobs.size() > 1 && !plotPath.empty()) {
+        throw ToolError(kExitUsage, "--plot takes one input");
+    }
+
     installSignalHandlers();
     JsonWriter j;
     if (json && jobs.size() > 1) j.beginArray();
     for (size_t k = 0; k < jobs.size(); ++k) {
         opt.input = jobs[k].input;
         opt.output = jobs[k].output;
+        std::optional<LevelPlot> plot;
+        if (!plotPath.empty()) {
+            plot.emplace();
+            opt.observer = &*plot;
+        }
         const RenderReport report = render(opt);
+        if (plot) plot->write(plotPath, report);
         if (json) {
             reportJson(j, report);
         } else {

@@ -149,6 +149,7 @@ void renderLoop(const RenderOptions& opt, PluginHost& host, AudioReader& reader,
     for (int p = fx.numOutputs; p < 2; ++p) outs.disconnect(p);
     host.setConnectedPins(opt.monoDual ? 2 : ch, opt.monoDual ? 2 : ch);
 
+    if (opt.observer != nullptr) opt.observer->begin(ch, reader.sampleRate());
     SignalMeter inMeter(ch, reader.sampleRate(), opt.ceilingDb);
     SignalMeter outMeter(ch, reader.sampleRate(), opt.ceilingDb);
     std::vector<double> inFrames(static_cast<size_t>(block) * static_cast<size_t>(ch));

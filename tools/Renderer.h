@@ -25,6 +25,8 @@ struct RenderReport;
 class RenderObserver {
   public:
     virtual ~RenderObserver() = default;
+    /// Before any audio: the file's channels and sample rate.
+    virtual void begin(int channels, int sampleRate) = 0;
     /// Interleaved input frames, in file order.
     virtual void input(const double* frames, int64_t count) = 0;
     /// Interleaved output frames as measured (latency dropped if compensated,
