@@ -167,16 +167,6 @@ int runMaster(const Args& args) {
         one.output = jobs[k].output;
         MasterTarget t = target;
         t.lufs = targets[k];
-        if (!json) {
-            std::printf("Mastering %s -> %s: %s LUFS, true peak at most %s dBTP%s\n",
-                        one.input.c_str(), one.output.c_str(), formatFixed(t.lufs, 2).c_str(),
-                        formatFixed(t.truePeakDb, 2).c_str(),
-                        t.maxReductionDb ? (", gain reduction at most " +
-                                            formatFixed(*t.maxReductionDb, 2) + " dB")
-                                               .c_str()
-                                         : "");
-            std::fflush(stdout);
-        }
         std::optional<LevelPlot> plot;
         if (!plotPath.empty()) {
             plot.emplace(t.lufs);
@@ -184,6 +174,17 @@ int runMaster(const Args& args) {
         }
         const MasterResult m = master(one, t, [&](const MasterStep& s) {
             if (json) return;
+            // Only once the inputs passed their checks, so a refused run
+            // prints nothing but its error, as render does.
+            if (s.index == 1) {
+                std::string limit;
+                if (t.maxReductionDb) {
+                    limit = ", gain reduction at most " + formatFixed(*t.maxReductionDb, 2) + " dB";
+                }
+                std::printf("Mastering %s -> %s: %s LUFS, true peak at most %s dBTP%s\n",
+                            one.input.c_str(), one.output.c_str(), formatFixed(t.lufs, 2).c_str(),
+                            formatFixed(t.truePeakDb, 2).c_str(), limit.c_str());
+            }
             std::printf("  %s\n", stepText(s).c_str());
             std::fflush(stdout);
         });

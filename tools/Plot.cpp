@@ -361,6 +361,10 @@ void LevelPlot::write(const std::string& path, const RenderReport& report) {
         for (size_t m : marked) near = near || std::fabs(static_cast<double>(k) - m) < apart;
         if (!near) marked.push_back(k);
     }
+    // Labels go left to right, each one line lower when it would run into
+    // one already placed.
+    std::sort(marked.begin(), marked.end());
+    std::vector<std::pair<double, double>> placed;  // x extent per line, as (right edge, line)
     for (size_t k : marked) {
         const double t = (static_cast<double>(k) + 0.5) * binFrames_ / rate_;
         const double db = toDb(outTruePeak_[k]);
@@ -372,9 +376,17 @@ void LevelPlot::write(const std::string& path, const RenderReport& report) {
         cairo_line_to(cr, x + 5, y - 9);
         cairo_close_path(cr);
         cairo_fill(cr);
-        const bool roomRight = x < kPlotLevels.right() - 90;
-        text(cr, roomRight ? x + 7 : x - 7, y - 4, signedText(db, 2) + " dBTP", 10, kAccentLight,
-             false, roomRight ? Align::Left : Align::Right);
+        const std::string label = signedText(db, 2) + " dBTP";
+        const double labelWidth = 70;
+        const bool roomRight = x < kPlotLevels.right() - labelWidth - 10;
+        const double x0 = roomRight ? x + 7 : x - 7 - labelWidth;
+        double line = 0;
+        for (const auto& [rightEdge, l] : placed) {
+            if (rightEdge > x0 && l >= line) line = l + 1;
+        }
+        placed.emplace_back(x0 + labelWidth, line);
+        text(cr, roomRight ? x + 7 : x - 7, y - 4 + 13 * line, label, 10, kAccentLight, false,
+             roomRight ? Align::Left : Align::Right);
     }
     panelHeading(cr, kPlotLevels, "LEVEL");
     panelHeading(cr, kPlotReduction, "GAIN REDUCTION");

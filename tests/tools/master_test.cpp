@@ -240,6 +240,7 @@ TEST(ZeltoMaster, BadInputFailsExactlyAsRenderDoes) {
         EXPECT_NE(rendered.exitCode, 0) << c.in << " " << c.out;
         EXPECT_EQ(mastered.exitCode, rendered.exitCode) << c.in << " " << c.out << mastered.err;
         EXPECT_EQ(mastered.err, rendered.err) << c.in << " " << c.out;
+        EXPECT_EQ(mastered.out, "") << c.in << " " << c.out;
     }
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"good.wav", "text.wav"}));
     // A plug-in that is not ours has no Drive to search.
