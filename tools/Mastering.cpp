@@ -56,13 +56,15 @@ RenderOptions candidateOptions(const RenderOptions& base, double driveDb, double
 /// Renders each (drive, output) without writing, in parallel where the
 /// machine has the cores; rethrows the first failure.
 std::vector<RenderReport> renderCandidates(const RenderOptions& base,
-                                           const std::vector<std::pair<double, double>>& settings) {
+                                           const std::vector<std::pair<double, double>>& settings,
+                                           bool measureInput) {
     std::vector<RenderReport> reports(settings.size());
     std::vector<std::exception_ptr> errors(settings.size());
     auto one = [&](size_t i) {
         try {
             RenderOptions o = candidateOptions(base, settings[i].first, settings[i].second);
             o.measureOnly = true;
+            o.measureInput = measureInput;
             o.progress = false;
             o.observer = nullptr;
             o.beforeCommit = nullptr;
@@ -146,7 +148,8 @@ MasterResult master(const RenderOptions& base, const MasterTarget& target,
     MasterResult result;
     std::vector<Point> points;
     auto run = [&](const std::vector<std::pair<double, double>>& settings) {
-        const auto reports = renderCandidates(base, settings);
+        // Only the first render measures the input; the rest need not.
+        const auto reports = renderCandidates(base, settings, result.steps.empty());
         for (size_t i = 0; i < reports.size(); ++i) {
             const RenderReport& r = reports[i];
             Point p{settings[i].first, settings[i].second, r.out.loudnessLufs, r.out.truePeakDb,

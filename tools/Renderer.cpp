@@ -176,7 +176,7 @@ void renderLoop(const RenderOptions& opt, PluginHost& host, AudioReader& reader,
                                                     std::to_string(totalRead + i / ch));
                 }
             }
-            inMeter.add(inFrames.data(), got);
+            if (opt.measureInput) inMeter.add(inFrames.data(), got);
             if (opt.observer != nullptr) opt.observer->input(inFrames.data(), got);
             n = static_cast<int>(got);
             totalRead += got;

@@ -49,6 +49,7 @@ struct RenderOptions {
     double ceilingDb = 0.0;
     bool progress = false;  // allow the progress bar (still needs a terminal)
     bool measureOnly = false;  // run and measure but write nothing (searches)
+    bool measureInput = true;  // false: no input levels (a search knows them already)
     RenderObserver* observer = nullptr;
     /// Called with the finished report just before the output is committed;
     /// throwing from it leaves the destination untouched.
