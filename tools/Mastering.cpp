@@ -319,6 +319,13 @@ MasterResult master(const RenderOptions& base, const MasterTarget& target,
         run(next);
     }
 
+    // Out of rounds short of the aim: any render inside the tolerance will do.
+    for (const Point& p : points) {
+        if (found == nullptr && std::fabs(p.lufs - L) <= kLoudnessTolerance - 0.01 &&
+            p.truePeak <= T) {
+            found = &p;
+        }
+    }
     if (found == nullptr) {
         // The closest render that kept the peak target, else any.
         const Point* best = nullptr;
