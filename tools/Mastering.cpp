@@ -201,7 +201,7 @@ MasterResult master(const RenderOptions& base, const MasterTarget& target,
             for (const Point& p : points) {
                 if (p.f() + output <= L && p.reduction > *target.maxReductionDb + 0.005) {
                     throw ToolError(kExitTooMuchReduction,
-                                    "reaching " + targetText(target) + " needs more than " +
+                                    "reaching " + targetText(target) + " needs at least " +
                                         formatFixed(p.reduction, 2) +
                                         " dB of gain reduction (Drive " + signedDb(p.drive) +
                                         " dB is not yet loud enough); --max-reduction " +
@@ -223,8 +223,8 @@ MasterResult master(const RenderOptions& base, const MasterTarget& target,
             peakNote = " (Output came down to " + signedDb(output) +
                        " dB because true peaks pass the limiter's ceiling by up to " +
                        formatFixed(nearest->g(), 2) +
-                       " dB; its \"Oversample\" detector, --set Oversample=1, if off, holds more "
-                       "of them)";
+                       " dB; where it is off, the plug-in's \"Oversample\" detector "
+                       "(--set Oversample=1) holds more of them)";
             if (output < kOutputMinDb) {
                 unreachable("cannot reach " + targetText(target) + ": at Drive " +
                             signedDb(nearest->drive) + " dB the true peak stands " +
