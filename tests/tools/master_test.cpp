@@ -146,7 +146,7 @@ TEST(ZeltoMaster, EveryProgrammeMeetsTheLoudnessUnderTheTruePeakCeiling) {
     }
 }
 
-TEST(ZeltoMaster, PcmOutputAndAStricterCeilingAreMetToo) {
+TEST(ZeltoMaster, PcmOutputMonoFilesDoublePrecisionAndAStricterCeilingAreMetToo) {
     TempDir dir;
     const std::string in = dir / "isp.wav", out = dir / "out.flac";
     writeAudio(in, programme(Kind::InterSample));
@@ -157,6 +157,19 @@ TEST(ZeltoMaster, PcmOutputAndAStricterCeilingAreMetToo) {
     EXPECT_NEAR(m.lufs, -12.0, 0.1);
     EXPECT_LE(m.truePeakDb, -2.5);
     EXPECT_EQ(readAudio(out).format, SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
+
+    Audio mono = programme(Kind::Loud);
+    for (size_t n = 0; n < mono.frames(); ++n) mono.samples[n] = mono.samples[2 * n];
+    mono.samples.resize(mono.frames() / 2);
+    mono.channels = 1;
+    writeAudio(dir / "mono.wav", mono);
+    const RunResult mr = master(
+        {dir / "mono.wav", dir / "mono-out.wav", "--lufs", "-16", "--double", "--block", "333"});
+    ASSERT_EQ(mr.exitCode, 0) << mr.out << mr.err;
+    const Measured mm = measure(dir / "mono-out.wav");
+    EXPECT_NEAR(mm.lufs, -16.0, 0.1);
+    EXPECT_LE(mm.truePeakDb, -1.0);
+    EXPECT_EQ(readAudio(dir / "mono-out.wav").channels, 1);
 }
 
 TEST(ZeltoMaster, TheSearchStartsFromTheChosenSettingsAndSavesWhatItFound) {
