@@ -212,7 +212,8 @@ TEST(ZeltoMaster, UnreachableTargetsFailClearlyAndWriteNothing) {
     const std::string in = dir / "in.wav";
     writeAudio(in, programme(Kind::Loud));
     // Louder than any limiting can make it under the ceiling.
-    const RunResult loud = master({in, dir / "out.wav", "--lufs", "3", "--true-peak", "-1"});
+    const RunResult loud = master({in, dir / "out.wav", "--lufs", "3", "--true-peak", "-1",
+                                   "--plot", dir / "out.png", "--save-preset", dir / "out.krw"});
     EXPECT_EQ(loud.exitCode, 12) << loud.out << loud.err;
     EXPECT_NE(loud.err.find("cannot reach 3.0 LUFS"), std::string::npos) << loud.err;
     // Silence has no loudness to move.
