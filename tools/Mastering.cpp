@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <memory>
 #include <thread>
 
 #include "tools/AudioFile.h"
@@ -129,18 +130,22 @@ MasterResult master(const RenderOptions& base, const MasterTarget& target,
                     const std::function<void(const MasterStep&)>& onStep) {
     const double L = target.lufs, T = target.truePeakDb;
     double startDrive = 0.0, startOutput = 0.0;
+    // This instance also keeps the library loaded until the search is over:
+    // the parallel renders then only count references to it, and never run
+    // the loader's unloading while another thread opens the same library.
+    std::unique_ptr<PluginHost> host;
     {
         // The same checks in the same order as render, so a bad input, format,
         // plug-in or preset fails with render's message and exit code before
         // any search; the destination is tried with render's own writer.
         AudioReader reader(base.input);
         const OutputFormat format = chooseOutputFormat(base.output, base.format);
-        PluginHost host(base.plugin);
-        requireOurPlugin(host, "mastering (it sets the limiter's Drive and Output)");
-        applyPresetSources(host, base.presets);
-        applyParameterSets(host, base.sets);
-        startDrive = driveDbFromValue(host.getParameter(host.findParameter("Drive")));
-        startOutput = outputDbFromValue(host.getParameter(host.findParameter("Output")));
+        host = std::make_unique<PluginHost>(base.plugin);
+        requireOurPlugin(*host, "mastering (it sets the limiter's Drive and Output)");
+        applyPresetSources(*host, base.presets);
+        applyParameterSets(*host, base.sets);
+        startDrive = driveDbFromValue(host->getParameter(host->findParameter("Drive")));
+        startOutput = outputDbFromValue(host->getParameter(host->findParameter("Output")));
         AudioWriter probe(base.output, format, reader.channels(), reader.sampleRate(),
                           reader.declaredFrames());
     }
