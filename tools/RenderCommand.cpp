@@ -80,10 +80,8 @@ int runRender(const Args& args) {
         opt.input = jobs[k].input;
         opt.output = jobs[k].output;
         std::optional<LevelPlot> plot;
-        if (!plotPath.empty()) {
-            plot.emplace();
-            opt.observer = &*plot;
-        }
+        if (!plotPath.empty()) plot.emplace();
+        opt.observer = plot ? &*plot : nullptr;
         const RenderReport report = render(opt);
         if (plot) plot->write(plotPath, report);
         if (json) {
