@@ -182,6 +182,17 @@ TEST(ZeltoMaster, TheSearchStartsFromTheChosenSettingsAndSavesWhatItFound) {
         {in, out, "--lufs", "-10", "--set", "Release=0.3", "--save-preset", preset, "--json"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const Json j = parseJson(r.out);
+    EXPECT_NEAR(j["render"]["output"]["loudnessLufs"].num(), -10.0, 0.1);
+    // The written setting is one the search measured, on target.
+    bool measured = false;
+    for (const Json& step : j["renders"].arr()) {
+        measured = measured || (step["driveDb"].num() == j["driveDb"].num() &&
+                                step["outputDb"].num() == j["outputDb"].num() &&
+                                std::fabs(step["loudnessLufs"].num() + 10.0) <= 0.1 &&
+                                step["truePeakDbtp"].num() <= -1.0);
+    }
+    EXPECT_TRUE(measured) << r.out;
+    EXPECT_EQ(j["target"]["truePeakDbtp"].num(), -1.0);
     const RunResult again = runZelto(
         {"render", in, dir / "again.wav", "--plugin", ZELTO_PLUGIN_PATH, "--preset-file", preset});
     ASSERT_EQ(again.exitCode, 0) << again.err;
