@@ -300,6 +300,17 @@ void LevelPlot::write(const std::string& path, const RenderReport& report) {
                         kPlotLevels.bottom() + 1 - kPlotLevels.row(out));
         cairo_fill(cr);
 
+        // The input's envelope also as an edge over the output, so a
+        // driven-up output cannot hide it.
+        if (c > 0) {
+            const auto [p0, p1] = binsOf(c - 1, 0);
+            const int before = kPlotLevels.row(toDbOr(maxOver(inPeak_, p0, p1, 0.0), floorDb));
+            const int now = kPlotLevels.row(in);
+            colour(cr, kTitle, 0.7);
+            cairo_rectangle(cr, x, std::min(before, now), 1, std::abs(now - before) + 1);
+            cairo_fill(cr);
+        }
+
         const auto [g0, g1] = binsOf(c, shift);
         const double gr = maxOver(reduction_, g0, g1, 0.0);
         if (gr > 0.0) {
@@ -348,15 +359,20 @@ void LevelPlot::write(const std::string& path, const RenderReport& report) {
 
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_DEFAULT);
 
-    // The largest true peaks, each at least 2 % of the file from the others.
+    // The largest true peaks, each a label's width (80 px) from the others.
+    // (0.70795 is -3 dB.)
     std::vector<size_t> order(outTruePeak_.size());
     for (size_t k = 0; k < order.size(); ++k) order[k] = k;
     std::sort(order.begin(), order.end(),
               [&](size_t a, size_t b) { return outTruePeak_[a] > outTruePeak_[b]; });
     std::vector<size_t> marked;
-    const double apart = 0.02 * static_cast<double>(outTruePeak_.size());
+    const double apart = 80.0 / kPlotLevels.width * static_cast<double>(outTruePeak_.size());
     for (size_t k : order) {
-        if (static_cast<int>(marked.size()) == kMarkedPeaks || outTruePeak_[k] <= 0.0f) break;
+        // Only peaks that matter next to the largest: within 3 dB of it.
+        if (static_cast<int>(marked.size()) == kMarkedPeaks || outTruePeak_[k] <= 0.0f ||
+            outTruePeak_[k] < outTruePeak_[order.front()] * 0.70795) {
+            break;
+        }
         bool near = false;
         for (size_t m : marked) near = near || std::fabs(static_cast<double>(k) - m) < apart;
         if (!near) marked.push_back(k);

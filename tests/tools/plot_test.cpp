@@ -11,6 +11,7 @@
 #include "tools/PlotLayout.h"
 
 using namespace zelto_test;
+using zelto::kPlotLevels;
 using zelto::kPlotLoudness;
 using zelto::kPlotReduction;
 
@@ -55,6 +56,9 @@ int blue(uint32_t c) {
 bool isOrange(uint32_t c) {
     return red(c) > 180 && green(c) > 90 && green(c) < 170 && blue(c) < 60;
 }
+bool isWarnRed(uint32_t c) {
+    return red(c) > 200 && green(c) > 50 && green(c) < 110 && blue(c) > 30 && blue(c) < 90;
+}
 bool isYellow(uint32_t c) {
     return red(c) > 200 && green(c) > 170 && blue(c) < 80;
 }
@@ -96,6 +100,15 @@ TEST(ZeltoPlot, GainReductionIsDrawnWhereAndAsDeepAsThePlugInLimited) {
     EXPECT_GE(deepestColumn, kPlotReduction.column(2.5 - 0.02, seconds));
     EXPECT_LE(deepestColumn, kPlotReduction.column(2.6 + 0.02, seconds));
     EXPECT_NEAR(deepestRow, kPlotReduction.row(-maxReduction), 2.0);
+    // The largest true peak is marked over the loud passage, at its level.
+    const double truePeak = parseJson(r.out)["output"]["truePeakDbtp"].num();
+    bool marked = false;
+    for (int x = kPlotLevels.column(2.5 - 0.02, seconds); x <= kPlotLevels.column(2.6, seconds);
+         ++x) {
+        const int tip = std::max(kPlotLevels.row(truePeak), kPlotLevels.top + 22);
+        for (int y = tip - 10; y <= tip; ++y) marked = marked || isWarnRed(p.at(x, y));
+    }
+    EXPECT_TRUE(marked) << "no true-peak marker at " << truePeak << " dBTP near 2.5 s";
     // Before the loud passage the plug-in did not limit, and the panel is empty
     // (below the heading).
     for (int x = kPlotReduction.column(0.2, seconds); x < kPlotReduction.column(2.3, seconds);
