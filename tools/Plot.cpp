@@ -182,7 +182,11 @@ void LevelPlot::output(const double* frames, int64_t count) {
 }
 
 void LevelPlot::closeOutputBin() {
-    if (pending_.empty() || meter_ == nullptr) return;
+    if (pending_.empty()) return;
+    if (meter_ == nullptr) {  // no meter: peaks only, and nothing may pile up
+        pending_.clear();
+        return;
+    }
     ebur128_add_frames_double(meter_, pending_.data(),
                               pending_.size() / static_cast<size_t>(channels_));
     double peak = 0.0;
