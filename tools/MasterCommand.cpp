@@ -188,8 +188,9 @@ int runMaster(const Args& args) {
             std::printf("  %s\n", stepText(s).c_str());
             std::fflush(stdout);
         });
-        if (plot) plot->write(plotPath, m.report);
+        // The preset first: it loads the plug-in, which draws with cairo too.
         if (!savePresetPath.empty()) savePreset(one, m, savePresetPath);
+        if (plot) plot->write(plotPath, m.report);
         if (json) {
             masterJson(j, m, t);
         } else {

@@ -33,6 +33,8 @@ class LevelPlot : public RenderObserver {
     void gainReduction(int64_t firstFed, int count, double db) override;
 
     /// Draws the picture and writes it atomically; throws ToolError(kExitOutput).
+    /// Call it after every other use of cairo in the process (it empties the
+    /// font caches).
     void write(const std::string& path, const RenderReport& report);
 
   private:
