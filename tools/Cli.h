@@ -38,6 +38,7 @@ const char* zeltoVersion();
 
 int runInfo(const Args& args);
 int runRender(const Args& args);
+int runMaster(const Args& args);
 int runDemo(const Args& args);
 int runPresets(const Args& args);
 int runState(const Args& args);

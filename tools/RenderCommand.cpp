@@ -4,7 +4,9 @@
 #include <cstdio>
 
 #include "tools/AudioFile.h"
+#include "tools/Batch.h"
 #include "tools/Cli.h"
+#include "tools/Plot.h"
 #include "tools/Renderer.h"
 #include "tools/Signals.h"
 #include "tools/Text.h"
@@ -18,6 +20,7 @@ int runRender(const Args& args) {
     opt.progress = true;
     bool json = false;
     std::vector<std::string> files;
+    std::string outDir, plotPath;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const std::string name = optionName(arg);
@@ -48,28 +51,56 @@ int runRender(const Args& args) {
             opt.allowShortInput = true;
         } else if (name == "--no-progress") {
             opt.progress = false;
-        } else if (!arg.empty() && arg[0] != '-' && files.size() < 2) {
+        } else if (name == "--plot") {
+            plotPath = optionValue(args, i);
+        } else if (name == "--out-dir") {
+            outDir = optionValue(args, i);
+        } else if (!arg.empty() && arg[0] != '-' && (files.size() < 2 || !outDir.empty())) {
             files.push_back(arg);
         } else {
             unknownOption("render", arg);
         }
     }
-    if (files.size() != 2) {
+    std::vector<BatchJob> jobs;
+    if (!outDir.empty()) {
+        if (files.empty()) throw ToolError(kExitUsage, "render --out-dir needs input files");
+        jobs = batchJobs(files, outDir);
+    } else if (files.size() == 2) {
+        jobs.push_back({files[0], files[1]});
+    } else {
         throw ToolError(kExitUsage, "render needs an input and an output file (see 'zelto help')");
     }
-    opt.input = files[0];
-    opt.output = files[1];
+
+    if (jobs.size() > 1 && !plotPath.empty()) {
+        throw ToolError(kExitUsage, "--plot takes one input");
+    }
 
     installSignalHandlers();
-    const RenderReport report = render(opt);
-    if (json) {
-        JsonWriter j;
-        reportJson(j, report);
-        std::fputs(j.str().c_str(), stdout);
-    } else {
-        std::fputs(reportText(report).c_str(), stdout);
+    JsonWriter j;
+    if (json && jobs.size() > 1) j.beginArray();
+    for (size_t k = 0; k < jobs.size(); ++k) {
+        opt.input = jobs[k].input;
+        opt.output = jobs[k].output;
+        std::optional<LevelPlot> plot;
+        if (!plotPath.empty()) plot.emplace();
+        opt.observer = plot ? &*plot : nullptr;
+        const RenderReport report = render(opt);
+        if (plot) plot->write(plotPath, report);
+        if (json) {
+            reportJson(j, report);
+        } else {
+            if (k > 0) std::fputs("\n", stdout);
+            std::fputs(reportText(report).c_str(), stdout);
+            std::fflush(stdout);
+        }
+        for (const auto& w : report.warnings) {
+            std::fprintf(stderr, "zelto: warning: %s\n", w.c_str());
+        }
     }
-    for (const auto& w : report.warnings) std::fprintf(stderr, "zelto: warning: %s\n", w.c_str());
+    if (json) {
+        if (jobs.size() > 1) j.endArray();
+        std::fputs(j.str().c_str(), stdout);
+    }
     return kExitOk;
 }
 

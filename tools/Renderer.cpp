@@ -141,7 +141,7 @@ ToolError truncatedInput(const std::string& path, int64_t announced, int64_t pre
 /// writes block by block so memory does not grow with the file.
 template <typename T>
 void renderLoop(const RenderOptions& opt, PluginHost& host, AudioReader& reader,
-                AudioWriter& writer, bool pcm, RenderReport& rep) {
+                AudioWriter* writer, bool pcm, RenderReport& rep) {
     const int ch = reader.channels();
     const int block = opt.block;
     const AEffect& fx = host.effect();
@@ -158,6 +158,7 @@ void renderLoop(const RenderOptions& opt, PluginHost& host, AudioReader& reader,
     for (int p = fx.numOutputs; p < 2; ++p) outs.disconnect(p);
     host.setConnectedPins(opt.monoDual ? 2 : ch, opt.monoDual ? 2 : ch);
 
+    if (opt.observer != nullptr) opt.observer->begin(ch, reader.sampleRate());
     SignalMeter inMeter(ch, reader.sampleRate(), opt.ceilingDb);
     SignalMeter outMeter(ch, reader.sampleRate(), opt.ceilingDb);
     std::vector<double> inFrames(static_cast<size_t>(block) * static_cast<size_t>(ch));
@@ -184,7 +185,8 @@ void renderLoop(const RenderOptions& opt, PluginHost& host, AudioReader& reader,
                                                     std::to_string(totalRead + i / ch));
                 }
             }
-            inMeter.add(inFrames.data(), got);
+            if (opt.measureInput) inMeter.add(inFrames.data(), got);
+            if (opt.observer != nullptr) opt.observer->input(inFrames.data(), got);
             n = static_cast<int>(got);
             totalRead += got;
             if (got < block) eof = true;
@@ -221,6 +223,9 @@ void renderLoop(const RenderOptions& opt, PluginHost& host, AudioReader& reader,
                 const double reduction = -20.0 * std::log10(*gain);
                 if (!rep.maxGainReductionDb || reduction > *rep.maxGainReductionDb) {
                     rep.maxGainReductionDb = std::max(0.0, reduction);
+                }
+                if (opt.observer != nullptr) {
+                    opt.observer->gainReduction(fed - n, n, std::max(0.0, reduction));
                 }
             }
         }
@@ -268,6 +273,7 @@ void renderLoop(const RenderOptions& opt, PluginHost& host, AudioReader& reader,
                 }
             }
             outMeter.add(outFrames.data(), keep);
+            if (opt.observer != nullptr) opt.observer->output(outFrames.data(), keep);
             if (pcm) {
                 for (int i = 0; i < keep * ch; ++i) {
                     double& y = outFrames[static_cast<size_t>(i)];
@@ -277,7 +283,7 @@ void renderLoop(const RenderOptions& opt, PluginHost& host, AudioReader& reader,
                     }
                 }
             }
-            writer.write(outFrames.data(), keep);
+            if (writer != nullptr) writer->write(outFrames.data(), keep);
             written += keep;
         }
         progress.update(totalRead);
@@ -373,7 +379,10 @@ RenderReport render(const RenderOptions& opt) {
 
     // Open the output before any audio runs so an unwritable destination
     // fails at once rather than after the whole file has been processed.
-    AudioWriter writer(opt.output, format, ch, reader.sampleRate(), reader.declaredFrames());
+    std::optional<AudioWriter> writer;
+    if (!opt.measureOnly) {
+        writer.emplace(opt.output, format, ch, reader.sampleRate(), reader.declaredFrames());
+    }
 
     host.setSampleRate(reader.sampleRate());
     host.setBlockSize(opt.block);
@@ -387,13 +396,14 @@ RenderReport render(const RenderOptions& opt) {
                        "unconnected (try --mono-dual)"
                      : "inside the plug-in while it processed audio");
     if (opt.useDouble) {
-        renderLoop<double>(opt, host, reader, writer, pcm, rep);
+        renderLoop<double>(opt, host, reader, writer ? &*writer : nullptr, pcm, rep);
     } else {
-        renderLoop<float>(opt, host, reader, writer, pcm, rep);
+        renderLoop<float>(opt, host, reader, writer ? &*writer : nullptr, pcm, rep);
     }
     host.suspend();
     setCrashNote(nullptr);
-    writer.commit();
+    if (opt.beforeCommit) opt.beforeCommit(rep);
+    if (writer) writer->commit();
     return rep;
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -16,6 +17,25 @@
 #include "tools/SignalMeter.h"
 
 namespace zelto {
+
+struct RenderReport;
+
+/// Sees the audio of one render as it goes by (for pictures of it). Called on
+/// the rendering thread; must not throw.
+class RenderObserver {
+  public:
+    virtual ~RenderObserver() = default;
+    /// Before any audio: the file's channels and sample rate.
+    virtual void begin(int channels, int sampleRate) = 0;
+    /// Interleaved input frames, in file order.
+    virtual void input(const double* frames, int64_t count) = 0;
+    /// Interleaved output frames as measured (latency dropped if compensated,
+    /// before any clipping for PCM), in file order.
+    virtual void output(const double* frames, int64_t count) = 0;
+    /// The plug-in's largest gain reduction during the process call that
+    /// consumed input frames [firstFed, firstFed + count), in dB.
+    virtual void gainReduction(int64_t firstFed, int count, double db) = 0;
+};
 
 struct RenderOptions {
     std::string input, output, plugin;
@@ -29,6 +49,12 @@ struct RenderOptions {
     double ceilingDb = 0.0;
     bool progress = false;  // allow the progress bar (still needs a terminal)
     bool allowShortInput = false;  // render a truncated input instead of refusing it
+    bool measureOnly = false;  // run and measure but write nothing (searches)
+    bool measureInput = true;  // false: no input levels (a search knows them already)
+    RenderObserver* observer = nullptr;
+    /// Called with the finished report just before the output is committed;
+    /// throwing from it leaves the destination untouched.
+    std::function<void(const RenderReport&)> beforeCommit;
 };
 
 struct ParameterSetting {

@@ -22,6 +22,8 @@ enum ExitCode : int {
     kExitOutput = 9,         // output cannot be written
     kExitNotAvailable = 10,  // feature not available in this build
     kExitRejected = 11,      // the plug-in rejected a preset, bank or state file
+    kExitTargetUnreachable = 12,  // `master`: no setting meets the loudness and peak target
+    kExitTooMuchReduction = 13,   // `master`: the target needs more than --max-reduction
     kExitInterrupted = 130,  // stopped by SIGINT/SIGTERM
 };
 

@@ -24,6 +24,7 @@ void printHelp() {
         "      44100, 96000 and 192000 Hz. --json prints the same as JSON.\n"
         "\n"
         "  zelto render IN OUT [options]\n"
+        "  zelto render IN... --out-dir DIR [options]\n"
         "      Run an audio file (WAV, FLAC or AIFF; mono or stereo) through the\n"
         "      plug-in and write OUT, its format chosen by the extension (.wav,\n"
         "      .flac, .aif, .aiff). OUT appears only when complete. Prints a report:\n"
@@ -53,9 +54,32 @@ void printHelp() {
         "                           before its header says) instead of refusing\n"
         "                           it; the report says so\n"
         "        --no-progress      no progress bar on a terminal\n"
+        "        --plot FILE.png    also draw the whole file as a picture: input and\n"
+        "                           output peaks, the largest true peaks, gain\n"
+        "                           reduction, short-term and integrated loudness\n"
+        "        --out-dir DIR      several inputs: each written to DIR under its name\n"
         "        --json             the report as JSON (a level of -inf, as of\n"
         "                           silence, or one too large to measure, is\n"
         "                           null there)\n"
+        "\n"
+        "  zelto master IN OUT --lufs L [options]\n"
+        "  zelto master IN... --out-dir DIR --lufs L [--album] [options]\n"
+        "      Find the \"Drive\" (and where needed a lower \"Output\") that brings\n"
+        "      the file to an integrated loudness of L LUFS (within 0.1 LU) with a\n"
+        "      true peak at or below the --true-peak target, by rendering it\n"
+        "      through the plug-in (two renders at a time), then write OUT with\n"
+        "      those settings. Prints one line per search render and the render\n"
+        "      report. Nothing is written when the target cannot be met.\n"
+        "        --lufs L           integrated loudness to reach (required)\n"
+        "        --true-peak T      highest true peak in dBTP (default -1.0)\n"
+        "        --max-reduction DB refuse (exit 13) rather than limit more than DB\n"
+        "        --save-preset F    also write the found settings as a preset (.krw)\n"
+        "        --plot FILE.png    draw the result (as for render) against the target\n"
+        "        --out-dir DIR      several inputs: each written to DIR under its name\n"
+        "        --album            with several inputs: the loudest meets L and the\n"
+        "                           others keep their distance in loudness from it\n"
+        "        --plugin, --block, --double, --set, --preset, --preset-file,\n"
+        "        --bank, --state, --format, --json  as for render\n"
         "\n"
         "  zelto demo [--out-dir DIR] [--plugin PATH] [--block N] [--json]\n"
         "      Write a 30 s built-in programme (drums, bass, chords and bursts\n"
@@ -126,6 +150,8 @@ void printHelp() {
         "  9    output file cannot be written\n"
         "  10   feature not available yet\n"
         "  11   the plug-in rejected a preset, bank or state file (nothing changed)\n"
+        "  12   master: no setting of the plug-in meets the loudness and true-peak target\n"
+        "  13   master: the target needs more gain reduction than --max-reduction\n"
         "  130  interrupted\n",
         stdout);
 }
@@ -155,6 +181,7 @@ int main(int argc, char** argv) {
         }
         if (command == "info") return runInfo(rest);
         if (command == "render") return runRender(rest);
+        if (command == "master") return runMaster(rest);
         if (command == "demo") return runDemo(rest);
         if (command == "presets") return runPresets(rest);
         if (command == "state") return runState(rest);
