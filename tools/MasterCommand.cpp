@@ -95,6 +95,8 @@ int runMaster(const Args& args) {
             opt.block = static_cast<int>(intOption(name, optionValue(args, i), 1, 65536));
         } else if (name == "--double") {
             opt.useDouble = true;
+        } else if (name == "--allow-short-input") {
+            opt.allowShortInput = true;
         } else if (name == "--set") {
             opt.sets.push_back(parseSetOption(optionValue(args, i)));
         } else if (parsePresetOption(args, i, opt.presets)) {

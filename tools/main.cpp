@@ -79,7 +79,7 @@ void printHelp() {
         "        --album            with several inputs: the loudest meets L and the\n"
         "                           others keep their distance in loudness from it\n"
         "        --plugin, --block, --double, --set, --preset, --preset-file,\n"
-        "        --bank, --state, --format, --json  as for render\n"
+        "        --bank, --state, --format, --allow-short-input, --json  as for render\n"
         "\n"
         "  zelto demo [--out-dir DIR] [--plugin PATH] [--block N] [--json]\n"
         "      Write a 30 s built-in programme (drums, bass, chords and bursts\n"
