@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/DocumentLauncher.h"
 #include "platform/FileIO.h"
 #include "platform/SettingsStore.h"
 #include "presets/CPresetSystemEffect.h"
@@ -422,15 +423,18 @@ void CPresetSystemEditor::rememberPath(const std::string& path, std::string& fil
     splitPath(path, currentFolder_, fileName);
 }
 
+// The folder and name are remembered only once the file was read or
+// written: a failed attempt must not become the next dialog's suggestion.
+
 PresetLoadResult CPresetSystemEditor::loadPresetFile(const std::string& path, bool reversed) {
-    rememberPath(path, presetFileName_);
     auto bytes = readWholeFile(path, kMaxPresetDataSize);
     if (!bytes) return PresetLoadResult::Unreadable;
-    return loadPresetBlob(bytes->data(), bytes->size(), reversed);
+    const PresetLoadResult result = loadPresetBlob(bytes->data(), bytes->size(), reversed);
+    if (result == PresetLoadResult::Loaded) rememberPath(path, presetFileName_);
+    return result;
 }
 
 PresetLoadResult CPresetSystemEditor::loadBankFile(const std::string& path, bool reversed) {
-    rememberPath(path, bankFileName_);
     auto bytes = readWholeFile(path, kMaxPresetDataSize);
     if (!bytes) return PresetLoadResult::Unreadable;
     const PresetLoadResult result = loadBankBlob(bytes->data(), bytes->size(), reversed);
@@ -446,19 +450,22 @@ PresetLoadResult CPresetSystemEditor::loadBankFile(const std::string& path, bool
         default:
             break;
     }
+    if (result == PresetLoadResult::Loaded) rememberPath(path, bankFileName_);
     return result;
 }
 
 bool CPresetSystemEditor::savePresetFile(const std::string& path) {
-    rememberPath(path, presetFileName_);
     const std::vector<uint8_t> blob = buildTaggedPreset();
-    return !blob.empty() && writeFileAtomically(path, blob.data(), blob.size());
+    if (blob.empty() || !writeFileAtomically(path, blob.data(), blob.size())) return false;
+    rememberPath(path, presetFileName_);
+    return true;
 }
 
 bool CPresetSystemEditor::saveBankFile(const std::string& path) {
-    rememberPath(path, bankFileName_);
     const std::vector<uint8_t> blob = buildTaggedBank();
-    return !blob.empty() && writeFileAtomically(path, blob.data(), blob.size());
+    if (blob.empty() || !writeFileAtomically(path, blob.data(), blob.size())) return false;
+    rememberPath(path, bankFileName_);
+    return true;
 }
 
 // ---- stored defaults and memos ----
