@@ -365,6 +365,37 @@ TEST_F(PresetStrip, NamesFromOtherThreadsShowOnIdle) {
     EXPECT_EQ(shownName(), std::string(plugin->presetRecord(9).name));
 }
 
+TEST_F(PresetStrip, IdleNeverWaitsForAnOpenDialog) {
+    // A dialog program that takes its time, as a person does.
+    const std::string bin = tempPath("bin");
+    mkdir(bin.c_str(), 0700);
+    std::ofstream(bin + "/zenity") << "#!/bin/sh\nsleep 5\necho /nowhere.krw\n";
+    chmod((bin + "/zenity").c_str(), 0700);
+    const std::string oldPath = getenv("PATH") != nullptr ? getenv("PATH") : "";
+    setenv("PATH", (bin + ":" + oldPath).c_str(), 1);
+    click(1004);
+    setenv("PATH", oldPath.c_str(), 1);
+    ASSERT_TRUE(editor->isFileDialogOpen());
+    AEffect* e = plugin->getAeffect();
+    double slowest = 0;
+    for (int i = 0; i < 30; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        e->dispatcher(e, effEditIdle, 0, 0, nullptr, 0.0f);
+        slowest = std::max(slowest, std::chrono::duration<double, std::milli>(
+                                        std::chrono::steady_clock::now() - start)
+                                        .count());
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(editor->isFileDialogOpen());
+    EXPECT_LT(slowest, 25.0) << "effEditIdle waited for the dialog";
+    const auto start = std::chrono::steady_clock::now();
+    editor->close();
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 2.0)
+        << "closing waited for the dialog";
+    EXPECT_FALSE(editor->isFileDialogOpen());
+    ASSERT_TRUE(editor->open(nullptr));
+}
+
 TEST(PresetStripControls, FramesFollowHoverPressAndSide) {
     CFrame* frame = new CFrame(CRect(0, 0, 100, 40), nullptr);
     struct Listener : CControlListener {
