@@ -11,7 +11,8 @@ CPresetKickButton::CPresetKickButton(const CRect& size, CControlListener* listen
 
 void CPresetKickButton::draw(CDrawContext* context) {
     if (CBitmap* bitmap = getDrawBackground()) {
-        bitmap->draw(context, getViewSize(), CPoint(offset.x, offset.y + currentFrame() * heightOfOneImage));
+        bitmap->draw(context, getViewSize(),
+                     CPoint(offset.x, offset.y + currentFrame() * heightOfOneImage));
     }
     setDirty(false);
 }
@@ -56,4 +57,6 @@ CMouseEventResult CPresetKickButton::onMouseExited(CPoint&, const CButtonState&)
 }
 
 // A key must not store a default or recall a memo behind the user's back.
-int32_t CPresetKickButton::onKeyDown(VstKeyCode&) { return -1; }
+int32_t CPresetKickButton::onKeyDown(VstKeyCode&) {
+    return -1;
+}

@@ -3,9 +3,9 @@
 
 #include "toolkit/CBitmap.h"
 
-CPresetRockerSwitch::CPresetRockerSwitch(const CRect& size, CControlListener* listener,
-                                         int32_t tag, CCoord heightOfOneImage,
-                                         CBitmap* background, const CPoint& offset, int32_t style)
+CPresetRockerSwitch::CPresetRockerSwitch(const CRect& size, CControlListener* listener, int32_t tag,
+                                         CCoord heightOfOneImage, CBitmap* background,
+                                         const CPoint& offset, int32_t style)
     : CRockerSwitch(size, listener, tag, heightOfOneImage, background, offset, style) {}
 
 int32_t CPresetRockerSwitch::sideOf(const CPoint& where) const {
@@ -22,7 +22,8 @@ int32_t CPresetRockerSwitch::currentFrame() const {
 
 void CPresetRockerSwitch::draw(CDrawContext* context) {
     if (CBitmap* bitmap = getDrawBackground()) {
-        bitmap->draw(context, getViewSize(), CPoint(offset.x, offset.y + currentFrame() * heightOfOneImage));
+        bitmap->draw(context, getViewSize(),
+                     CPoint(offset.x, offset.y + currentFrame() * heightOfOneImage));
     }
     setDirty(false);
 }
@@ -67,4 +68,6 @@ bool CPresetRockerSwitch::onWheel(const CPoint&, const float&, const CButtonStat
     return false;
 }
 
-int32_t CPresetRockerSwitch::onKeyDown(VstKeyCode&) { return -1; }
+int32_t CPresetRockerSwitch::onKeyDown(VstKeyCode&) {
+    return -1;
+}

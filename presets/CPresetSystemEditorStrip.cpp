@@ -59,9 +59,9 @@ void CPresetSystemEditor::buildStrip() {
 
     const CCoord h = kNormalFontSmaller->getSize();
     const CRect nameRect(194, kStripCentre - h / 2 - 2, 318, kStripCentre + h / 2 + 2);
-    nameField_ = new CTextEdit(nameRect, this, kTagName,
-                               shownName(presetEffect->presetRecord(current).name).c_str(),
-                               background, 0);
+    nameField_ =
+        new CTextEdit(nameRect, this, kTagName,
+                      shownName(presetEffect->presetRecord(current).name).c_str(), background, 0);
     nameField_->setBackOffset(CPoint(nameRect.left, nameRect.top));
     nameField_->setFont(kNormalFontSmaller);
     nameField_->setFontColor(kNameText);
@@ -83,9 +83,9 @@ void CPresetSystemEditor::buildStrip() {
     frame->addView(programMenu_);
 
     CBitmap* rockerImage = image(kImageRocker);
-    rocker_ = new CPresetRockerSwitch(CRect(340, 447, 370, 460), this, kTagRocker,
-                                      frames(rockerImage, 5), rockerImage, CPoint(0, 0),
-                                      kHorizontal);
+    rocker_ =
+        new CPresetRockerSwitch(CRect(340, 447, 370, 460), this, kTagRocker, frames(rockerImage, 5),
+                                rockerImage, CPoint(0, 0), kHorizontal);
     frame->addView(rocker_);
     rockerImage->forget();
 
@@ -155,21 +155,36 @@ void CPresetSystemEditor::idleStrip() {
 
 CControl* CPresetSystemEditor::stripControl(int32_t tag) const {
     switch (tag) {
-        case kTagName: return nameField_;
-        case kTagRocker: return rocker_;
-        case kTagLoadBank: return loadBank_;
-        case kTagSaveBank: return saveBank_;
-        case kTagLoadPreset: return loadPreset_;
-        case kTagSavePreset: return savePreset_;
-        case kTagProgramMenu: return programMenu_;
-        case kTagDefaultBank: return defaultBank_;
-        case kTagDefaultPreset: return defaultPreset_;
-        case kTagStoreA: return storeA_;
-        case kTagStoreB: return storeB_;
-        case kTagRecallA: return recallA_;
-        case kTagRecallB: return recallB_;
-        case kTagManual: return manual_;
-        default: return nullptr;
+        case kTagName:
+            return nameField_;
+        case kTagRocker:
+            return rocker_;
+        case kTagLoadBank:
+            return loadBank_;
+        case kTagSaveBank:
+            return saveBank_;
+        case kTagLoadPreset:
+            return loadPreset_;
+        case kTagSavePreset:
+            return savePreset_;
+        case kTagProgramMenu:
+            return programMenu_;
+        case kTagDefaultBank:
+            return defaultBank_;
+        case kTagDefaultPreset:
+            return defaultPreset_;
+        case kTagStoreA:
+            return storeA_;
+        case kTagStoreB:
+            return storeB_;
+        case kTagRecallA:
+            return recallA_;
+        case kTagRecallB:
+            return recallB_;
+        case kTagManual:
+            return manual_;
+        default:
+            return nullptr;
     }
 }
 
@@ -258,15 +273,23 @@ void CPresetSystemEditor::valueChanged(CControl* control) {
             selectFromStrip(i, shownName(presetEffect->presetRecord(i).name));
             break;
         }
-        case kTagLoadBank: startFileDialog(FileAction::LoadBank, v == 0.5f); break;
-        case kTagSaveBank: startFileDialog(FileAction::SaveBank, false); break;
-        case kTagLoadPreset: startFileDialog(FileAction::LoadPreset, v == 0.5f); break;
-        case kTagSavePreset: startFileDialog(FileAction::SavePreset, false); break;
+        case kTagLoadBank:
+            startFileDialog(FileAction::LoadBank, v == 0.5f);
+            break;
+        case kTagSaveBank:
+            startFileDialog(FileAction::SaveBank, false);
+            break;
+        case kTagLoadPreset:
+            startFileDialog(FileAction::LoadPreset, v == 0.5f);
+            break;
+        case kTagSavePreset:
+            startFileDialog(FileAction::SavePreset, false);
+            break;
         case kTagProgramMenu: {
             const int32_t i = std::clamp(static_cast<int32_t>(v + 0.5f), 0, kNumPresets - 1);
-            const std::string title =
-                programMenu_ != nullptr ? programMenu_->getEntryTitle(i)
-                                        : shownName(presetEffect->presetRecord(i).name);
+            const std::string title = programMenu_ != nullptr
+                                          ? programMenu_->getEntryTitle(i)
+                                          : shownName(presetEffect->presetRecord(i).name);
             selectFromStrip(i, title);
             break;
         }
@@ -284,12 +307,23 @@ void CPresetSystemEditor::valueChanged(CControl* control) {
                 storeDefaultPreset();
             }
             break;
-        case kTagStoreA: storeMemoA(); break;
-        case kTagStoreB: storeMemoB(); break;
-        case kTagRecallA: recallMemoA(); break;
-        case kTagRecallB: recallMemoB(); break;
-        case kTagManual: openManual(); break;
-        default: break;
+        case kTagStoreA:
+            storeMemoA();
+            break;
+        case kTagStoreB:
+            storeMemoB();
+            break;
+        case kTagRecallA:
+            recallMemoA();
+            break;
+        case kTagRecallB:
+            recallMemoB();
+            break;
+        case kTagManual:
+            openManual();
+            break;
+        default:
+            break;
     }
 }
 
@@ -299,8 +333,8 @@ bool CPresetSystemEditor::startFileDialog(FileAction action, bool reversed) {
     if (frame == nullptr || dialog_ != nullptr) return false;
     const bool bank = action == FileAction::LoadBank || action == FileAction::SaveBank;
     const bool saving = action == FileAction::SaveBank || action == FileAction::SavePreset;
-    const CFileExtension type = bank ? CFileExtension("KRW Bank", "krb")
-                                     : CFileExtension("KRW Preset", "krw");
+    const CFileExtension type =
+        bank ? CFileExtension("KRW Bank", "krb") : CFileExtension("KRW Preset", "krw");
     CNewFileSelector* selector = CNewFileSelector::create(
         frame, saving ? CNewFileSelector::kSelectSaveFile : CNewFileSelector::kSelectFile);
     if (saving) {
@@ -357,8 +391,7 @@ void CPresetSystemEditor::finishFileAction(FileAction action, bool reversed,
             if (result != PresetLoadResult::Loaded) {
                 const std::string text =
                     std::string("Not loaded: ") + describePresetLoadResult(result) + ".";
-                showMessage(bank ? "Could not load bank" : "Could not load preset",
-                            text.c_str());
+                showMessage(bank ? "Could not load bank" : "Could not load preset", text.c_str());
             }
             if (frame != nullptr) frame->invalid();
             break;

@@ -4,13 +4,13 @@
 #include "toolkit/CBitmap.h"
 
 CSaveLoadButton::CSaveLoadButton(const CRect& size, CControlListener* listener, int32_t tag,
-                                 CCoord heightOfOneImage, CBitmap* background,
-                                 const CPoint& offset)
+                                 CCoord heightOfOneImage, CBitmap* background, const CPoint& offset)
     : CKickButton(size, listener, tag, heightOfOneImage, background, offset) {}
 
 void CSaveLoadButton::draw(CDrawContext* context) {
     if (CBitmap* bitmap = getDrawBackground()) {
-        bitmap->draw(context, getViewSize(), CPoint(offset.x, offset.y + currentFrame() * heightOfOneImage));
+        bitmap->draw(context, getViewSize(),
+                     CPoint(offset.x, offset.y + currentFrame() * heightOfOneImage));
     }
     setDirty(false);
 }
@@ -46,4 +46,6 @@ CMouseEventResult CSaveLoadButton::onMouseExited(CPoint&, const CButtonState&) {
     return kMouseEventHandled;
 }
 
-int32_t CSaveLoadButton::onKeyDown(VstKeyCode&) { return -1; }
+int32_t CSaveLoadButton::onKeyDown(VstKeyCode&) {
+    return -1;
+}

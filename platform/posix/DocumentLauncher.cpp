@@ -28,9 +28,12 @@ std::string& openerProgram() {
 DocumentLauncher::Outcome outcomeOfStatus(int status) {
     if (!WIFEXITED(status)) return DocumentLauncher::Outcome::Failed;
     switch (WEXITSTATUS(status)) {
-        case 0: return DocumentLauncher::Outcome::Opened;
-        case 3: return DocumentLauncher::Outcome::NoApplication;
-        default: return DocumentLauncher::Outcome::Failed;
+        case 0:
+            return DocumentLauncher::Outcome::Opened;
+        case 3:
+            return DocumentLauncher::Outcome::NoApplication;
+        default:
+            return DocumentLauncher::Outcome::Failed;
     }
 }
 
@@ -75,17 +78,16 @@ DocumentLauncher::Outcome DocumentLauncher::start(const std::string& path) {
     // xdg-open knows no "--": a path that starts with a dash gets a "./"
     // in front, so it is never read as an option.
     const std::string argument = path[0] == '-' ? "./" + path : path;
-    std::vector<char*> args{const_cast<char*>(program.c_str()),
-                            const_cast<char*>(argument.c_str()), nullptr};
+    std::vector<char*> args{const_cast<char*>(program.c_str()), const_cast<char*>(argument.c_str()),
+                            nullptr};
     pid_t child = -1;
-    const int error =
-        posix_spawnp(&child, args[0], &actions, &attributes, args.data(), environ);
+    const int error = posix_spawnp(&child, args[0], &actions, &attributes, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     if (error != 0) {
         // Without an opener nothing can show the document.
-        return outcome = error == ENOENT || error == EACCES ? Outcome::NoApplication
-                                                            : Outcome::Failed;
+        return outcome =
+                   error == ENOENT || error == EACCES ? Outcome::NoApplication : Outcome::Failed;
     }
     pid = child;
     return outcome = Outcome::Pending;

@@ -32,7 +32,7 @@ bool samePreset(const PresetRecord& a, const PresetRecord& b) {
 }
 
 class PresetStrip : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         HostRecorder::reset();
         plugin = std::make_unique<Plugin>(HostRecorder::callback);
@@ -402,12 +402,11 @@ TEST(PresetStripControls, FramesFollowHoverPressAndSide) {
         void valueChanged(CControl* c) override { values.push_back(c->getValue()); }
         std::vector<float> values;
     } listener;
-    auto* kick = new CPresetKickButton(CRect(0, 0, 20, 15), &listener, 1, 15, nullptr,
-                                       CPoint(0, 0), false);
-    auto* file = new CSaveLoadButton(CRect(30, 0, 50, 15), &listener, 2, 15, nullptr,
-                                     CPoint(0, 0));
-    auto* rocker = new CPresetRockerSwitch(CRect(60, 0, 90, 13), &listener, 3, 13, nullptr,
-                                           CPoint(0, 0));
+    auto* kick =
+        new CPresetKickButton(CRect(0, 0, 20, 15), &listener, 1, 15, nullptr, CPoint(0, 0), false);
+    auto* file = new CSaveLoadButton(CRect(30, 0, 50, 15), &listener, 2, 15, nullptr, CPoint(0, 0));
+    auto* rocker =
+        new CPresetRockerSwitch(CRect(60, 0, 90, 13), &listener, 3, 13, nullptr, CPoint(0, 0));
     frame->addView(kick);
     frame->addView(file);
     frame->addView(rocker);

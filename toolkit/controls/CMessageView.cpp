@@ -57,8 +57,7 @@ void CMessageView::draw(CDrawContext* context) {
     }
     context->setFont(kNormalFontSmall);
     context->drawString(text.c_str(), CRect(r.left + 8, y, r.right - 8, y + 16));
-    const CRect ok(r.left + kWidth / 2 - 28, r.bottom - 26, r.left + kWidth / 2 + 28,
-                   r.bottom - 8);
+    const CRect ok(r.left + kWidth / 2 - 28, r.bottom - 26, r.left + kWidth / 2 + 28, r.bottom - 8);
     context->setFillColor(CColor(209, 227, 238, 255));
     context->drawRect(ok, kDrawFilledAndStroked);
     context->drawString("OK", ok);
@@ -79,8 +78,7 @@ CMouseEventResult CMessageView::onMouseMoved(CPoint&, const CButtonState&) {
 }
 
 int32_t CMessageView::onKeyDown(VstKeyCode& keyCode) {
-    if (keyCode.virt == VKEY_RETURN || keyCode.virt == VKEY_ENTER ||
-        keyCode.virt == VKEY_ESCAPE) {
+    if (keyCode.virt == VKEY_RETURN || keyCode.virt == VKEY_ENTER || keyCode.virt == VKEY_ESCAPE) {
         dismiss();
     }
     return 1;  // modal: no key reaches the views below
