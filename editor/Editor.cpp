@@ -167,6 +167,8 @@ bool Editor::open(void* parentWindow) {
     pendingMask_.exchange(0, std::memory_order_acquire);
     latencyPending_.store(false, std::memory_order_relaxed);
     buildControls();
+    // The preset strip lies on top of everything else.
+    CPresetSystemEditor::open(parentWindow);
     return true;
 }
 
@@ -389,8 +391,9 @@ void Editor::clearControlPointers() {
 }
 
 void Editor::close() {
-    // A value being typed commits while every control still exists.
-    AEffGUIEditor::close();
+    // A value being typed commits while every control still exists; a file
+    // dialog still up ends unanswered.
+    CPresetSystemEditor::close();
     clearControlPointers();
 }
 
@@ -514,7 +517,10 @@ void Editor::valueChanged(CControl* control) {
     if (control == nullptr || plugin_ == nullptr) return;
     const int32_t tag = control->getTag();
     // Tags above the window's own belong to the preset strip.
-    if (tag > kLastControlTag) return;
+    if (tag > kLastControlTag) {
+        CPresetSystemEditor::valueChanged(control);
+        return;
+    }
     const float v = control->getValue();
     switch (tag) {
         case kParamOversample:
@@ -616,6 +622,10 @@ void Editor::idle() {
     frame->processWindowEvents();
     if (frame == nullptr) return;  // the host closed the window from an event
     applyPendingParameters();
+    // Names, the file dialog's answer and the manual's opener: every call,
+    // so none of them waits for the meter pass.
+    idleStrip();
+    if (frame == nullptr) return;
     if (latencyPending_.exchange(false, std::memory_order_acquire) && info_ != nullptr &&
         info_->getLatency() != getLatency()) {
         info_->setLatency(getLatency());

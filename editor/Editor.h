@@ -47,7 +47,7 @@ class CMeterLCD;
 class CMeterLCDGR;
 class CInfo;
 
-class Editor : public CPresetSystemEditor, public CControlListener, public MeterModeListener {
+class Editor : public CPresetSystemEditor, public MeterModeListener {
 public:
     static constexpr int32_t kBackgroundId = 128;
     static constexpr int32_t kWidth = 524;

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/DocumentLauncher.h"
 #include "platform/FileIO.h"
 #include "platform/SettingsStore.h"
 #include "presets/CPresetSystemEffect.h"

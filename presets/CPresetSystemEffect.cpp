@@ -11,12 +11,6 @@
 
 using namespace zelto;
 
-namespace {
-
-// The effect whose program this thread is applying right now, if any.
-thread_local const CPresetSystemEffect* tApplyingProgram = nullptr;
-
-}  // namespace
 
 void zelto::setPresetName(PresetRecord& record, const char* name) {
     std::memset(record.name, 0, sizeof record.name);
@@ -40,7 +34,9 @@ CPresetSystemEffect::CPresetSystemEffect(audioMasterCallback audioMaster, VstInt
 
 CPresetSystemEffect::~CPresetSystemEffect() { delete bank; }
 
-bool CPresetSystemEffect::isPresetLoading() const { return tApplyingProgram == this; }
+bool CPresetSystemEffect::isPresetLoading() const {
+    return applyingThread_.load(std::memory_order_acquire) == std::this_thread::get_id();
+}
 
 float CPresetSystemEffect::storedValue(VstInt32 index) const {
     if (bank == nullptr || index < 0 || index >= kPresetValues) return 0.0f;
@@ -92,8 +88,10 @@ bool CPresetSystemEffect::getProgramNameIndexed(VstInt32 /*category*/, VstInt32 
 
 void CPresetSystemEffect::selectPreset(VstInt32 index) {
     if (bank == nullptr || index < 0 || index >= kNumPresets) return;
-    const CPresetSystemEffect* outer = tApplyingProgram;
-    tApplyingProgram = this;
+    // Kept per effect rather than in thread-local storage, which a library
+    // loaded and unloaded by the host would have to set up on every thread.
+    const std::thread::id outer =
+        applyingThread_.exchange(std::this_thread::get_id(), std::memory_order_acq_rel);
     curProgram = 0;
     currentPreset.store(index, std::memory_order_relaxed);
     for (VstInt32 p = 0; p < kPresetValues; ++p) {
@@ -103,7 +101,7 @@ void CPresetSystemEffect::selectPreset(VstInt32 index) {
     updateDisplay();
     beginEdit(0);
     endEdit(0);
-    tApplyingProgram = outer;
+    applyingThread_.store(outer, std::memory_order_release);
 }
 
 void CPresetSystemEffect::renameCurrentPreset(const char* name) {

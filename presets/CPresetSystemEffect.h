@@ -12,6 +12,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include "vst/AudioEffectX.h"
 #include "presets/PresetRecord.h"
@@ -76,6 +77,8 @@ protected:
     zelto::PresetBank* bank = nullptr;
     zelto::PresetRecord templateRecord{};
     std::atomic<VstInt32> currentPreset{0};
+    // The thread applying a program right now (none: a default id).
+    std::atomic<std::thread::id> applyingThread_{};
 
 private:
     static constexpr size_t kChunkBufferSize = 24049;  // prefix + tagged bank of 26 values

@@ -6,13 +6,22 @@
 // With --log-automation it prints every automation message the editor sends
 // (parameter changes and the begin/end of each gesture), so a person or a
 // test can see what a click, a drag or typed text did.
+// With --dialog-answer PATH every file dialog the editor opens answers PATH
+// at once: a stand-in "zenity" that prints it goes first on the PATH of
+// this process, so the plug-in's own dialog code runs unchanged.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <dirent.h>
+#include <stdlib.h>
+#include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -76,6 +85,39 @@ void logEdit(PluginHost& host, VstInt32 opcode, VstInt32 index, float value) {
     std::fflush(stdout);
 }
 
+/// A folder holding the stand-in dialog program, removed with the object.
+class ScriptedDialog {
+public:
+    explicit ScriptedDialog(const std::string& answer) {
+        char templ[] = "/tmp/zelto-dialog-XXXXXX";
+        if (mkdtemp(templ) == nullptr) {
+            throw ToolError(kExitFailure, "cannot make a folder for the scripted dialog");
+        }
+        folder_ = templ;
+        const std::string program = folder_ + "/zenity";
+        {
+            // The answer travels in the environment, so no character of it is
+            // ever read by the shell as script.
+            std::ofstream out(program);
+            out << "#!/bin/sh\nprintf '%s\\n' \"$ZELTO_DIALOG_ANSWER\"\n";
+        }
+        chmod(program.c_str(), 0700);
+        setenv("ZELTO_DIALOG_ANSWER", answer.c_str(), 1);
+        const char* path = getenv("PATH");
+        const std::string searched = folder_ + (path != nullptr ? ":" + std::string(path) : "");
+        setenv("PATH", searched.c_str(), 1);
+    }
+    ~ScriptedDialog() {
+        std::error_code ec;
+        std::filesystem::remove_all(folder_, ec);
+    }
+    ScriptedDialog(const ScriptedDialog&) = delete;
+    ScriptedDialog& operator=(const ScriptedDialog&) = delete;
+
+private:
+    std::string folder_;
+};
+
 }  // namespace
 
 int runGui(const Args& args) {
@@ -85,6 +127,7 @@ int runGui(const Args& args) {
     double seconds = 0.0;  // 0: until the window is closed
     int cycles = 1;
     bool logEdits = false;
+    std::string dialogAnswer;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string name = optionName(args[i]);
         if (name == "--plugin") {
@@ -96,6 +139,8 @@ int runGui(const Args& args) {
             cycles = static_cast<int>(intOption(name, optionValue(args, i), 1, 10000));
         } else if (name == "--log-automation") {
             logEdits = true;
+        } else if (name == "--dialog-answer") {
+            dialogAnswer = optionValue(args, i);
         } else if (name == "--set") {
             sets.push_back(parseSetOption(optionValue(args, i)));
         } else if (parsePresetOption(args, i, sources)) {
@@ -103,6 +148,9 @@ int runGui(const Args& args) {
             unknownOption("gui", args[i]);
         }
     }
+    // The stand-in dialog program must be on PATH before the plug-in starts one.
+    std::unique_ptr<ScriptedDialog> scripted;
+    if (!dialogAnswer.empty()) scripted = std::make_unique<ScriptedDialog>(dialogAnswer);
     PluginHost host(plugin);
     applyPresetSources(host, sources);
     applyParameterSets(host, sets);

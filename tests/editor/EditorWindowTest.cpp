@@ -4,10 +4,12 @@
 
 #include <cairo/cairo.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
 
+#include "editor/CCalibButton.h"
 #include "editor/Editor.h"
 #include "host/Plugin.h"
 #include "resources/Resources.h"
@@ -91,6 +93,33 @@ TEST_F(EditorTest, IdleWorksAtMostEveryFortyMilliseconds) {
     tick = 0x20u;
     editor->idle();
     EXPECT_EQ(editor->idlePasses(), start + 3);
+    dispatch(effEditClose);
+}
+
+TEST_F(EditorTest, BlinkingFollowsTheClockWhenTheHostIdlesSlowly) {
+    // Hosts that idle every 100 ms must see the same blinking as fast ones:
+    // the phase comes from the tick count, not from the number of calls.
+    uint32_t tick = 5000;
+    editor->setTickSource([&] { return tick; });
+    dispatch(effEditOpen, 0, nullptr);
+    plugin->setParameterAutomated(zelto::kParamCalibrate, 0.375f);  // left channel
+    auto* calib = static_cast<CCalibButton*>(editor->findControl(zelto::kParamCalibrate));
+    ASSERT_NE(calib, nullptr);
+    std::vector<bool> lit;
+    for (int i = 0; i < 12; ++i) {
+        tick += 100;
+        const uint64_t before = editor->idlePasses();
+        editor->idle();
+        EXPECT_EQ(editor->idlePasses(), before + 1) << "every slow call is a full pass";
+        lit.push_back(calib->currentOffset() >= CCalibButton::kBlinkOffset);
+    }
+    // 256 ms per phase, counted from the last click (none here: tick 0).
+    for (size_t i = 0; i < lit.size(); ++i) {
+        const uint32_t t = 5000 + 100 * static_cast<uint32_t>(i + 1);
+        EXPECT_EQ(lit[i], (t & 511u) < 256u) << "call " << i;
+    }
+    EXPECT_NE(std::count(lit.begin(), lit.end(), true), 0);
+    EXPECT_NE(std::count(lit.begin(), lit.end(), false), 0);
     dispatch(effEditClose);
 }
 

@@ -358,12 +358,13 @@ int columnDifferingFrom(Display* display, Window window, const std::string& png,
     return n;
 }
 
-unsigned long pixelAt(Display* display, Window window, int x, int y) {
+/// The colour of one pixel of the window (0xRRGGBB), or -1.
+long pixelAt(Display* display, Window window, int x, int y) {
     XImage* image = XGetImage(display, window, x, y, 1, 1, AllPlanes, ZPixmap);
-    if (image == nullptr) return 0;
-    const unsigned long p = XGetPixel(image, 0, 0) & 0xFFFFFF;
+    if (image == nullptr) return -1;
+    const long pixel = static_cast<long>(XGetPixel(image, 0, 0) & 0xFFFFFF);
     XDestroyImage(image);
-    return p;
+    return pixel;
 }
 
 }  // namespace
@@ -400,7 +401,7 @@ TEST(EditorWindow, PlayMovesTheMetersAndTheLogoShowsTheInfoPanel) {
     EXPECT_GT(columnDifferingFrom(display, editor[0], silent, 327, 401), 150);
 
     const std::string id = std::to_string(editor[0]);
-    const unsigned long panelLight = 0xD5ECF6;  // 213, 236, 246
+    const long panelLight = 0xD5ECF6;  // 213, 236, 246
     EXPECT_NE(pixelAt(display, editor[0], 60, 420), panelLight);
     EXPECT_EQ(run({"xdotool", "mousemove", "--window", id, "262", "385", "click", "1"}), 0);
     std::this_thread::sleep_for(300ms);
@@ -417,5 +418,98 @@ TEST(EditorWindow, PlayMovesTheMetersAndTheLogoShowsTheInfoPanel) {
     EXPECT_EQ(text.find("automate"), std::string::npos) << text;
     EXPECT_NE(text.find("child windows left 0"), std::string::npos) << text;
     EXPECT_NE(text.find("played"), std::string::npos) << text;
+    XCloseDisplay(display);
+}
+
+TEST(EditorWindow, PresetStripSavesLoadsStoresAndRecalls) {
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) GTEST_SKIP() << "no X display; ctest runs this under xvfb-run";
+    TempFolder folder;
+    setenv("ZELTO_CONFIG_HOME", folder.path().c_str(), 1);
+    const std::string expected = folder / "expected.png";
+    ASSERT_EQ(run({ZELTO_TOOL_PATH, "snapshot", "--out", expected, "--set", "Drive=0.6"}), 0);
+    const std::string preset = folder / "mine.krw";
+    pid_t gui = -1;
+    const auto [editor, top] =
+        showGui(display, gui, {"--set", "Drive=0.6", "--dialog-answer", preset}, folder / "log.txt");
+    ASSERT_GT(gui, 0);
+    ASSERT_NE(editor, 0u) << "zelto gui showed no editor";
+    const std::string id = std::to_string(editor);
+    auto click = [&](int x, int y, std::vector<std::string> extra = {}) {
+        std::vector<std::string> args{"xdotool", "mousemove", "--window", id, std::to_string(x),
+                                      std::to_string(y), "click"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        args.push_back("1");
+        EXPECT_EQ(run(args), 0);
+        std::this_thread::sleep_for(250ms);
+    };
+    auto showsExpected = [&] {
+        // Away from the strip, so no button shows its hover frame.
+        EXPECT_EQ(run({"xdotool", "mousemove", "--window", id, "262", "300"}), 0);
+        std::this_thread::sleep_for(300ms);
+        return pixelsDifferingFrom(display, editor, expected);
+    };
+
+    click(112, 454);  // save preset: the scripted dialog answers at once
+    for (int i = 0; i < 100 && !fs::exists(preset); ++i) std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(fs::exists(preset));
+    EXPECT_EQ(fs::file_size(preset), 1041u);
+    click(97, 49);  // Oversample on
+    EXPECT_NE(showsExpected(), 0) << "the click changed nothing";
+    click(174, 454);  // load preset
+    EXPECT_EQ(showsExpected(), 0) << "the loaded preset did not restore the settings";
+
+    click(396, 454);  // store A
+    click(97, 49);
+    click(429, 454);  // recall A
+    EXPECT_EQ(showsExpected(), 0) << "memo A";
+    click(460, 454);  // store B
+    click(97, 49);
+    click(494, 454);  // recall B
+    EXPECT_EQ(showsExpected(), 0) << "memo B";
+
+    click(144, 454, {"--repeat", "2", "--delay", "60"});  // default preset: double-click
+    ASSERT_EQ(waitpid(gui, nullptr, WNOHANG), 0) << "zelto gui died";
+    closeAsWindowManager(display, top);
+    EXPECT_EQ(waitFor(gui, 30s), 0);
+
+    // A new instance starts from the stored default preset.
+    const std::string info = folder / "info.txt";
+    ASSERT_EQ(waitFor(spawn({ZELTO_TOOL_PATH, "info"}, info), 60s), 0);
+    const std::string text = readText(info);
+    EXPECT_NE(text.find("Drive                    0.6000"), std::string::npos) << text;
+    XCloseDisplay(display);
+}
+
+TEST(EditorWindow, AManualThatCannotOpenSaysSoInTheWindow) {
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) GTEST_SKIP() << "no X display; ctest runs this under xvfb-run";
+    TempFolder folder;
+    setenv("ZELTO_CONFIG_HOME", folder.path().c_str(), 1);
+    const std::string expected = folder / "expected.png";
+    ASSERT_EQ(run({ZELTO_TOOL_PATH, "snapshot", "--out", expected}), 0);
+    const std::string product = folder.path() + "/KRW-soundlab/KRWzelto";
+    fs::create_directories(product);
+    std::ofstream(product + "/ManualPath.txt") << folder.path() << "/manual.pdf";
+    // An opener that finds no application for the document.
+    fs::create_directories(folder / "bin");
+    std::ofstream(folder / "bin/xdg-open") << "#!/bin/sh\nexit 3\n";
+    fs::permissions(folder / "bin/xdg-open", fs::perms::owner_all);
+    const std::string oldPath = getenv("PATH") != nullptr ? getenv("PATH") : "";
+    setenv("PATH", ((folder / "bin") + ":" + oldPath).c_str(), 1);
+    pid_t gui = -1;
+    const auto [editor, top] = showGui(display, gui, {}, folder / "log.txt");
+    setenv("PATH", oldPath.c_str(), 1);
+    ASSERT_GT(gui, 0);
+    ASSERT_NE(editor, 0u);
+    const std::string id = std::to_string(editor);
+    EXPECT_EQ(run({"xdotool", "mousemove", "--window", id, "515", "453", "click", "1"}), 0);
+    std::this_thread::sleep_for(600ms);
+    EXPECT_EQ(pixelAt(display, editor, 118, 230), 0xE8ECEE) << "no message over the window";
+    EXPECT_EQ(run({"xdotool", "mousemove", "--window", id, "262", "300", "click", "1"}), 0);
+    std::this_thread::sleep_for(400ms);
+    EXPECT_EQ(pixelsDifferingFrom(display, editor, expected), 0) << "the click left the message";
+    closeAsWindowManager(display, top);
+    EXPECT_EQ(waitFor(gui, 30s), 0);
     XCloseDisplay(display);
 }
