@@ -8,7 +8,7 @@
 #include "toolkit/vstgui.h"
 
 class CAutoBlack : public CControl {
-public:
+  public:
     CAutoBlack(const CRect& size, CControlListener* listener, int32_t tag, CBitmap* background);
     CAutoBlack(const CAutoBlack& other);
 
@@ -23,7 +23,7 @@ public:
 
     CLASS_METHODS(CAutoBlack, CControl)
 
-private:
+  private:
     std::atomic<int32_t> enabled{0};
     std::atomic<int32_t> selection{0};
 };

@@ -60,7 +60,9 @@ CBarMeter::CBarMeter(const CBarMeter& other)
     forEachBitmap(bitmaps_, takeReference);
 }
 
-CBarMeter::~CBarMeter() { forEachBitmap(bitmaps_, dropReference); }
+CBarMeter::~CBarMeter() {
+    forEachBitmap(bitmaps_, dropReference);
+}
 
 int32_t CBarMeter::barPixels(float db, float offset) {
     const float pixels = (db + offset) * 6.0f + 0.5f;
@@ -102,7 +104,8 @@ void CBarMeter::draw(CDrawContext* context) {
     for (int ch = 0; ch < 2; ++ch) {
         int64_t hold = holdMs_[ch] - elapsed;
         if (hold <= 0) {
-            heldDb_[ch] += static_cast<float>(static_cast<double>(hold) * kFallDbPerSecond / 1000.0);
+            heldDb_[ch] +=
+                static_cast<float>(static_cast<double>(hold) * kFallDbPerSecond / 1000.0);
             hold = 0;
         }
         holdMs_[ch] = static_cast<int32_t>(hold);
@@ -114,8 +117,8 @@ void CBarMeter::draw(CDrawContext* context) {
     }
     const int32_t mode = getMeterMode();
     if (context != nullptr && mode >= 0 && mode <= 3) {
-        CBitmap* scale = mode == 2 ? bitmaps_.scaleK14
-                                   : (mode == 3 ? bitmaps_.scaleK20 : bitmaps_.scaleK12);
+        CBitmap* scale =
+            mode == 2 ? bitmaps_.scaleK14 : (mode == 3 ? bitmaps_.scaleK20 : bitmaps_.scaleK12);
         if (scale != nullptr) scale->draw(context, geometry_.scale, CPoint(0, 0));
         drawChannel(context, geometry_.leftBar, geometry_.leftBarEnd, 0, mode);
         drawChannel(context, geometry_.rightBar, geometry_.rightBarEnd, 1, mode);

@@ -31,7 +31,7 @@ struct CBarMeterGeometry {
 };
 
 class CBarMeter : public CControl {
-public:
+  public:
     static constexpr int32_t kTag = 27;
     static constexpr int32_t kHoldMs = 50;
     static constexpr float kFallDbPerSecond = 8.66f;
@@ -62,7 +62,7 @@ public:
 
     CLASS_METHODS(CBarMeter, CControl)
 
-private:
+  private:
     void applyPendingReset();
     void drawChannel(CDrawContext* context, CCoord x, CCoord xEnd, int ch, int32_t mode);
 

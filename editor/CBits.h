@@ -8,7 +8,7 @@
 #include "toolkit/vstgui.h"
 
 class CBits : public CControl {
-public:
+  public:
     CBits(const CRect& size, CControlListener* listener, int32_t tag, CBitmap* background);
     CBits(const CBits& other);
 
@@ -25,7 +25,7 @@ public:
 
     CLASS_METHODS(CBits, CControl)
 
-private:
+  private:
     std::atomic<int32_t> enabled{0};
     std::atomic<int32_t> selection{0};
 };

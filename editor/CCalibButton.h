@@ -11,7 +11,7 @@
 #include "toolkit/vstgui.h"
 
 class CCalibButton : public CControl {
-public:
+  public:
     CCalibButton(const CRect& size, CControlListener* listener, int32_t tag, CBitmap* background);
     CCalibButton(const CCalibButton& other);
 
@@ -30,7 +30,7 @@ public:
 
     CLASS_METHODS(CCalibButton, CControl)
 
-private:
+  private:
     std::atomic<uint32_t> nowTick{0};
     std::atomic<uint32_t> clickTick{0};
 };

@@ -34,8 +34,8 @@ void CInfo::draw(CDrawContext* context) {
         print(context, CPoint(440, 323), kVersion, false, false);
         print(context, CPoint(55, 351), "Current process latency (samples):", false, false);
         const std::string latency = formatText("%d", getLatency());
-        print(context, CPoint(470 - 6 * static_cast<CCoord>(latency.size()), 351),
-              latency.c_str(), false, false);
+        print(context, CPoint(470 - 6 * static_cast<CCoord>(latency.size()), 351), latency.c_str(),
+              false, false);
     }
     setDirty(false);
 }

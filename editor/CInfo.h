@@ -12,7 +12,7 @@
 #include "editor/CTextPrinter.h"
 
 class CInfo : public CControl, public CTextPrinter {
-public:
+  public:
     /// The logo hot spot in the window.
     static CRect defaultSize() { return CRect(224, 370, 301, 401); }
     static constexpr const char* kVersion = "1.3.1";
@@ -29,7 +29,7 @@ public:
 
     CLASS_METHODS(CInfo, CControl)
 
-private:
+  private:
     bool isOpen_ = false;
     std::atomic<int32_t> latencySamples_{0};
     CRect homeRect_;

@@ -8,8 +8,7 @@ constexpr CCoord kTop = 42;
 constexpr CCoord kScaleHeight = 153;  // one frame of the background
 }  // namespace
 
-CMeterGR::CMeterGR(const CRect& size, CBitmap* background, CBitmap* bar,
-                   CControlListener* listener)
+CMeterGR::CMeterGR(const CRect& size, CBitmap* background, CBitmap* bar, CControlListener* listener)
     : CControl(size, listener, kTag, background), bar_(bar) {
     if (bar_ != nullptr) bar_->remember();
 }
@@ -78,8 +77,8 @@ void CMeterGR::draw(CDrawContext* context) {
     for (int ch = 0; ch < 2; ++ch) {
         int64_t hold = holdMs_[ch] - elapsed;
         if (hold <= 0) {
-            heldDb_[ch] -= static_cast<float>(static_cast<double>(hold) * kRecoveryDbPerSecond /
-                                              1000.0);
+            heldDb_[ch] -=
+                static_cast<float>(static_cast<double>(hold) * kRecoveryDbPerSecond / 1000.0);
             heldDb_[ch] = std::min(heldDb_[ch], 1000.0f);
             hold = 0;
         }

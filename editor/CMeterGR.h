@@ -11,7 +11,7 @@
 #include "toolkit/vstgui.h"
 
 class CMeterGR : public CControl {
-public:
+  public:
     static constexpr int32_t kTag = 27;
     static constexpr int32_t kHoldMs = 50;
     static constexpr float kRecoveryDbPerSecond = 30.0f;
@@ -37,7 +37,7 @@ public:
 
     CLASS_METHODS(CMeterGR, CControl)
 
-private:
+  private:
     void applyPendingReset();
 
     CBitmap* bar_;

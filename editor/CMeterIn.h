@@ -6,7 +6,7 @@
 #include "editor/CBarMeter.h"
 
 class CMeterIn : public CBarMeter {
-public:
+  public:
     /// The view rectangle of the input meter in the window.
     static CRect defaultSize() { return CRect(147, 38, 207, 408); }
 

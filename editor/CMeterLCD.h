@@ -12,7 +12,7 @@
 #include "editor/CTextPrinter2Color.h"
 
 class CMeterLCD : public CControl, public CTextPrinter2Color {
-public:
+  public:
     static constexpr int32_t kTag = 27;
     static constexpr float kResetDb = -120.0f;
 
@@ -37,7 +37,7 @@ public:
 
     CLASS_METHODS(CMeterLCD, CControl)
 
-private:
+  private:
     void applyPendingReset();
 
     float maxDb_[2] = {kResetDb, kResetDb};

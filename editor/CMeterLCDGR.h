@@ -10,11 +10,10 @@
 #include "editor/CTextPrinter.h"
 
 class CMeterLCDGR : public CControl, public CTextPrinter {
-public:
+  public:
     static constexpr int32_t kTag = 27;
 
-    CMeterLCDGR(const CRect& size, CBitmap* background, CBitmap* font,
-                CControlListener* listener);
+    CMeterLCDGR(const CRect& size, CBitmap* background, CBitmap* font, CControlListener* listener);
     CMeterLCDGR(const CMeterLCDGR& other);
 
     /// Latest gains, linear (1.0 = none); the readout keeps the lowest.
@@ -29,7 +28,7 @@ public:
 
     CLASS_METHODS(CMeterLCDGR, CControl)
 
-private:
+  private:
     void applyPendingReset();
 
     float minDb_[2] = {0.0f, 0.0f};

@@ -6,7 +6,7 @@
 #include "editor/CBarMeter.h"
 
 class CMeterOut : public CBarMeter {
-public:
+  public:
     /// The view rectangle of the output meter in the window.
     static CRect defaultSize() { return CRect(319, 38, 379, 406); }
 

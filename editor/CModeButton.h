@@ -12,7 +12,7 @@
 #include "toolkit/vstgui.h"
 
 class CModeButton : public CControl {
-public:
+  public:
     /// listener: the editor, which must also be a MeterModeListener for
     /// clicks to do anything.
     CModeButton(const CRect& size, CControlListener* listener, int32_t tag, CBitmap* background);
@@ -34,7 +34,7 @@ public:
 
     CLASS_METHODS(CModeButton, CControl)
 
-private:
+  private:
     std::atomic<bool> highlight{false};
     std::atomic<int32_t> meterType{0};
     std::atomic<int32_t> meterScale{1};

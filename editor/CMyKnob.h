@@ -11,7 +11,7 @@
 #include "toolkit/vstgui.h"
 
 class CMyKnob : public CAnimKnob {
-public:
+  public:
     CMyKnob(const CRect& size, CControlListener* listener, int32_t tag, CBitmap* background,
             CCoord frameHeight);
     CMyKnob(const CMyKnob& other) = default;
@@ -30,7 +30,7 @@ public:
     static constexpr float kWheelStep = 0.01f;
     static constexpr float kFineWheelStep = 0.001f;
 
-private:
+  private:
     void setScale(const CButtonState& buttons);
 
     CPoint dragStart;

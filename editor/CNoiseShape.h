@@ -9,7 +9,7 @@
 #include "toolkit/vstgui.h"
 
 class CNoiseShape : public CControl {
-public:
+  public:
     CNoiseShape(const CRect& size, CControlListener* listener, int32_t tag, CBitmap* background);
     CNoiseShape(const CNoiseShape& other);
 
@@ -26,7 +26,7 @@ public:
 
     CLASS_METHODS(CNoiseShape, CControl)
 
-private:
+  private:
     std::atomic<int32_t> enabled{0};
     std::atomic<int32_t> selection{0};
 };

@@ -7,7 +7,7 @@
 #include "toolkit/vstgui.h"
 
 class COversamplingButton : public COnOffButton {
-public:
+  public:
     COversamplingButton(const CRect& size, CControlListener* listener, int32_t tag,
                         CBitmap* background);
     COversamplingButton(const COversamplingButton& other) = default;

@@ -18,7 +18,9 @@ CSpeedSwitch::CSpeedSwitch(const CRect& size, CControlListener* listener, int32_
                            CBitmap* background)
     : CControl(size, listener, tag, background) {}
 
-int32_t CSpeedSwitch::currentFrame() const { return zelto::stepFromValue(getValue(), kPositions); }
+int32_t CSpeedSwitch::currentFrame() const {
+    return zelto::stepFromValue(getValue(), kPositions);
+}
 
 void CSpeedSwitch::draw(CDrawContext* context) {
     zelto::editor::drawStripFrame(*this, context, currentFrame(), kFrameHeight);

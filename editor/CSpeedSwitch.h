@@ -7,7 +7,7 @@
 #include "toolkit/vstgui.h"
 
 class CSpeedSwitch : public CControl {
-public:
+  public:
     CSpeedSwitch(const CRect& size, CControlListener* listener, int32_t tag, CBitmap* background);
     CSpeedSwitch(const CSpeedSwitch& other) = default;
 

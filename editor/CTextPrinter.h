@@ -13,7 +13,7 @@ inline constexpr CColor kLcdOverRed(229, 53, 5, 255);
 }  // namespace zelto
 
 class CTextPrinter {
-public:
+  public:
     /// Keeps a reference on the font strip (may be null: prints cells only).
     explicit CTextPrinter(CBitmap* font);
     CTextPrinter(const CTextPrinter& other);
@@ -26,7 +26,7 @@ public:
     void print(CDrawContext* context, const CPoint& point, const char* text, bool vertical,
                bool inverted);
 
-protected:
+  protected:
     /// The one loop behind both printers: cells in cellColour, glyphs from font.
     static void printCells(CDrawContext* context, CBitmap* font, const CPoint& point,
                            const char* text, bool vertical, bool inverted,

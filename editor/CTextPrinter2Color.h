@@ -5,7 +5,7 @@
 #include "editor/CTextPrinter.h"
 
 class CTextPrinter2Color : public CTextPrinter {
-public:
+  public:
     /// Keeps a reference on both font strips (either may be null).
     CTextPrinter2Color(CBitmap* font, CBitmap* redFont);
     CTextPrinter2Color(const CTextPrinter2Color& other);
@@ -16,6 +16,6 @@ public:
     void print(CDrawContext* context, const CPoint& point, const char* text, bool vertical,
                bool inverted, bool red);
 
-protected:
+  protected:
     CBitmap* redFont_;
 };

@@ -12,7 +12,7 @@
 #include "toolkit/vstgui.h"
 
 class CZeltoButton : public COnOffButton {
-public:
+  public:
     CZeltoButton(const CRect& size, CControlListener* listener, int32_t tag, CBitmap* background,
                  bool isPreference = false);
     CZeltoButton(const CZeltoButton& other);
@@ -26,7 +26,7 @@ public:
     /// The strip frame draw() shows for the current state.
     int32_t currentFrame() const;
 
-private:
+  private:
     bool isPreference;
     std::atomic<bool> highlight{false};
 };

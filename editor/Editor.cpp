@@ -133,7 +133,9 @@ Editor::~Editor() {
     if (frame != nullptr) close();
 }
 
-uint32_t Editor::now() const { return tickSource_ ? tickSource_() : zelto::tickCount(); }
+uint32_t Editor::now() const {
+    return tickSource_ ? tickSource_() : zelto::tickCount();
+}
 
 void Editor::setTickSource(std::function<uint32_t()> source) {
     tickSource_ = std::move(source);
@@ -172,7 +174,9 @@ bool Editor::open(void* parentWindow) {
     return true;
 }
 
-void Editor::addControl(CControl* control) { frame->addView(control); }
+void Editor::addControl(CControl* control) {
+    frame->addView(control);
+}
 
 void Editor::buildControls() {
     auto image = [](int32_t id) { return new CBitmap(CResourceDescription(id)); };
@@ -194,20 +198,23 @@ void Editor::buildControls() {
     detectorOrder_ = button(CRect(44, 40, 77, 59), kParamDetectorOrder, kImageDetectorOrder, false);
     {
         CBitmap* bitmap = image(kImageOversample);
-        oversample_ = place(new COversamplingButton(CRect(81, 40, 114, 59), this, kParamOversample, bitmap),
-                            bitmap);
+        oversample_ =
+            place(new COversamplingButton(CRect(81, 40, 114, 59), this, kParamOversample, bitmap),
+                  bitmap);
         oversample_->setValue(parameter(kParamOversample));
     }
     {
         CBitmap* bitmap = image(kImageMode);
-        mode_ = place(new CModeButton(CRect(223, 305, 258, 361), this, kParamScale, bitmap), bitmap);
+        mode_ =
+            place(new CModeButton(CRect(223, 305, 258, 361), this, kParamScale, bitmap), bitmap);
         mode_->setMeterType(stepFromValue(parameter(kParamMeterType), 2));
         mode_->setMeterScale(stepFromValue(parameter(kParamScale), 3));
     }
     quantize_ = button(CRect(412, 40, 445, 59), kParamQuantize, kImageQuantize, false);
     {
         CBitmap* bitmap = image(kImageAutoblack);
-        autoblack_ = place(new CAutoBlack(CRect(449, 40, 482, 59), this, kParamAutoblack, bitmap), bitmap);
+        autoblack_ =
+            place(new CAutoBlack(CRect(449, 40, 482, 59), this, kParamAutoblack, bitmap), bitmap);
         autoblack_->setValue(parameter(kParamAutoblack));
         autoblack_->setSelection(stepFromValue(parameter(kParamAutoblack), 2));
         autoblack_->setEnabled(quantizeOn);
@@ -221,14 +228,16 @@ void Editor::buildControls() {
     }
     {
         CBitmap* bitmap = image(kImageNoiseShape);
-        noiseShape_ = place(new CNoiseShape(CRect(449, 78, 482, 97), this, kParamNoiseShape, bitmap), bitmap);
+        noiseShape_ =
+            place(new CNoiseShape(CRect(449, 78, 482, 97), this, kParamNoiseShape, bitmap), bitmap);
         noiseShape_->setValue(parameter(kParamNoiseShape));
         noiseShape_->setSelection(stepFromValue(parameter(kParamNoiseShape), 4));
         noiseShape_->setEnabled(quantizeOn);
     }
     {
         CBitmap* bitmap = image(kImageCalibrate);
-        calibrate_ = place(new CCalibButton(CRect(269, 341, 302, 360), this, kParamCalibrate, bitmap), bitmap);
+        calibrate_ = place(
+            new CCalibButton(CRect(269, 341, 302, 360), this, kParamCalibrate, bitmap), bitmap);
         calibrate_->setValue(parameter(kParamCalibrate));
     }
     attZoom_ = button(CRect(269, 265, 302, 284), kParamAttZoom, kImageAttZoom, true);
@@ -239,8 +248,8 @@ void Editor::buildControls() {
         const int32_t mask = stepFromValue(parameter(kParamAttShow), 8);
         for (int32_t bit = 0; bit < 3; ++bit) {
             CBitmap* bitmap = image(images[bit]);
-            attShow_[bit] =
-                place(new CZeltoButton(places[bit], this, kTagAttShowBit0 + bit, bitmap, true), bitmap);
+            attShow_[bit] = place(
+                new CZeltoButton(places[bit], this, kTagAttShowBit0 + bit, bitmap, true), bitmap);
             attShow_[bit]->setValue((mask >> bit) & 1 ? 1.0f : 0.0f);
         }
     }
@@ -252,13 +261,17 @@ void Editor::buildControls() {
         if (row.defaultValue >= 0.0f) k->setDefaultValue(row.defaultValue);
         return k;
     };
-    transient_ = knob({kParamTransient, CRect(55, 169, 105, 217), kImageTransient, 48, kStepFine, 0.2f});
-    release_ = knob({kParamRelease, CRect(56, 267, 105, 314), kImageRelease, 47, kStepFine, 0.7237f});
-    leveller_ = knob({kParamLeveller, CRect(421, 169, 469, 216), kImageLeveller, 47, kStepDb12, 1.0f});
+    transient_ =
+        knob({kParamTransient, CRect(55, 169, 105, 217), kImageTransient, 48, kStepFine, 0.2f});
+    release_ =
+        knob({kParamRelease, CRect(56, 267, 105, 314), kImageRelease, 47, kStepFine, 0.7237f});
+    leveller_ =
+        knob({kParamLeveller, CRect(421, 169, 469, 216), kImageLeveller, 47, kStepDb12, 1.0f});
     link_ = knob({kParamLink, CRect(421, 267, 469, 314), kImageLink, 47, kStepFine, 1.0f});
     {
         CBitmap* bitmap = image(kImageTransShape);
-        transShape_ = place(new CSpeedSwitch(CRect(38, 121, 128, 146), this, kParamTransShape, bitmap), bitmap);
+        transShape_ = place(
+            new CSpeedSwitch(CRect(38, 121, 128, 146), this, kParamTransShape, bitmap), bitmap);
         transShape_->setValue(parameter(kParamTransShape));
     }
     power_ = button(CRect(245, 400, 280, 435), kParamPower, kImagePower, false);
@@ -416,31 +429,53 @@ void Editor::applyPendingParameters() {
 
 CControl* Editor::findControl(int32_t tag) const {
     switch (tag) {
-        case kParamOutput: return output_;
-        case kParamDrive: return drive_;
-        case kParamTransient: return transient_;
-        case kParamRelease: return release_;
-        case kParamTransShape: return transShape_;
-        case kParamLink: return link_;
-        case kParamOversample: return oversample_;
-        case kParamDetectorOrder: return detectorOrder_;
-        case kParamPower: return power_;
+        case kParamOutput:
+            return output_;
+        case kParamDrive:
+            return drive_;
+        case kParamTransient:
+            return transient_;
+        case kParamRelease:
+            return release_;
+        case kParamTransShape:
+            return transShape_;
+        case kParamLink:
+            return link_;
+        case kParamOversample:
+            return oversample_;
+        case kParamDetectorOrder:
+            return detectorOrder_;
+        case kParamPower:
+            return power_;
         case kParamScale:
-        case kParamMeterType: return mode_;
-        case kParamBits: return bits_;
-        case kParamNoiseShape: return noiseShape_;
-        case kParamCalibrate: return calibrate_;
-        case kParamLeveller: return leveller_;
-        case kParamMeterOvs: return meterOvs_;
-        case kParamAutoOut: return autoOut_;
-        case kParamQuantize: return quantize_;
-        case kParamAutoblack: return autoblack_;
-        case kParamAttZoom: return attZoom_;
-        case kParamPostMeter: return postMeter_;
+        case kParamMeterType:
+            return mode_;
+        case kParamBits:
+            return bits_;
+        case kParamNoiseShape:
+            return noiseShape_;
+        case kParamCalibrate:
+            return calibrate_;
+        case kParamLeveller:
+            return leveller_;
+        case kParamMeterOvs:
+            return meterOvs_;
+        case kParamAutoOut:
+            return autoOut_;
+        case kParamQuantize:
+            return quantize_;
+        case kParamAutoblack:
+            return autoblack_;
+        case kParamAttZoom:
+            return attZoom_;
+        case kParamPostMeter:
+            return postMeter_;
         case kTagAttShowBit0:
         case kTagAttShowBit0 + 1:
-        case kTagAttShowBit0 + 2: return attShow_[tag - kTagAttShowBit0];
-        default: return nullptr;
+        case kTagAttShowBit0 + 2:
+            return attShow_[tag - kTagAttShowBit0];
+        default:
+            return nullptr;
     }
 }
 
@@ -504,7 +539,8 @@ void Editor::showParameter(int32_t index, float v) {
             if (lcdGR_ != nullptr) lcdGR_->resetMeter();
             const int32_t mask = stepFromValue(v, 8);
             for (int32_t bit = 0; bit < 3; ++bit) {
-                if (attShow_[bit] != nullptr) attShow_[bit]->setValue(valueFromStep((mask >> bit) & 1, 2));
+                if (attShow_[bit] != nullptr)
+                    attShow_[bit]->setValue(valueFromStep((mask >> bit) & 1, 2));
             }
             break;
         }
@@ -594,7 +630,8 @@ void Editor::setMeterScale(int32_t scale) {
 }
 
 void Editor::setPrefsHighlight(bool on) {
-    for (CZeltoButton* b : {attShow_[0], attShow_[1], attShow_[2], attZoom_, meterOvs_, postMeter_}) {
+    for (CZeltoButton* b :
+         {attShow_[0], attShow_[1], attShow_[2], attZoom_, meterOvs_, postMeter_}) {
         if (b != nullptr) b->setHighlight(on);
     }
     if (mode_ != nullptr) mode_->setHighlight(on);
@@ -612,7 +649,8 @@ void Editor::saveMeterPrefs() {
     // A store that cannot be written changes nothing; there is nobody to tell
     // on the host's UI thread but the flash, which shows regardless.
     const SettingsStore store("PREFS");
-    for (size_t i = 0; i < std::size(kMeterPrefs); ++i) store.writeInt(kMeterPrefs[i].name, steps[i]);
+    for (size_t i = 0; i < std::size(kMeterPrefs); ++i)
+        store.writeInt(kMeterPrefs[i].name, steps[i]);
 }
 
 void Editor::idle() {

@@ -48,7 +48,7 @@ class CMeterLCDGR;
 class CInfo;
 
 class Editor : public CPresetSystemEditor, public MeterModeListener {
-public:
+  public:
     static constexpr int32_t kBackgroundId = 128;
     static constexpr int32_t kWidth = 524;
     static constexpr int32_t kHeight = 462;
@@ -58,8 +58,8 @@ public:
     static constexpr uint32_t kPrefsFlashMs = 500;
 
     // Control tags that are not parameter indices.
-    static constexpr int32_t kTagAllMeters = 27;     // a click resets every meter
-    static constexpr int32_t kTagAttShowBit0 = 28;   // bits 0..2 of "AttShow"
+    static constexpr int32_t kTagAllMeters = 27;    // a click resets every meter
+    static constexpr int32_t kTagAttShowBit0 = 28;  // bits 0..2 of "AttShow"
     static constexpr int32_t kLastControlTag = 30;
 
     /// Attaches itself to the effect, which owns it from then on.
@@ -126,7 +126,7 @@ public:
     CMeterLCDGR* gainReductionReadout() const { return lcdGR_; }
     CInfo* infoPanel() const { return info_; }
 
-private:
+  private:
     uint32_t now() const;
     float parameter(int32_t index) const;
     void buildControls();

@@ -1,10 +1,10 @@
 // FieldText: shown and typed texts of the value fields.
 #include "editor/FieldText.h"
 
+#include <strings.h>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <strings.h>
 
 #include "host/Parameters.h"
 #include "toolkit/TextFormat.h"
@@ -35,7 +35,8 @@ bool isOff(const char* text) {
 /// "%+.2fdB", built from integers so that the process locale cannot change
 /// the decimal point.
 void formatDb(double db, char* text, size_t size) {
-    const auto hundredths = static_cast<long long>(std::min(std::round(std::fabs(db) * 100.0), 1e15));
+    const auto hundredths =
+        static_cast<long long>(std::min(std::round(std::fabs(db) * 100.0), 1e15));
     std::snprintf(text, size, "%c%lld.%02llddB", std::signbit(db) ? '-' : '+', hundredths / 100,
                   hundredths % 100);
 }

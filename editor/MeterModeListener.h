@@ -8,7 +8,7 @@
 #include <cstdint>
 
 class MeterModeListener {
-public:
+  public:
     virtual ~MeterModeListener() = default;
     /// Stores the six metering preferences and flashes the buttons that hold them.
     virtual void saveMeterPrefs() = 0;

@@ -8,7 +8,7 @@
 #include "toolkit/vstgui.h"
 
 class MyFrame : public CFrame {
-public:
+  public:
     /// A frame of the background bitmap's size with the bitmap behind every
     /// view; shown in parentWindow (an X window id) or offscreen when null.
     MyFrame(CBitmap* background, void* parentWindow, VSTGUIEditorInterface* editor);

@@ -334,9 +334,9 @@ class EngineState {
     std::atomic<double> inMeanSquare_[2] = {};
     std::atomic<double> outMeanSquare_[2] = {};
     std::atomic<double> grHold_[2] = {};
-    std::atomic<uint32_t> meterBlocks_{0};        // blocks merged so far
-    std::atomic<uint32_t> meterBlocksPolled_{0};  // meterBlocks_ at the last poll that took
-    std::atomic<float> lastPoll_[6] = {};         // peaks and gains that poll returned
+    std::atomic<uint32_t> meterBlocks_{0};          // blocks merged so far
+    std::atomic<uint32_t> meterBlocksPolled_{0};    // meterBlocks_ at the last poll that took
+    std::atomic<float> lastPoll_[6] = {};           // peaks and gains that poll returned
     std::atomic<bool> nsIndexResetPending_{false};  // set by setNoiseShapeType
 };
 

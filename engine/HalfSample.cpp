@@ -31,8 +31,8 @@ Pair halfSamplePlain(const double* oldest, const double* tapsPair) {
 // Two taps of both channels per 256-bit operation: frames k, k+1 load as one vector;
 // the mirrored frames 62 − k, 63 − k load as one and swap halves to line up.
 __attribute__((target("avx2"))) static inline __m256d halfSampleTermAvx2(const double* oldest,
-                                                                        const double* tapsPair,
-                                                                        int t) {
+                                                                         const double* tapsPair,
+                                                                         int t) {
     const __m256d near = _mm256_loadu_pd(oldest + 2 * t);
     const __m256d swapped = _mm256_loadu_pd(oldest + 2 * (62 - t));
     const __m256d far = _mm256_permute2f128_pd(swapped, swapped, 1);
@@ -45,10 +45,10 @@ __attribute__((target("avx2"))) static Pair halfSampleAvx2(const double* oldest,
                                                            const double* tapsPair) {
     // Taps 0 and 1: the newest frame was stored a moment ago as 16 bytes; a 32-byte
     // load across it would wait for the store, so it is read on its own.
-    const __m256d far0 = _mm256_insertf128_pd(
-        _mm256_castpd128_pd256(_mm_load_pd(oldest + 2 * 63)), _mm_load_pd(oldest + 2 * 62), 1);
-    __m256d acc0 = _mm256_mul_pd(_mm256_add_pd(far0, _mm256_loadu_pd(oldest)),
-                                 _mm256_load_pd(tapsPair));
+    const __m256d far0 = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_load_pd(oldest + 2 * 63)),
+                                              _mm_load_pd(oldest + 2 * 62), 1);
+    __m256d acc0 =
+        _mm256_mul_pd(_mm256_add_pd(far0, _mm256_loadu_pd(oldest)), _mm256_load_pd(tapsPair));
     __m256d acc1 = halfSampleTermAvx2(oldest, tapsPair, 2);
     __m256d acc2 = halfSampleTermAvx2(oldest, tapsPair, 4);
     __m256d acc3 = halfSampleTermAvx2(oldest, tapsPair, 6);

@@ -415,11 +415,12 @@ __attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL,
                 const Vec4 Dv = {D.l(), D.r(), D.l(), D.r()};
                 Vec4 Ev = {1.0, 1.0, 1.0, 1.0};
                 // Unrolled at every optimisation level, so the followers stay in registers.
-    #pragma GCC unroll 4
+#pragma GCC unroll 4
                 for (int j = 0; j < kFollowers / 2; ++j) {
                     s1v[j] = s1v[j] + (Dv - s1v[j]) * (Dv < s1v[j] ? relv[j] : attv[j]);
                     if (order2) {
-                        s2v[j] = s2v[j] + (s1v[j] - s2v[j]) * (s1v[j] <= s2v[j] ? relv[j] : attv[j]);
+                        s2v[j] =
+                            s2v[j] + (s1v[j] - s2v[j]) * (s1v[j] <= s2v[j] ? relv[j] : attv[j]);
                         Ev = Ev < s2v[j] ? s2v[j] : Ev;
                     } else {
                         Ev = Ev < s1v[j] ? s1v[j] : Ev;
@@ -607,7 +608,8 @@ __attribute__((always_inline)) inline void EngineState::runLimiter(const T* inL,
                     // Saturate instead of wrapping where the 32-bit conversion would overflow,
                     // and keep the error bounded so an overload cannot run away through the
                     // feedback.
-                    const Pair zc = min(max(z, Pair::splat(-2147483648.0)), Pair::splat(2147483647.0));
+                    const Pair zc =
+                        min(max(z, Pair::splat(-2147483648.0)), Pair::splat(2147483647.0));
                     yq = (truncInt32(zc) - Pair::splat(h)) * invH;
                     err = min(max(yq - v, Pair::splat(-1.0)), one);
                 }

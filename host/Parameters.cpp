@@ -1,8 +1,8 @@
 // Parameter table and value mappings.
 #include "host/Parameters.h"
 
-#include <cmath>
 #include <strings.h>
+#include <cmath>
 
 #include "vst/AudioEffect.h"
 
@@ -58,9 +58,13 @@ float valueFromStep(int32_t step, int32_t steps) {
     return static_cast<float>(step) / n + 0.5f / n;
 }
 
-double outputGainFromValue(float v) { return std::pow(2.0, 2.0 * (static_cast<double>(v) - 1.0)); }
+double outputGainFromValue(float v) {
+    return std::pow(2.0, 2.0 * (static_cast<double>(v) - 1.0));
+}
 
-double driveGainFromValue(float v) { return std::pow(2.0, 8.0 * (static_cast<double>(v) - 0.5)); }
+double driveGainFromValue(float v) {
+    return std::pow(2.0, 8.0 * (static_cast<double>(v) - 0.5));
+}
 
 double transientMixFromValue(float v) {
     const double t = static_cast<double>(v) * 1.4142136;
@@ -71,7 +75,9 @@ double releaseMsFromValue(float v) {
     return std::pow(10.0, 3.0 * std::pow(static_cast<double>(v), 0.82030212));
 }
 
-double levellerThresholdFromValue(float v) { return outputGainFromValue(v); }
+double levellerThresholdFromValue(float v) {
+    return outputGainFromValue(v);
+}
 
 bool formatParameterDisplay(int32_t index, float value, int32_t step, char* text) {
     if (index < 0 || index >= kNumLiveParams || text == nullptr) return false;
@@ -84,8 +90,8 @@ bool formatParameterDisplay(int32_t index, float value, int32_t step, char* text
             return true;
         }
         case DisplayKind::Number: {
-            const double number = index == kParamTransient ? transientMixFromValue(value)
-                                                           : releaseMsFromValue(value);
+            const double number =
+                index == kParamTransient ? transientMixFromValue(value) : releaseMsFromValue(value);
             AudioEffect::float2string(static_cast<float>(number), text, kMaxDisplayLen);
             return true;
         }

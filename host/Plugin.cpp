@@ -5,9 +5,9 @@
 #include <cstring>
 #include <new>
 
+#include "editor/Editor.h"
 #include "host/VendorApi.h"
 #include "platform/SettingsStore.h"
-#include "editor/Editor.h"
 
 using namespace zelto;
 
@@ -26,9 +26,9 @@ struct MeterPref {
     int32_t steps;
 };
 constexpr MeterPref kMeterPrefs[] = {
-    {"Metering_Scale", kParamScale, 3},     {"Metering_Type", kParamMeterType, 2},
-    {"Metering_Zoom", kParamAttZoom, 2},    {"Metering_AttShow", kParamAttShow, 8},
-    {"Metering_Recon", kParamMeterOvs, 2},  {"Metering_Post", kParamPostMeter, 2},
+    {"Metering_Scale", kParamScale, 3},    {"Metering_Type", kParamMeterType, 2},
+    {"Metering_Zoom", kParamAttZoom, 2},   {"Metering_AttShow", kParamAttShow, 8},
+    {"Metering_Recon", kParamMeterOvs, 2}, {"Metering_Post", kParamPostMeter, 2},
 };
 
 }  // namespace
@@ -95,7 +95,8 @@ void Plugin::setSampleRate(float rate) {
     suspend();
     if (engine_.setSampleRate(static_cast<double>(getSampleRate()))) {
         setInitialDelay(engine_.latencySamples());
-        if (auto* window = static_cast<Editor*>(editor)) window->setLatency(engine_.latencySamples());
+        if (auto* window = static_cast<Editor*>(editor))
+            window->setLatency(engine_.latencySamples());
     }
 }
 
@@ -141,28 +142,71 @@ void Plugin::applyLiveParameter(VstInt32 index, float v) {
     setStep(index, v, steps);
     const int32_t step = stepOf(index);
     switch (index) {
-        case kParamOutput: engine_.setOutputTarget(outputGainFromValue(v)); break;
-        case kParamDrive: engine_.setDriveTarget(driveGainFromValue(v)); break;
-        case kParamTransient: engine_.setTransientMix(transientMixFromValue(v)); break;
-        case kParamRelease: engine_.setReleaseMs(releaseMsFromValue(v)); break;
-        case kParamLink: engine_.setLinkAmount(v); break;
-        case kParamOversample: engine_.setDetectorOversample(step); break;
-        case kParamDetectorOrder: engine_.setDetectorOrder(step); break;
-        case kParamPower: engine_.setPowerOn(step != 0 ? 1.0 : 0.0); break;
-        case kParamScale: engine_.setScaleIndex(step); break;
-        case kParamBits: engine_.setBitsIndex(step); break;
-        case kParamNoiseShape: engine_.setNoiseShapeType(step); break;
-        case kParamCalibrate: engine_.setCalibrateMode(step); break;
-        case kParamLeveller: engine_.setLeveller(v, levellerThresholdFromValue(v)); break;
-        case kParamMeterOvs: engine_.setMeterOvs(step); break;
-        case kParamAutoOut: engine_.setAutoOut(step); break;
-        case kParamQuantize: engine_.setQuantizeOn(step); break;
-        case kParamAutoblack: engine_.setAutoblackOn(step); break;
-        case kParamMeterType: engine_.setMeterType(step); break;
-        case kParamAttZoom: engine_.setAttZoom(step); break;
-        case kParamAttShow: engine_.setAttShowMask(step); break;
-        case kParamPostMeter: engine_.setPostMeter(step); break;
-        default: break;
+        case kParamOutput:
+            engine_.setOutputTarget(outputGainFromValue(v));
+            break;
+        case kParamDrive:
+            engine_.setDriveTarget(driveGainFromValue(v));
+            break;
+        case kParamTransient:
+            engine_.setTransientMix(transientMixFromValue(v));
+            break;
+        case kParamRelease:
+            engine_.setReleaseMs(releaseMsFromValue(v));
+            break;
+        case kParamLink:
+            engine_.setLinkAmount(v);
+            break;
+        case kParamOversample:
+            engine_.setDetectorOversample(step);
+            break;
+        case kParamDetectorOrder:
+            engine_.setDetectorOrder(step);
+            break;
+        case kParamPower:
+            engine_.setPowerOn(step != 0 ? 1.0 : 0.0);
+            break;
+        case kParamScale:
+            engine_.setScaleIndex(step);
+            break;
+        case kParamBits:
+            engine_.setBitsIndex(step);
+            break;
+        case kParamNoiseShape:
+            engine_.setNoiseShapeType(step);
+            break;
+        case kParamCalibrate:
+            engine_.setCalibrateMode(step);
+            break;
+        case kParamLeveller:
+            engine_.setLeveller(v, levellerThresholdFromValue(v));
+            break;
+        case kParamMeterOvs:
+            engine_.setMeterOvs(step);
+            break;
+        case kParamAutoOut:
+            engine_.setAutoOut(step);
+            break;
+        case kParamQuantize:
+            engine_.setQuantizeOn(step);
+            break;
+        case kParamAutoblack:
+            engine_.setAutoblackOn(step);
+            break;
+        case kParamMeterType:
+            engine_.setMeterType(step);
+            break;
+        case kParamAttZoom:
+            engine_.setAttZoom(step);
+            break;
+        case kParamAttShow:
+            engine_.setAttShowMask(step);
+            break;
+        case kParamPostMeter:
+            engine_.setPostMeter(step);
+            break;
+        default:
+            break;
     }
 }
 
@@ -250,20 +294,30 @@ bool Plugin::getProductString(char* text) {
     return true;
 }
 
-MeterSnapshot Plugin::getMeterValues() { return engine_.getMeterValues(); }
+MeterSnapshot Plugin::getMeterValues() {
+    return engine_.getMeterValues();
+}
 
 namespace {
 
 VstIntPtr vendorLoadAnswer(PresetLoadResult result) {
     switch (result) {
-        case PresetLoadResult::Loaded: return kVendorLoaded;
-        case PresetLoadResult::NoBank: return kVendorNoBank;
-        case PresetLoadResult::Unreadable: return kVendorUnreadable;
-        case PresetLoadResult::TooShort: return kVendorTooShort;
-        case PresetLoadResult::ForeignSignature: return kVendorForeignSignature;
-        case PresetLoadResult::UnknownTag: return kVendorUnknownTag;
-        case PresetLoadResult::Damaged: return kVendorDamaged;
-        case PresetLoadResult::ValueOutOfRange: return kVendorValueOutOfRange;
+        case PresetLoadResult::Loaded:
+            return kVendorLoaded;
+        case PresetLoadResult::NoBank:
+            return kVendorNoBank;
+        case PresetLoadResult::Unreadable:
+            return kVendorUnreadable;
+        case PresetLoadResult::TooShort:
+            return kVendorTooShort;
+        case PresetLoadResult::ForeignSignature:
+            return kVendorForeignSignature;
+        case PresetLoadResult::UnknownTag:
+            return kVendorUnknownTag;
+        case PresetLoadResult::Damaged:
+            return kVendorDamaged;
+        case PresetLoadResult::ValueOutOfRange:
+            return kVendorValueOutOfRange;
     }
     return kVendorUnreadable;
 }

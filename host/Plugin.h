@@ -14,7 +14,7 @@
 #include "presets/CPresetSystemEffect.h"
 
 class Plugin : public CPresetSystemEffect {
-public:
+  public:
     static constexpr VstInt32 kUniqueId = CCONST('K', 'R', 'z', 't');
     static constexpr uint32_t kLockTimeoutMs = 1000;
 
@@ -32,8 +32,7 @@ public:
 
     // Audio thread.
     void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
-    void processDoubleReplacing(double** inputs, double** outputs,
-                                VstInt32 sampleFrames) override;
+    void processDoubleReplacing(double** inputs, double** outputs, VstInt32 sampleFrames) override;
 
     // Parameters (any thread).
     void setParameter(VstInt32 index, float value) override;
@@ -65,7 +64,7 @@ public:
     zelto::EngineLock& engineLock() { return engineLock_; }
     VstInt32 stepOf(VstInt32 index) const;
 
-private:
+  private:
     void applyLiveParameter(VstInt32 index, float value);
     void convertLegacyProgram();
     void loadMeterPrefs();

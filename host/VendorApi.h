@@ -12,8 +12,8 @@ namespace zelto {
 constexpr VstInt32 kVendorApiMagic = CCONST('K', 'R', 'z', 't');
 
 enum VendorCall : VstIntPtr {
-    kVendorSelectPreset = 1,   // ptr: const VstInt32* program 0..23; answers 1, or 0 if out of range
-    kVendorCurrentPreset = 2,  // answers the current program + 1
+    kVendorSelectPreset = 1,  // ptr: const VstInt32* program 0..23; answers 1, or 0 if out of range
+    kVendorCurrentPreset = 2,   // answers the current program + 1
     kVendorLoadPresetFile = 3,  // ptr: const char* path; answers a VendorLoadAnswer
     kVendorLoadBankFile = 4,    // ptr: const char* path; answers a VendorLoadAnswer
     kVendorSavePresetFile = 5,  // ptr: const char* path; answers 1 when written, else 0

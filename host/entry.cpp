@@ -37,7 +37,9 @@ __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMasterCallbac
 
 // C++ reserves the name main for the program's own; bind the legacy export
 // to that symbol through an assembler name instead.
-__attribute__((visibility("default"))) AEffect* legacyPluginMain(audioMasterCallback audioMaster)
-    __asm__("main");
-AEffect* legacyPluginMain(audioMasterCallback audioMaster) { return createInstance(audioMaster); }
+__attribute__((visibility("default"))) AEffect* legacyPluginMain(
+    audioMasterCallback audioMaster) __asm__("main");
+AEffect* legacyPluginMain(audioMasterCallback audioMaster) {
+    return createInstance(audioMaster);
+}
 }

@@ -12,7 +12,7 @@
 namespace zelto {
 
 class EngineLock {
-public:
+  public:
     EngineLock() = default;
     EngineLock(const EngineLock&) = delete;
     EngineLock& operator=(const EngineLock&) = delete;
@@ -29,7 +29,7 @@ public:
     bool heldByCurrentThread() const;
     int depth() const;
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::condition_variable released_;
     std::thread::id owner_{};
@@ -39,7 +39,7 @@ private:
 /// Holds the lock for one scope. Used where a bounded wait that may time out
 /// is acceptable: the destructor releases only what was really taken.
 class EngineLockGuard {
-public:
+  public:
     EngineLockGuard(EngineLock* lock, uint32_t timeoutMs)
         : lock_(lock), held_(lock != nullptr && lock->acquire(timeoutMs)) {}
     ~EngineLockGuard() {
@@ -48,7 +48,7 @@ public:
     EngineLockGuard(const EngineLockGuard&) = delete;
     EngineLockGuard& operator=(const EngineLockGuard&) = delete;
 
-private:
+  private:
     EngineLock* lock_;
     bool held_;
 };

@@ -42,7 +42,9 @@ const char* kindOf(mode_t mode) {
     return "not a regular file";
 }
 
-std::string systemError(const std::string& what) { return what + ": " + std::strerror(errno); }
+std::string systemError(const std::string& what) {
+    return what + ": " + std::strerror(errno);
+}
 
 // Six characters for a temporary name; unpredictable enough that another
 // process's O_EXCL creation collides only by accident, and then we retry.
@@ -70,7 +72,8 @@ bool isAlnum(char c) {
 }
 
 void syncFolder(const std::string& folder) {
-    const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0) return;
     ::fsync(dir);  // best effort: the rename itself is already atomic
     ::close(dir);
@@ -80,11 +83,16 @@ void syncFolder(const std::string& folder) {
 
 const char* describeReadError(ReadError error) {
     switch (error) {
-        case ReadError::None: return "was read";
-        case ReadError::Missing: return "does not exist";
-        case ReadError::NotAFile: return "is not a regular file";
-        case ReadError::TooLarge: return "is too large";
-        case ReadError::Failed: break;
+        case ReadError::None:
+            return "was read";
+        case ReadError::Missing:
+            return "does not exist";
+        case ReadError::NotAFile:
+            return "is not a regular file";
+        case ReadError::TooLarge:
+            return "is too large";
+        case ReadError::Failed:
+            break;
     }
     return "cannot be read";
 }
@@ -202,9 +210,9 @@ bool resolveTarget(const std::string& path, std::string& target, struct stat& st
     }
     if (exists && !S_ISREG(st.st_mode)) {
         const std::string kind = kindOf(st.st_mode);
-        why = target == path ? "it is " + kind + ", not a regular file"
-                             : "it leads to '" + target + "', which is " + kind +
-                                   ", not a regular file";
+        why = target == path
+                  ? "it is " + kind + ", not a regular file"
+                  : "it leads to '" + target + "', which is " + kind + ", not a regular file";
         return false;
     }
     return true;
@@ -246,8 +254,8 @@ AtomicFileWriter::AtomicFileWriter(const std::string& path) {
         const std::string stem = std::string(".").append(name_, 0, 200).append(kTempMarker);
         for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
             tempPath_ = folder_ + stem + randomSuffix();
-            fd_ = ::open(tempPath_.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC | O_NOFOLLOW,
-                         0644);
+            fd_ =
+                ::open(tempPath_.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0644);
             if (fd_ < 0 && errno != EEXIST) break;
         }
         if (fd_ < 0) {

@@ -20,7 +20,7 @@
 namespace zelto {
 
 class SettingsStore {
-public:
+  public:
     /// key: a relative path below the vendor folder, "" for the product's own
     /// folder, e.g. "PREFS". Components must be plain names.
     explicit SettingsStore(std::string key);
@@ -44,7 +44,7 @@ public:
 
     static constexpr size_t kMaxValueBytes = 16u << 20;
 
-private:
+  private:
     bool writeFile(std::string_view name, const char* kind, const void* data, size_t size) const;
     std::optional<std::string> readFile(std::string_view name, const char* kind) const;
 

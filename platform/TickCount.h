@@ -9,6 +9,8 @@ namespace zelto {
 
 uint32_t tickCount();
 
-inline uint32_t ticksSince(uint32_t start, uint32_t now) { return now - start; }
+inline uint32_t ticksSince(uint32_t start, uint32_t now) {
+    return now - start;
+}
 
 }  // namespace zelto

@@ -32,11 +32,17 @@ constexpr const char* kCurrPresetValue = "CurrPreset";
 constexpr const char* kManualPathValue = "ManualPath";
 
 // The preset system's values live in the product's own key.
-SettingsStore presetStore() { return SettingsStore(""); }
+SettingsStore presetStore() {
+    return SettingsStore("");
+}
 
-bool inUnitRange(float v) { return v >= 0.0f && v <= 1.0f; }  // false for NaN
+bool inUnitRange(float v) {
+    return v >= 0.0f && v <= 1.0f;
+}  // false for NaN
 
-bool validProgram(int32_t p) { return p >= 0 && p < kNumPresets; }
+bool validProgram(int32_t p) {
+    return p >= 0 && p < kNumPresets;
+}
 
 // A name field is taken as it is, but always ends inside its 24 bytes.
 void copyNameField(PresetRecord& record, const uint8_t* field) {
@@ -71,14 +77,22 @@ bool recordsFit(const uint8_t* records, size_t size, int32_t count, bool swap,
 
 const char* describePresetLoadResult(PresetLoadResult result) {
     switch (result) {
-        case PresetLoadResult::Loaded: return "loaded";
-        case PresetLoadResult::NoBank: return "the plug-in has no program store";
-        case PresetLoadResult::Unreadable: return "cannot be read";
-        case PresetLoadResult::TooShort: return "too short to be a preset or bank";
-        case PresetLoadResult::ForeignSignature: return "written for another plug-in";
-        case PresetLoadResult::UnknownTag: return "not a preset or bank of a known kind";
-        case PresetLoadResult::Damaged: return "damaged: its sizes do not fit its data";
-        case PresetLoadResult::ValueOutOfRange: return "holds a value outside 0..1";
+        case PresetLoadResult::Loaded:
+            return "loaded";
+        case PresetLoadResult::NoBank:
+            return "the plug-in has no program store";
+        case PresetLoadResult::Unreadable:
+            return "cannot be read";
+        case PresetLoadResult::TooShort:
+            return "too short to be a preset or bank";
+        case PresetLoadResult::ForeignSignature:
+            return "written for another plug-in";
+        case PresetLoadResult::UnknownTag:
+            return "not a preset or bank of a known kind";
+        case PresetLoadResult::Damaged:
+            return "damaged: its sizes do not fit its data";
+        case PresetLoadResult::ValueOutOfRange:
+            return "holds a value outside 0..1";
     }
     return "unknown";
 }
@@ -89,7 +103,9 @@ CPresetSystemEditor::CPresetSystemEditor(CPresetSystemEffect* effect)
     if (getcwd(buffer, sizeof buffer) != nullptr) currentFolder_ = buffer;
 }
 
-CPresetSystemEditor::~CPresetSystemEditor() { saveFileLocations(); }
+CPresetSystemEditor::~CPresetSystemEditor() {
+    saveFileLocations();
+}
 
 // ---- builders ----
 
@@ -332,8 +348,8 @@ PresetLoadResult CPresetSystemEditor::loadFlatBank(const uint8_t* data, size_t s
     const int32_t count = std::min(programCount, kNumPresets);
     const int32_t values = std::min(paramCount, kPresetValues);
     const size_t stride = kPresetNameSize + 4 * static_cast<size_t>(paramCount);
-    const size_t lastImageEnd = static_cast<size_t>(count - 1) * stride + kPresetNameSize +
-                                4 * static_cast<size_t>(values);
+    const size_t lastImageEnd =
+        static_cast<size_t>(count - 1) * stride + kPresetNameSize + 4 * static_cast<size_t>(values);
     if (lastImageEnd > size) return PresetLoadResult::Damaged;
 
     const PresetBank backup = captureBank(*presetEffect);
@@ -383,7 +399,8 @@ PresetLoadResult CPresetSystemEditor::loadPresetBlob(const uint8_t* data, size_t
                                                      bool reversed) {
     if (presetEffect == nullptr) return PresetLoadResult::NoBank;
     bool swap = false;
-    const PresetLoadResult lead = readLead(data, size, presetEffect->getSignature(), reversed, swap);
+    const PresetLoadResult lead =
+        readLead(data, size, presetEffect->getSignature(), reversed, swap);
     if (lead != PresetLoadResult::Loaded) return lead;
     switch (data[4]) {
         case kTagFlatPreset:
@@ -401,7 +418,8 @@ PresetLoadResult CPresetSystemEditor::loadBankBlob(const uint8_t* data, size_t s
                                                    bool reversed) {
     if (presetEffect == nullptr) return PresetLoadResult::NoBank;
     bool swap = false;
-    const PresetLoadResult lead = readLead(data, size, presetEffect->getSignature(), reversed, swap);
+    const PresetLoadResult lead =
+        readLead(data, size, presetEffect->getSignature(), reversed, swap);
     if (lead != PresetLoadResult::Loaded) return lead;
     switch (data[4]) {
         case kTagFlatBank: {
@@ -481,22 +499,38 @@ PresetLoadResult CPresetSystemEditor::recallBlob(const char* valueName, bool ban
                 : loadPresetBlob(blob->data(), blob->size(), false);
 }
 
-bool CPresetSystemEditor::storeDefaultBank() { return storeBlob(kDefaultBankValue, buildTaggedBank()); }
-bool CPresetSystemEditor::clearDefaultBank() { return presetStore().remove(kDefaultBankValue); }
-PresetLoadResult CPresetSystemEditor::recallDefaultBank() { return recallBlob(kDefaultBankValue, true); }
+bool CPresetSystemEditor::storeDefaultBank() {
+    return storeBlob(kDefaultBankValue, buildTaggedBank());
+}
+bool CPresetSystemEditor::clearDefaultBank() {
+    return presetStore().remove(kDefaultBankValue);
+}
+PresetLoadResult CPresetSystemEditor::recallDefaultBank() {
+    return recallBlob(kDefaultBankValue, true);
+}
 
 bool CPresetSystemEditor::storeDefaultPreset() {
     return storeBlob(kDefaultPresetValue, buildTaggedPreset());
 }
-bool CPresetSystemEditor::clearDefaultPreset() { return presetStore().remove(kDefaultPresetValue); }
+bool CPresetSystemEditor::clearDefaultPreset() {
+    return presetStore().remove(kDefaultPresetValue);
+}
 PresetLoadResult CPresetSystemEditor::recallDefaultPreset() {
     return recallBlob(kDefaultPresetValue, false);
 }
 
-bool CPresetSystemEditor::storeMemoA() { return storeBlob(kMemoAValue, buildTaggedPreset()); }
-bool CPresetSystemEditor::storeMemoB() { return storeBlob(kMemoBValue, buildTaggedPreset()); }
-PresetLoadResult CPresetSystemEditor::recallMemoA() { return recallBlob(kMemoAValue, false); }
-PresetLoadResult CPresetSystemEditor::recallMemoB() { return recallBlob(kMemoBValue, false); }
+bool CPresetSystemEditor::storeMemoA() {
+    return storeBlob(kMemoAValue, buildTaggedPreset());
+}
+bool CPresetSystemEditor::storeMemoB() {
+    return storeBlob(kMemoBValue, buildTaggedPreset());
+}
+PresetLoadResult CPresetSystemEditor::recallMemoA() {
+    return recallBlob(kMemoAValue, false);
+}
+PresetLoadResult CPresetSystemEditor::recallMemoB() {
+    return recallBlob(kMemoBValue, false);
+}
 
 void CPresetSystemEditor::loadStoredDefaults() {
     recallDefaultBank();

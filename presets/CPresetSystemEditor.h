@@ -49,7 +49,7 @@ enum class PresetLoadResult {
 const char* describePresetLoadResult(PresetLoadResult result);
 
 class CPresetSystemEditor : public AEffGUIEditor, public CControlListener {
-public:
+  public:
     // Tags of the strip's controls.
     enum StripTag : int32_t {
         kTagName = 1000,
@@ -161,7 +161,7 @@ public:
     /// The user manual's location, set up outside the plug-in ("" if none).
     std::string manualPath() const;
 
-protected:
+  protected:
     /// The strip's part of idle: names to show, the file dialog, the manual.
     /// Cheap; the derived editor calls it on every idle.
     void idleStrip();
@@ -170,7 +170,7 @@ protected:
 
     CPresetSystemEffect* presetEffect;
 
-private:
+  private:
     void buildStrip();
     void applyPendingNames();
     void pollFileDialog();

@@ -11,7 +11,6 @@
 
 using namespace zelto;
 
-
 void zelto::setPresetName(PresetRecord& record, const char* name) {
     std::memset(record.name, 0, sizeof record.name);
     if (name == nullptr) return;
@@ -32,7 +31,9 @@ CPresetSystemEffect::CPresetSystemEffect(audioMasterCallback audioMaster, VstInt
     curProgram = 0;
 }
 
-CPresetSystemEffect::~CPresetSystemEffect() { delete bank; }
+CPresetSystemEffect::~CPresetSystemEffect() {
+    delete bank;
+}
 
 bool CPresetSystemEffect::isPresetLoading() const {
     return applyingThread_.load(std::memory_order_acquire) == std::this_thread::get_id();
@@ -52,7 +53,9 @@ void CPresetSystemEffect::setParameter(VstInt32 index, float value) {
         .store(value, std::memory_order_relaxed);
 }
 
-float CPresetSystemEffect::getParameter(VstInt32 index) { return storedValue(index); }
+float CPresetSystemEffect::getParameter(VstInt32 index) {
+    return storedValue(index);
+}
 
 void CPresetSystemEffect::setProgramName(char* name) {
     curProgram = 0;
@@ -77,8 +80,7 @@ void CPresetSystemEffect::getProgramName(char* name) {
     name[kPresetNameSize] = 0;
 }
 
-bool CPresetSystemEffect::getProgramNameIndexed(VstInt32 /*category*/, VstInt32 index,
-                                                char* text) {
+bool CPresetSystemEffect::getProgramNameIndexed(VstInt32 /*category*/, VstInt32 index, char* text) {
     if (bank == nullptr || text == nullptr || index < 0 || index >= kNumPresets) return false;
     const std::lock_guard<std::mutex> names(namesMutex_);
     std::memcpy(text, bank->programs[index].name, kPresetNameSize);
@@ -196,12 +198,14 @@ VstInt32 CPresetSystemEffect::setChunk(void* data, VstInt32 byteSize, bool /*isP
     uint32_t marker = readWord(bytes, false);
     bool swap = false;
     switch (signatureOrder(readWord(bytes + 4, false), getSignature())) {
-        case SignatureOrder::Native: break;
+        case SignatureOrder::Native:
+            break;
         case SignatureOrder::Reversed:
             swap = true;
             marker = byteSwap32(marker);
             break;
-        case SignatureOrder::Foreign: return -1;
+        case SignatureOrder::Foreign:
+            return -1;
     }
     if (marker == static_cast<uint32_t>(kChunkMarkerFlatBank)) {
         return loadFlatBankChunk(bytes, byteSize, swap);

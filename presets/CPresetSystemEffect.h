@@ -14,15 +14,14 @@
 #include <mutex>
 #include <thread>
 
-#include "vst/AudioEffectX.h"
 #include "presets/PresetRecord.h"
+#include "vst/AudioEffectX.h"
 
 class CPresetSystemEditor;
 
 class CPresetSystemEffect : public AudioEffectX {
-public:
-    CPresetSystemEffect(audioMasterCallback audioMaster, VstInt32 numPrograms,
-                        VstInt32 numParams);
+  public:
+    CPresetSystemEffect(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams);
     ~CPresetSystemEffect() override;
 
     // Stores the value in the current program (indices 0..25).
@@ -63,7 +62,7 @@ public:
     CPresetSystemEditor* presetEditor() const { return presetEditor_; }
     const zelto::PresetRecord& templatePreset() const { return templateRecord; }
 
-protected:
+  protected:
     /// The preset editor object is the window editor, which the effect base
     /// owns and deletes; this layer only keeps a typed pointer to it.
     void attachPresetEditor(CPresetSystemEditor* editorObject) { presetEditor_ = editorObject; }
@@ -80,7 +79,7 @@ protected:
     // The thread applying a program right now (none: a default id).
     std::atomic<std::thread::id> applyingThread_{};
 
-private:
+  private:
     static constexpr size_t kChunkBufferSize = 24049;  // prefix + tagged bank of 26 values
     // getChunk answers rotate through these: a buffer handed to one caller is not
     // written again until three later calls have been answered.

@@ -11,7 +11,9 @@ uint32_t readWord(const uint8_t* p, bool swap) {
     return swap ? byteSwap32(v) : v;
 }
 
-int32_t readInt(const uint8_t* p, bool swap) { return static_cast<int32_t>(readWord(p, swap)); }
+int32_t readInt(const uint8_t* p, bool swap) {
+    return static_cast<int32_t>(readWord(p, swap));
+}
 
 float readFloat(const uint8_t* p, bool swap) {
     const uint32_t bits = readWord(p, swap);

@@ -44,7 +44,9 @@ struct TaggedHeader {
     int32_t payloadSize = 0;
 };
 
-inline uint32_t byteSwap32(uint32_t v) { return __builtin_bswap32(v); }
+inline uint32_t byteSwap32(uint32_t v) {
+    return __builtin_bswap32(v);
+}
 
 /// The 32-bit word at p in the writer's order (reversed when swap).
 uint32_t readWord(const uint8_t* p, bool swap);
@@ -60,7 +62,7 @@ TaggedHeader readTaggedHeader(const uint8_t* blob, bool swap);
 
 /// Appends native-order words, floats and raw bytes to a blob being built.
 class BlobWriter {
-public:
+  public:
     explicit BlobWriter(std::vector<uint8_t>& out) : out_(out) {}
     void word(uint32_t v);
     void integer(int32_t v) { word(static_cast<uint32_t>(v)); }
@@ -68,7 +70,7 @@ public:
     void bytes(const void* data, size_t size);
     void zeros(size_t count) { out_.insert(out_.end(), count, 0); }
 
-private:
+  private:
     std::vector<uint8_t>& out_;
 };
 

@@ -3,8 +3,7 @@
 
 int32_t AEffGUIEditor::knobMode = kCircularMode;
 
-AEffGUIEditor::AEffGUIEditor(AudioEffectX* effect)
-    : AEffEditor(effect), effectX(effect) {}
+AEffGUIEditor::AEffGUIEditor(AudioEffectX* effect) : AEffEditor(effect), effectX(effect) {}
 
 AEffGUIEditor::~AEffGUIEditor() {
     if (frame != nullptr) {

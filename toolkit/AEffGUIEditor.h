@@ -10,10 +10,10 @@
 
 #include <cstdint>
 
-#include "vst/AEffEditor.h"
-#include "vst/AudioEffectX.h"
 #include "toolkit/CFrame.h"
 #include "toolkit/VSTGUIEditorInterface.h"
+#include "vst/AEffEditor.h"
+#include "vst/AudioEffectX.h"
 
 class AEffGUIEditor : public AEffEditor, public VSTGUIEditorInterface {
   public:

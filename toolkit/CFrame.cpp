@@ -499,9 +499,13 @@ int32_t CFrame::dispatchKey(VstKeyCode key, int32_t (CView::*handler)(VstKeyCode
     return -1;
 }
 
-int32_t CFrame::injectKeyDown(VstKeyCode key) { return dispatchKey(key, &CView::onKeyDown); }
+int32_t CFrame::injectKeyDown(VstKeyCode key) {
+    return dispatchKey(key, &CView::onKeyDown);
+}
 
-int32_t CFrame::injectKeyUp(VstKeyCode key) { return dispatchKey(key, &CView::onKeyUp); }
+int32_t CFrame::injectKeyUp(VstKeyCode key) {
+    return dispatchKey(key, &CView::onKeyUp);
+}
 
 CMouseEventResult CFrame::onMouseDown(CPoint& where, const CButtonState& buttons) {
     return injectMouseDown(where, buttons);

@@ -89,8 +89,8 @@ AudioReader::AudioReader(const std::string& path) : path_(path) {
             throw ToolError(kExitInput, "input '" + path + "' is not a regular file");
         }
         throw ToolError(kExitInput,
-                        "cannot open input '" + path + "': " +
-                            std::strerror(why == ReadError::Missing ? ENOENT : openErrno));
+                        "cannot open input '" + path +
+                            "': " + std::strerror(why == ReadError::Missing ? ENOENT : openErrno));
     }
     checkLength(fd);
     // libsndfile owns the descriptor from here and closes it with the file.
@@ -103,13 +103,27 @@ AudioReader::AudioReader(const std::string& path) : path_(path) {
     if (announcedBytes_ > 0) {
         int bytesPerSample = 0;
         switch (info_.format & SF_FORMAT_SUBMASK) {
-            case SF_FORMAT_PCM_S8: case SF_FORMAT_PCM_U8: case SF_FORMAT_ULAW: case SF_FORMAT_ALAW:
-                bytesPerSample = 1; break;
-            case SF_FORMAT_PCM_16: bytesPerSample = 2; break;
-            case SF_FORMAT_PCM_24: bytesPerSample = 3; break;
-            case SF_FORMAT_PCM_32: case SF_FORMAT_FLOAT: bytesPerSample = 4; break;
-            case SF_FORMAT_DOUBLE: bytesPerSample = 8; break;
-            default: break;
+            case SF_FORMAT_PCM_S8:
+            case SF_FORMAT_PCM_U8:
+            case SF_FORMAT_ULAW:
+            case SF_FORMAT_ALAW:
+                bytesPerSample = 1;
+                break;
+            case SF_FORMAT_PCM_16:
+                bytesPerSample = 2;
+                break;
+            case SF_FORMAT_PCM_24:
+                bytesPerSample = 3;
+                break;
+            case SF_FORMAT_PCM_32:
+            case SF_FORMAT_FLOAT:
+                bytesPerSample = 4;
+                break;
+            case SF_FORMAT_DOUBLE:
+                bytesPerSample = 8;
+                break;
+            default:
+                break;
         }
         const int64_t perFrame = static_cast<int64_t>(bytesPerSample) * info_.channels;
         int64_t announced = 0;
@@ -119,10 +133,10 @@ AudioReader::AudioReader(const std::string& path) : path_(path) {
             announced = static_cast<int64_t>(
                 std::min(announcedBytes_ / static_cast<uint64_t>(perFrame), kMaxFrames));
         } else if (presentBytes_ > 0) {
-            announced = static_cast<int64_t>(std::min(
-                static_cast<double>(info_.frames) * static_cast<double>(announcedBytes_) /
-                    static_cast<double>(presentBytes_),
-                static_cast<double>(kMaxFrames)));
+            announced = static_cast<int64_t>(
+                std::min(static_cast<double>(info_.frames) * static_cast<double>(announcedBytes_) /
+                             static_cast<double>(presentBytes_),
+                         static_cast<double>(kMaxFrames)));
         }
         if (announced > info_.frames) announcedFrames_ = announced;
     }
@@ -149,7 +163,9 @@ uint32_t word32(const uint8_t* p, bool bigEndian) {
                      : (uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0]);
 }
 
-uint64_t word64(const uint8_t* p) { return uint64_t(word32(p + 4, false)) << 32 | word32(p, false); }
+uint64_t word64(const uint8_t* p) {
+    return uint64_t(word32(p + 4, false)) << 32 | word32(p, false);
+}
 
 bool readAt(int fd, uint8_t* buffer, size_t size, int64_t offset) {
     return ::pread(fd, buffer, size, static_cast<off_t>(offset)) == static_cast<ssize_t>(size);
@@ -169,8 +185,8 @@ void AudioReader::checkLength(int fd) {
     if (!readAt(fd, head, sizeof head, 0)) return;
     const bool riff = std::memcmp(head, "RIFF", 4) == 0 || std::memcmp(head, "RIFX", 4) == 0 ||
                       std::memcmp(head, "RF64", 4) == 0;
-    const bool aiff = std::memcmp(head, "FORM", 4) == 0 &&
-                      (std::memcmp(head + 8, "AIFF", 4) == 0 || std::memcmp(head + 8, "AIFC", 4) == 0);
+    const bool aiff = std::memcmp(head, "FORM", 4) == 0 && (std::memcmp(head + 8, "AIFF", 4) == 0 ||
+                                                            std::memcmp(head + 8, "AIFC", 4) == 0);
     if (!(riff && std::memcmp(head + 8, "WAVE", 4) == 0) && !aiff) return;
     const bool bigEndian = aiff || std::memcmp(head, "RIFX", 4) == 0;
     const bool rf64 = std::memcmp(head, "RF64", 4) == 0;
@@ -181,7 +197,8 @@ void AudioReader::checkLength(int fd) {
         uint8_t chunk[8 + 16];
         if (!readAt(fd, chunk, 8, pos)) return;
         uint64_t size = word32(chunk + 4, bigEndian);
-        if (rf64 && std::memcmp(chunk, "ds64", 4) == 0 && size >= 16 && readAt(fd, chunk + 8, 16, pos + 8)) {
+        if (rf64 && std::memcmp(chunk, "ds64", 4) == 0 && size >= 16 &&
+            readAt(fd, chunk + 8, 16, pos + 8)) {
             rf64DataSize = word64(chunk + 16);
         }
         if (std::memcmp(chunk, dataId, 4) == 0) {
@@ -237,8 +254,8 @@ AudioWriter::AudioWriter(const std::string& path, const OutputFormat& format, in
                          int sampleRate, int64_t expectedFrames)
     : path_(path), file_(path) {
     if (!file_.ok()) {
-        throw ToolError(kExitOutput,
-                        "cannot write output '" + path + "': " + file_.error() + "; nothing was written");
+        throw ToolError(kExitOutput, "cannot write output '" + path + "': " + file_.error() +
+                                         "; nothing was written");
     }
     // A named temporary (where the file system has no unnamed ones) is
     // removed by the signal handlers if the process dies.

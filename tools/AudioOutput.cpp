@@ -12,7 +12,9 @@ void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 
 }  // namespace
 
-AudioOutput::~AudioOutput() { close(); }
+AudioOutput::~AudioOutput() {
+    close();
+}
 
 bool AudioOutput::open(int sampleRate, std::string& why) {
     close();
@@ -39,7 +41,8 @@ bool AudioOutput::open(int sampleRate, std::string& why) {
 bool AudioOutput::write(const float* interleaved, int frames) {
     if (pcm_ == nullptr) return false;
     while (frames > 0) {
-        snd_pcm_sframes_t n = snd_pcm_writei(pcm_, interleaved, static_cast<snd_pcm_uframes_t>(frames));
+        snd_pcm_sframes_t n =
+            snd_pcm_writei(pcm_, interleaved, static_cast<snd_pcm_uframes_t>(frames));
         if (n < 0) {
             if (snd_pcm_recover(pcm_, static_cast<int>(n), 1) < 0) return false;
             continue;

@@ -12,7 +12,7 @@ typedef struct _snd_pcm snd_pcm_t;
 namespace zelto {
 
 class AudioOutput {
-public:
+  public:
     AudioOutput() = default;
     ~AudioOutput();
     AudioOutput(const AudioOutput&) = delete;
@@ -28,7 +28,7 @@ public:
     /// Lets what was written play out, then closes the device.
     void close();
 
-private:
+  private:
     snd_pcm_t* pcm_ = nullptr;
 };
 

@@ -70,7 +70,8 @@ std::string builtInPluginPath() {
         if (::access(installed.c_str(), F_OK) == 0) {
             // Shown in help and reports: say <prefix>/lib/vst, not bin/../lib/vst.
             const std::string bin = "bin/";
-            if (dir.size() >= bin.size() && dir.compare(dir.size() - bin.size(), bin.size(), bin) == 0) {
+            if (dir.size() >= bin.size() &&
+                dir.compare(dir.size() - bin.size(), bin.size(), bin) == 0) {
                 return dir.substr(0, dir.size() - bin.size()) + ZELTO_INSTALLED_PLUGIN;
             }
             return installed;
@@ -92,11 +93,13 @@ std::pair<std::string, double> parseSetOption(const std::string& assignment) {
     const std::string value = assignment.substr(eq + 1);
     const auto v = parseDouble(value);
     if (!v) {
-        throw ToolError(kExitUsage, "--set " + name + ": the value must be a number from 0 to 1, not '" +
-                                        value + "'");
+        throw ToolError(
+            kExitUsage,
+            "--set " + name + ": the value must be a number from 0 to 1, not '" + value + "'");
     }
     if (*v < 0.0 || *v > 1.0) {
-        throw ToolError(kExitUsage, "--set " + name + ": the value must be from 0 to 1, not " + value);
+        throw ToolError(kExitUsage,
+                        "--set " + name + ": the value must be from 0 to 1, not " + value);
     }
     return {name, *v};
 }

@@ -20,8 +20,8 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <memory>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -62,7 +62,9 @@ struct Usage {
     int threads, fds;
 };
 
-Usage usageNow() { return {countEntries("/proc/self/task"), countEntries("/proc/self/fd")}; }
+Usage usageNow() {
+    return {countEntries("/proc/self/task"), countEntries("/proc/self/fd")};
+}
 
 /// One line per message: what, index, value (changes only), the parameter's
 /// name and its display text with label as the plug-in gives them now.
@@ -76,8 +78,8 @@ void logEdit(PluginHost& host, VstInt32 opcode, VstInt32 index, float value) {
             const std::string label = host.paramLabel(index);
             if (!label.empty()) display += " " + label;
         }
-        std::printf("automate %d %.6f \"%s\" \"%s\"\n", index, static_cast<double>(value), name.c_str(),
-                    display.c_str());
+        std::printf("automate %d %.6f \"%s\" \"%s\"\n", index, static_cast<double>(value),
+                    name.c_str(), display.c_str());
     } else {
         std::printf("%s %d \"%s\"\n", opcode == audioMasterBeginEdit ? "begin" : "end", index,
                     name.c_str());
@@ -87,7 +89,7 @@ void logEdit(PluginHost& host, VstInt32 opcode, VstInt32 index, float value) {
 
 /// A folder holding the stand-in dialog program, removed with the object.
 class ScriptedDialog {
-public:
+  public:
     explicit ScriptedDialog(const std::string& answer) {
         char templ[] = "/tmp/zelto-dialog-XXXXXX";
         if (mkdtemp(templ) == nullptr) {
@@ -114,7 +116,7 @@ public:
     ScriptedDialog(const ScriptedDialog&) = delete;
     ScriptedDialog& operator=(const ScriptedDialog&) = delete;
 
-private:
+  private:
     std::string folder_;
 };
 
@@ -190,10 +192,9 @@ int showEditorWindow(PluginHost& host, const EditorWindowOptions& options) {
     const int height = rect->bottom - rect->top;
 
     const int screen = DefaultScreen(display);
-    const Window window = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0,
-                                              static_cast<unsigned>(width),
-                                              static_cast<unsigned>(height), 0,
-                                              BlackPixel(display, screen), BlackPixel(display, screen));
+    const Window window = XCreateSimpleWindow(
+        display, RootWindow(display, screen), 0, 0, static_cast<unsigned>(width),
+        static_cast<unsigned>(height), 0, BlackPixel(display, screen), BlackPixel(display, screen));
     const std::string title = host.effectName() + " - " + options.title;
     XStoreName(display, window, title.c_str());
     XSizeHints* hints = XAllocSizeHints();
@@ -246,8 +247,9 @@ int showEditorWindow(PluginHost& host, const EditorWindowOptions& options) {
     const Usage after = usageNow();
     XDestroyWindow(display, window);
     XSync(display, False);
-    std::printf("editor closed: child windows left %d, threads %d -> %d, file descriptors %d -> %d\n",
-                leftWindows, before.threads, after.threads, before.fds, after.fds);
+    std::printf(
+        "editor closed: child windows left %d, threads %d -> %d, file descriptors %d -> %d\n",
+        leftWindows, before.threads, after.threads, before.fds, after.fds);
     if (leftWindows != 0 || after.threads != before.threads || after.fds != before.fds) {
         throw ToolError(kExitFailure, "closing the editor left resources behind");
     }

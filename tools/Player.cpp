@@ -45,7 +45,9 @@ Programme readProgramme(const std::string& path) {
 Player::Player(PluginHost& host, const Programme& programme, int block, bool loop, bool useDevice)
     : host_(host), programme_(programme), block_(block), loop_(loop), useDevice_(useDevice) {}
 
-Player::~Player() { stop(); }
+Player::~Player() {
+    stop();
+}
 
 void Player::start() {
     if (thread_.joinable()) return;
@@ -93,8 +95,8 @@ void Player::run() {
         float* inputs[] = {inL.data(), inR.data()};
         float* outputs[] = {outL.data(), outR.data()};
         effect.processReplacing(&effect, inputs, outputs, static_cast<VstInt32>(frames));
-        const int64_t played = played_.fetch_add(static_cast<int64_t>(frames)) +
-                               static_cast<int64_t>(frames);
+        const int64_t played =
+            played_.fetch_add(static_cast<int64_t>(frames)) + static_cast<int64_t>(frames);
         if (toDevice) {
             for (size_t i = 0; i < frames; ++i) {
                 interleaved[2 * i] = outL[i];
@@ -105,8 +107,8 @@ void Player::run() {
                 break;
             }
         } else {
-            const auto due = start + std::chrono::duration<double>(
-                                         static_cast<double>(played) / programme_.sampleRate);
+            const auto due = start + std::chrono::duration<double>(static_cast<double>(played) /
+                                                                   programme_.sampleRate);
             std::this_thread::sleep_until(
                 std::chrono::time_point_cast<std::chrono::steady_clock::duration>(due));
         }

@@ -27,7 +27,7 @@ struct Programme {
 Programme readProgramme(const std::string& path);
 
 class Player {
-public:
+  public:
     /// The host must already run at the programme's rate with this block
     /// size, resumed.
     Player(PluginHost& host, const Programme& programme, int block, bool loop, bool useDevice);
@@ -43,7 +43,7 @@ public:
     bool finished() const { return finished_.load(); }
     int64_t framesPlayed() const { return played_.load(); }
 
-private:
+  private:
     void run();
 
     PluginHost& host_;

@@ -126,7 +126,7 @@ PluginHost::PluginHost(const std::string& path) : path_(path) {
         }
         throw ToolError(kExitPluginMissing,
                         "cannot open plug-in '" + path + "': " +
-                            (why == ReadError::Missing ? std::string(std::strerror(ENOENT))
+                            (why == ReadError::Missing    ? std::string(std::strerror(ENOENT))
                              : why == ReadError::NotAFile ? std::string("not a regular file")
                                                           : std::string(std::strerror(openErrno))));
     }

@@ -26,14 +26,22 @@ VstIntPtr vendorCall(PluginHost& host, VstIntPtr what, const void* ptr) {
 
 std::string loadAnswerText(VstIntPtr answer) {
     switch (answer) {
-        case kVendorNoBank: return "the plug-in has no program store";
-        case kVendorUnreadable: return "it cannot be read";
-        case kVendorTooShort: return "it is too short to be a preset or bank";
-        case kVendorForeignSignature: return "it was written for another plug-in";
-        case kVendorUnknownTag: return "it is not a file of that kind";
-        case kVendorDamaged: return "it is damaged (its sizes do not fit its data)";
-        case kVendorValueOutOfRange: return "it holds a value outside 0..1";
-        default: return "the plug-in gave no reason";
+        case kVendorNoBank:
+            return "the plug-in has no program store";
+        case kVendorUnreadable:
+            return "it cannot be read";
+        case kVendorTooShort:
+            return "it is too short to be a preset or bank";
+        case kVendorForeignSignature:
+            return "it was written for another plug-in";
+        case kVendorUnknownTag:
+            return "it is not a file of that kind";
+        case kVendorDamaged:
+            return "it is damaged (its sizes do not fit its data)";
+        case kVendorValueOutOfRange:
+            return "it holds a value outside 0..1";
+        default:
+            return "the plug-in gave no reason";
     }
 }
 
@@ -46,8 +54,8 @@ void requireReadable(const std::string& path, const char* kind) {
         ::close(fd);
         return;
     }
-    throw ToolError(kExitInput, std::string(kind) + " file '" + path + "' " +
-                                    describeReadError(why));
+    throw ToolError(kExitInput,
+                    std::string(kind) + " file '" + path + "' " + describeReadError(why));
 }
 
 // The plug-in refuses the same targets but can only answer yes or no.
@@ -84,8 +92,8 @@ void loadState(PluginHost& host, const std::string& path) {
     const VstIntPtr answer =
         host.dispatch(effSetChunk, 0, static_cast<VstIntPtr>(data->size()), data->data());
     if (answer != 0 && isOurPlugin(host)) {
-        throw ToolError(kExitRejected, "the plug-in rejected state file '" + path +
-                                           "'; nothing was changed");
+        throw ToolError(kExitRejected,
+                        "the plug-in rejected state file '" + path + "'; nothing was changed");
     }
 }
 
@@ -119,7 +127,9 @@ void applyParameterSets(PluginHost& host, const ParameterSets& sets) {
     }
 }
 
-bool isOurPlugin(PluginHost& host) { return host.effect().uniqueID == kVendorApiMagic; }
+bool isOurPlugin(PluginHost& host) {
+    return host.effect().uniqueID == kVendorApiMagic;
+}
 
 void requireOurPlugin(PluginHost& host, const std::string& what) {
     if (!isOurPlugin(host)) {
@@ -154,8 +164,8 @@ int findProgram(PluginHost& host, const std::string& nameOrIndex) {
                                         " does not exist (presets are numbered 0 to " +
                                         std::to_string(names.size() - 1) + ")");
     }
-    throw ToolError(kExitUsage, "no preset is named '" + nameOrIndex +
-                                    "' (see 'zelto presets' for the list)");
+    throw ToolError(kExitUsage,
+                    "no preset is named '" + nameOrIndex + "' (see 'zelto presets' for the list)");
 }
 
 void selectProgram(PluginHost& host, int program) {

@@ -468,8 +468,9 @@ std::string reportText(const RenderReport& r) {
         add("Clipped samples  " + std::to_string(r.clippedSamples));
     }
     if (r.ours) {
-        add("Gain reduction   max " +
-            (r.maxGainReductionDb ? formatFixed(*r.maxGainReductionDb, 2) + " dB" : std::string("n/a")));
+        add("Gain reduction   max " + (r.maxGainReductionDb
+                                           ? formatFixed(*r.maxGainReductionDb, 2) + " dB"
+                                           : std::string("n/a")));
     }
     add("Speed            " + formatFixed(r.realtimeFactor, 1) + "x real time, " +
         formatFixed(r.nsPerFrame, 1) + " ns per frame (CPU " + formatFixed(r.cpuSeconds, 3) +

@@ -45,12 +45,12 @@ struct RenderOptions {
     bool monoDual = false;  // feed a mono file to both inputs instead of one
     PresetSources presets;  // loaded before the --set values
     ParameterSets sets;     // --set NAME=VALUE, in order, after the presets
-    std::string format;                                // "" = container default
+    std::string format;     // "" = container default
     double ceilingDb = 0.0;
-    bool progress = false;  // allow the progress bar (still needs a terminal)
+    bool progress = false;         // allow the progress bar (still needs a terminal)
     bool allowShortInput = false;  // render a truncated input instead of refusing it
-    bool measureOnly = false;  // run and measure but write nothing (searches)
-    bool measureInput = true;  // false: no input levels (a search knows them already)
+    bool measureOnly = false;      // run and measure but write nothing (searches)
+    bool measureInput = true;      // false: no input levels (a search knows them already)
     RenderObserver* observer = nullptr;
     /// Called with the finished report just before the output is committed;
     /// throwing from it leaves the destination untouched.
@@ -77,7 +77,7 @@ struct RenderReport {
     bool compensated = false;
     int latency = 0;
     std::string outputFormat;  // "WAV float"
-    std::string program;  // our plug-in's current preset after loading, e.g. "3 Limiter Fast"
+    std::string program;       // our plug-in's current preset after loading, e.g. "3 Limiter Fast"
     std::vector<ParameterSetting> settings;
     double ceilingDb = 0.0;
     LevelStats in{}, out{};

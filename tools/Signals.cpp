@@ -54,7 +54,8 @@ void sayNumber(long value) {
     size_t n = sizeof digits;
     digits[--n] = '\0';
     const bool negative = value < 0;
-    unsigned long v = negative ? 0ul - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
+    unsigned long v =
+        negative ? 0ul - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
     do {
         digits[--n] = static_cast<char>('0' + v % 10);
         v /= 10;

@@ -47,8 +47,8 @@ void playInto(PluginHost& host, const Programme& programme, double seconds) {
         float* inputs[] = {inL.data(), inR.data()};
         float* outputs[] = {outL.data(), outR.data()};
         effect.processReplacing(&effect, inputs, outputs, static_cast<VstInt32>(n));
-        const auto ms = static_cast<uint32_t>((pos + static_cast<int64_t>(n)) * 1000 /
-                                              programme.sampleRate);
+        const auto ms =
+            static_cast<uint32_t>((pos + static_cast<int64_t>(n)) * 1000 / programme.sampleRate);
         if (ms >= nextIdleMs) {
             idleAt(ms);
             nextIdleMs = ms + 40;
@@ -76,7 +76,8 @@ int runSnapshot(const Args& args) {
             input = optionValue(args, i);
         } else if (name == "--at") {
             at = doubleOption(name, optionValue(args, i));
-            if (!(at >= 0.0)) throw ToolError(kExitUsage, "--at must be a time in seconds, 0 or more");
+            if (!(at >= 0.0))
+                throw ToolError(kExitUsage, "--at must be a time in seconds, 0 or more");
         } else if (name == "--set") {
             sets.push_back(parseSetOption(optionValue(args, i)));
         } else if (parsePresetOption(args, i, sources)) {

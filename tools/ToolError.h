@@ -11,20 +11,20 @@ namespace zelto {
 
 enum ExitCode : int {
     kExitOk = 0,
-    kExitFailure = 1,        // processing failed or the plug-in misbehaved
-    kExitUsage = 2,          // bad command line
-    kExitPluginMissing = 3,  // plug-in file missing or not loadable
-    kExitNoEntry = 4,        // library exports no VST entry point
-    kExitNoEffect = 5,       // entry point returned no effect
-    kExitBadMagic = 6,       // the returned record is not a VST effect
-    kExitUnsupported = 7,    // the plug-in cannot do what was asked
-    kExitInput = 8,          // input file missing, unreadable or unsupported
-    kExitOutput = 9,         // output cannot be written
-    kExitNotAvailable = 10,  // feature not available in this build
-    kExitRejected = 11,      // the plug-in rejected a preset, bank or state file
+    kExitFailure = 1,             // processing failed or the plug-in misbehaved
+    kExitUsage = 2,               // bad command line
+    kExitPluginMissing = 3,       // plug-in file missing or not loadable
+    kExitNoEntry = 4,             // library exports no VST entry point
+    kExitNoEffect = 5,            // entry point returned no effect
+    kExitBadMagic = 6,            // the returned record is not a VST effect
+    kExitUnsupported = 7,         // the plug-in cannot do what was asked
+    kExitInput = 8,               // input file missing, unreadable or unsupported
+    kExitOutput = 9,              // output cannot be written
+    kExitNotAvailable = 10,       // feature not available in this build
+    kExitRejected = 11,           // the plug-in rejected a preset, bank or state file
     kExitTargetUnreachable = 12,  // `master`: no setting meets the loudness and peak target
     kExitTooMuchReduction = 13,   // `master`: the target needs more than --max-reduction
-    kExitInterrupted = 130,  // stopped by SIGINT/SIGTERM
+    kExitInterrupted = 130,       // stopped by SIGINT/SIGTERM
 };
 
 class ToolError : public std::runtime_error {

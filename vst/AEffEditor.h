@@ -8,7 +8,7 @@
 class AudioEffect;
 
 class AEffEditor {
-public:
+  public:
     explicit AEffEditor(AudioEffect* effect) : effect(effect) {}
     virtual ~AEffEditor() = default;
 
@@ -30,7 +30,7 @@ public:
     /// A parameter changed, whoever changed it: the matching controls follow.
     virtual void setParameter(VstInt32 /*index*/, float /*value*/) {}
 
-protected:
+  protected:
     AudioEffect* effect;
     void* systemWindow = nullptr;
 };

@@ -13,8 +13,7 @@ AudioEffect* effectOf(AEffect* e) {
 
 }  // namespace
 
-AudioEffect::AudioEffect(audioMasterCallback audioMaster, VstInt32 numPrograms,
-                         VstInt32 numParams)
+AudioEffect::AudioEffect(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams)
     : audioMaster(audioMaster), numPrograms(numPrograms), numParams(numParams) {
     std::memset(&cEffect, 0, sizeof cEffect);
     cEffect.magic = kEffectMagic;
@@ -34,7 +33,9 @@ AudioEffect::AudioEffect(audioMasterCallback audioMaster, VstInt32 numPrograms,
     cEffect.processDoubleReplacing = processClassDoubleReplacing;
 }
 
-AudioEffect::~AudioEffect() { delete editor; }
+AudioEffect::~AudioEffect() {
+    delete editor;
+}
 
 VstIntPtr AudioEffect::dispatchEffectClass(AEffect* e, VstInt32 opcode, VstInt32 index,
                                            VstIntPtr value, void* ptr, float opt) {
@@ -138,7 +139,8 @@ VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr val
 
 void AudioEffect::setParameterAutomated(VstInt32 index, float value) {
     setParameter(index, value);
-    if (audioMaster != nullptr) audioMaster(&cEffect, audioMasterAutomate, index, 0, nullptr, value);
+    if (audioMaster != nullptr)
+        audioMaster(&cEffect, audioMasterAutomate, index, 0, nullptr, value);
 }
 
 void AudioEffect::canProcessReplacing(bool state) {

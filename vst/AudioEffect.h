@@ -9,7 +9,7 @@
 #include "vst/vst2.h"
 
 class AudioEffect {
-public:
+  public:
     AudioEffect(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams);
     virtual ~AudioEffect();
     AudioEffect(const AudioEffect&) = delete;
@@ -96,7 +96,7 @@ public:
     /// Copies at most maxLen characters and always terminates (maxLen + 1 bytes).
     static char* vst_strncpy(char* dst, const char* src, VstInt32 maxLen);
 
-protected:
+  protected:
     audioMasterCallback audioMaster;
     AEffEditor* editor = nullptr;
     float sampleRate = 44100.0f;

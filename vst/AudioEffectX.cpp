@@ -27,13 +27,11 @@ VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr va
                        ? 1
                        : 0;
         case effGetInputProperties:
-            return ptr != nullptr &&
-                           getInputProperties(index, static_cast<VstPinProperties*>(ptr))
+            return ptr != nullptr && getInputProperties(index, static_cast<VstPinProperties*>(ptr))
                        ? 1
                        : 0;
         case effGetOutputProperties:
-            return ptr != nullptr &&
-                           getOutputProperties(index, static_cast<VstPinProperties*>(ptr))
+            return ptr != nullptr && getOutputProperties(index, static_cast<VstPinProperties*>(ptr))
                        ? 1
                        : 0;
         case effGetPlugCategory:
@@ -55,8 +53,8 @@ VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr va
         case effGetTailSize:
             return getGetTailSize();
         case effGetParameterProperties:
-            return ptr != nullptr && getParameterProperties(
-                                         index, static_cast<VstParameterProperties*>(ptr))
+            return ptr != nullptr &&
+                           getParameterProperties(index, static_cast<VstParameterProperties*>(ptr))
                        ? 1
                        : 0;
         case effGetVstVersion:
@@ -86,7 +84,9 @@ VstIntPtr AudioEffectX::callHost(VstInt32 opcode, VstInt32 index, VstIntPtr valu
     return audioMaster != nullptr ? audioMaster(&cEffect, opcode, index, value, ptr, opt) : 0;
 }
 
-bool AudioEffectX::updateDisplay() { return callHost(audioMasterUpdateDisplay, 0, 0, nullptr, 0) != 0; }
+bool AudioEffectX::updateDisplay() {
+    return callHost(audioMasterUpdateDisplay, 0, 0, nullptr, 0) != 0;
+}
 
 bool AudioEffectX::beginEdit(VstInt32 index) {
     return callHost(audioMasterBeginEdit, index, 0, nullptr, 0) != 0;
@@ -96,4 +96,6 @@ bool AudioEffectX::endEdit(VstInt32 index) {
     return callHost(audioMasterEndEdit, index, 0, nullptr, 0) != 0;
 }
 
-bool AudioEffectX::ioChanged() { return callHost(audioMasterIOChanged, 0, 0, nullptr, 0) != 0; }
+bool AudioEffectX::ioChanged() {
+    return callHost(audioMasterIOChanged, 0, 0, nullptr, 0) != 0;
+}

@@ -9,7 +9,7 @@ struct VstEvents;
 struct VstSpeakerArrangement;
 
 class AudioEffectX : public AudioEffect {
-public:
+  public:
     AudioEffectX(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams)
         : AudioEffect(audioMaster, numPrograms, numParams) {}
 
@@ -19,8 +19,7 @@ public:
     virtual VstInt32 processEvents(VstEvents* /*events*/) { return 0; }
     virtual bool canParameterBeAutomated(VstInt32 /*index*/) { return true; }
     virtual bool string2parameter(VstInt32 /*index*/, char* /*text*/) { return false; }
-    virtual bool getProgramNameIndexed(VstInt32 /*category*/, VstInt32 /*index*/,
-                                       char* /*text*/) {
+    virtual bool getProgramNameIndexed(VstInt32 /*category*/, VstInt32 /*index*/, char* /*text*/) {
         return false;
     }
     virtual bool getInputProperties(VstInt32 /*index*/, VstPinProperties* /*properties*/) {
@@ -62,6 +61,6 @@ public:
     virtual bool endEdit(VstInt32 index);
     virtual bool ioChanged();
 
-private:
+  private:
     VstIntPtr callHost(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt);
 };

@@ -117,8 +117,8 @@ enum AEffectOpcodes : VstInt32 {
     effGetInputProperties,
     effGetOutputProperties,
     effGetPlugCategory,
-    effGetCurrentPosition,     // deprecated
-    effGetDestinationBuffer,   // deprecated
+    effGetCurrentPosition,    // deprecated
+    effGetDestinationBuffer,  // deprecated
     effOfflineNotify,
     effOfflinePrepare,
     effOfflineRun,
@@ -134,9 +134,9 @@ enum AEffectOpcodes : VstInt32 {
     effVendorSpecific,
     effCanDo,
     effGetTailSize,
-    effIdle,            // deprecated
-    effGetIcon,         // deprecated
-    effSetViewPosition, // deprecated
+    effIdle,             // deprecated
+    effGetIcon,          // deprecated
+    effSetViewPosition,  // deprecated
     effGetParameterProperties,
     effKeysRequired,  // deprecated
     effGetVstVersion,
@@ -183,9 +183,9 @@ enum AudioMasterOpcodes : VstInt32 {
     audioMasterGetBlockSize,
     audioMasterGetInputLatency,
     audioMasterGetOutputLatency,
-    audioMasterGetPreviousPlug,            // deprecated
-    audioMasterGetNextPlug,                // deprecated
-    audioMasterWillReplaceOrAccumulate,    // deprecated
+    audioMasterGetPreviousPlug,          // deprecated
+    audioMasterGetNextPlug,              // deprecated
+    audioMasterWillReplaceOrAccumulate,  // deprecated
     audioMasterGetCurrentProcessLevel,
     audioMasterGetAutomationState,
     audioMasterOfflineStart,
@@ -193,8 +193,8 @@ enum AudioMasterOpcodes : VstInt32 {
     audioMasterOfflineWrite,
     audioMasterOfflineGetCurrentPass,
     audioMasterOfflineGetCurrentMetaPass,
-    audioMasterSetOutputSampleRate,         // deprecated
-    audioMasterGetOutputSpeakerArrangement, // deprecated
+    audioMasterSetOutputSampleRate,          // deprecated
+    audioMasterGetOutputSpeakerArrangement,  // deprecated
     audioMasterGetVendorString,
     audioMasterGetProductString,
     audioMasterGetVendorVersion,
@@ -309,7 +309,8 @@ static_assert(offsetof(AEffect, processDoubleReplacing) == 128, "AEffect layout"
 static_assert(offsetof(AEffect, future) == 136, "AEffect layout");
 static_assert(sizeof(VstParameterProperties) == 152, "VstParameterProperties layout");
 static_assert(offsetof(VstParameterProperties, flags) == 76, "VstParameterProperties layout");
-static_assert(offsetof(VstParameterProperties, displayIndex) == 104, "VstParameterProperties layout");
+static_assert(offsetof(VstParameterProperties, displayIndex) == 104,
+              "VstParameterProperties layout");
 static_assert(sizeof(VstPinProperties) == 128, "VstPinProperties layout");
 static_assert(sizeof(ERect) == 8, "ERect layout");
 #endif

@@ -12,11 +12,11 @@
 #include "editor/CAutoBlack.h"
 #include "editor/CBits.h"
 #include "editor/CCalibButton.h"
+#include "editor/CMeterGR.h"
 #include "editor/CModeButton.h"
 #include "editor/CMyKnob.h"
 #include "editor/CNoiseShape.h"
 #include "editor/CZeltoButton.h"
-#include "editor/CMeterGR.h"
 #include "editor/Editor.h"
 #include "editor/FieldText.h"
 #include "host/Plugin.h"
@@ -33,15 +33,24 @@ struct AutomationHost {
     static inline std::mutex mutex;
     static inline std::vector<std::string> log;
 
-    static VstIntPtr callback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float opt) {
+    static VstIntPtr callback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void*,
+                              float opt) {
         std::lock_guard<std::mutex> lock(mutex);
         char line[64];
         switch (opcode) {
-            case audioMasterVersion: return 2400;
-            case audioMasterAutomate: std::snprintf(line, sizeof line, "set %d %.4f", index, opt); break;
-            case audioMasterBeginEdit: std::snprintf(line, sizeof line, "begin %d", index); break;
-            case audioMasterEndEdit: std::snprintf(line, sizeof line, "end %d", index); break;
-            default: return 0;
+            case audioMasterVersion:
+                return 2400;
+            case audioMasterAutomate:
+                std::snprintf(line, sizeof line, "set %d %.4f", index, opt);
+                break;
+            case audioMasterBeginEdit:
+                std::snprintf(line, sizeof line, "begin %d", index);
+                break;
+            case audioMasterEndEdit:
+                std::snprintf(line, sizeof line, "end %d", index);
+                break;
+            default:
+                return 0;
         }
         log.push_back(line);
         return 1;
@@ -53,7 +62,7 @@ struct AutomationHost {
 };
 
 class BindingTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         plugin = std::make_unique<Plugin>(AutomationHost::callback);
         ASSERT_TRUE(plugin->isReady());
@@ -113,9 +122,9 @@ TEST_F(BindingTest, ControlsSendTheirParameterAsSingleChangesOrDragGestures) {
     click(kParamPostMeter);
     click(kParamMeterOvs);
     EXPECT_EQ(AutomationHost::take(),
-              (Log{"set 7 0.7500", "set 6 1.0000", "set 16 0.7500", "set 10 0.8333", "set 11 0.3750",
-                   "set 17 0.7500", "set 12 0.3750", "set 19 0.7500", "set 8 0.2500", "set 15 0.7500",
-                   "set 21 0.7500", "set 14 0.7500"}));
+              (Log{"set 7 0.7500", "set 6 1.0000", "set 16 0.7500", "set 10 0.8333",
+                   "set 11 0.3750", "set 17 0.7500", "set 12 0.3750", "set 19 0.7500",
+                   "set 8 0.2500", "set 15 0.7500", "set 21 0.7500", "set 14 0.7500"}));
     settle();
     EXPECT_EQ(static_cast<CBits*>(editor->findControl(kParamBits))->currentFrame(), 5)
         << "24 bits, lit: Quantize went on";
@@ -138,11 +147,12 @@ TEST_F(BindingTest, ControlsSendTheirParameterAsSingleChangesOrDragGestures) {
     plugin->setParameter(kParamRelease, 0.1f);
     plugin->setParameter(kParamLeveller, 0.1f);
     settle();
-    frame->injectMouseDown(CPoint(80, 290), kLButton | kControl);  // Release
-    frame->injectMouseDown(CPoint(80, 380), kLButton | kControl);  // Drive
-    frame->injectMouseDown(CPoint(445, 192), kLButton | kControl); // Leveller
-    EXPECT_EQ(AutomationHost::take(), (Log{"begin 3", "set 3 0.7237", "end 3", "begin 1", "set 1 0.5000",
-                                           "end 1", "begin 13", "set 13 1.0000", "end 13"}));
+    frame->injectMouseDown(CPoint(80, 290), kLButton | kControl);   // Release
+    frame->injectMouseDown(CPoint(80, 380), kLButton | kControl);   // Drive
+    frame->injectMouseDown(CPoint(445, 192), kLButton | kControl);  // Leveller
+    EXPECT_EQ(AutomationHost::take(),
+              (Log{"begin 3", "set 3 0.7237", "end 3", "begin 1", "set 1 0.5000", "end 1",
+                   "begin 13", "set 13 1.0000", "end 13"}));
 }
 
 TEST_F(BindingTest, ModeButtonWritesTypeAndScaleAndTheButtonsFollowTheHost) {
@@ -184,11 +194,12 @@ TEST_F(BindingTest, HostChangesShowAfterTheNextIdleAndTouchNothingElse) {
     const struct {
         int32_t param;
         float value;
-    } changes[] = {{kParamOutput, 0.3f},  {kParamDrive, 0.9f},      {kParamTransient, 0.4f},
-                   {kParamRelease, 0.1f}, {kParamTransShape, 0.9f}, {kParamLink, 0.2f},
-                   {kParamOversample, 0.75f}, {kParamDetectorOrder, 0.75f}, {kParamPower, 0.25f},
-                   {kParamCalibrate, 0.625f}, {kParamLeveller, 0.5f}, {kParamMeterOvs, 0.75f},
-                   {kParamAutoOut, 0.75f}, {kParamAttZoom, 0.75f}, {kParamPostMeter, 0.75f}};
+    } changes[] = {
+        {kParamOutput, 0.3f},      {kParamDrive, 0.9f},          {kParamTransient, 0.4f},
+        {kParamRelease, 0.1f},     {kParamTransShape, 0.9f},     {kParamLink, 0.2f},
+        {kParamOversample, 0.75f}, {kParamDetectorOrder, 0.75f}, {kParamPower, 0.25f},
+        {kParamCalibrate, 0.625f}, {kParamLeveller, 0.5f},       {kParamMeterOvs, 0.75f},
+        {kParamAutoOut, 0.75f},    {kParamAttZoom, 0.75f},       {kParamPostMeter, 0.75f}};
     frame->updateOffscreen();
     for (const auto& c : changes) {
         plugin->setParameter(c.param, c.value);
@@ -209,8 +220,8 @@ TEST_F(BindingTest, HostChangesShowAfterTheNextIdleAndTouchNothingElse) {
                        painted.right <= outer.right && painted.bottom <= outer.bottom;
             };
             // The zoom button also rescales the gain-reduction meter.
-            const bool meter = c.param == kParamAttZoom &&
-                               holds(editor->gainReductionMeter()->getViewSize());
+            const bool meter =
+                c.param == kParamAttZoom && holds(editor->gainReductionMeter()->getViewSize());
             const bool inside =
                 holds(control->getViewSize()) || (field != nullptr && holds(*field)) || meter;
             EXPECT_TRUE(inside) << "param " << c.param << " repainted " << painted.left << ","

@@ -22,7 +22,7 @@ namespace {
 
 /// Records every call a control makes to the editor, in order.
 class FakeEditor : public CControlListener, public MeterModeListener, public VSTGUIEditorInterface {
-public:
+  public:
     void valueChanged(CControl* c) override {
         log.push_back("value " + std::to_string(c->getTag()) + " " + std::to_string(c->getValue()));
         values.push_back(c->getValue());
@@ -52,7 +52,7 @@ CBitmap* numberedStrip(int32_t width, int32_t height, int32_t frames) {
 }
 
 class ControlsTest : public ::testing::Test {
-protected:
+  protected:
     ControlsTest() : frame(new CFrame(CRect(0, 0, 524, 462), &editor)) {}
     ~ControlsTest() override { frame->close(); }
 
@@ -68,7 +68,9 @@ protected:
         frame->updateOffscreen();
         const CRect& r = view->getViewSize();
         return static_cast<int32_t>(
-                   frame->getPixel(static_cast<int32_t>(r.left + 2), static_cast<int32_t>(r.top + 2)).red) -
+                   frame
+                       ->getPixel(static_cast<int32_t>(r.left + 2), static_cast<int32_t>(r.top + 2))
+                       .red) -
                1;
     }
     void click(CView* view, CButtonState buttons = kLButton) {
@@ -146,7 +148,8 @@ TEST_F(ControlsTest, ModeButtonZonesSelectPeakOrStepTheKScale) {
     frame->injectMouseDown(CPoint(240, r.top + 18), kLButton);
     EXPECT_EQ(editor.log, (std::vector<std::string>{"type 0"}));
     editor.log.clear();
-    for (CCoord y = r.top + 19; y <= r.bottom - 19; ++y) frame->injectMouseDown(CPoint(240, y), kLButton);
+    for (CCoord y = r.top + 19; y <= r.bottom - 19; ++y)
+        frame->injectMouseDown(CPoint(240, y), kLButton);
     EXPECT_TRUE(editor.log.empty()) << "the gap between the two buttons does nothing";
 
     frame->injectMouseDown(CPoint(240, r.bottom - 18), kLButton);
@@ -254,7 +257,7 @@ TEST_F(ControlsTest, SpeedSwitchAnswersOnlyItsThreeSpots) {
     const struct {
         CCoord x, y;
         int32_t position;
-    } presses[] = {{39, 123, 0}, {56, 140, 0}, {57, 130, -1}, {72, 130, 1}, {89, 123, 1},
+    } presses[] = {{39, 123, 0},  {56, 140, 0},  {57, 130, -1},  {72, 130, 1},  {89, 123, 1},
                    {105, 140, 2}, {122, 130, 2}, {123, 130, -1}, {80, 122, -1}, {80, 141, -1}};
     for (const auto& p : presses) {
         editor.values.clear();

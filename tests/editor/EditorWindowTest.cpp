@@ -20,7 +20,7 @@ using namespace zelto::test;
 namespace {
 
 class EditorTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         HostRecorder::reset();
         plugin = std::make_unique<Plugin>(HostRecorder::callback);
@@ -171,8 +171,9 @@ TEST_F(EditorTest, SnapshotShowsThePanelArtwork) {
     for (int y = 0; y < 462; ++y) {
         const auto* a = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(shot) +
                                                           y * cairo_image_surface_get_stride(shot));
-        const auto* b = reinterpret_cast<const uint32_t*>(
-            cairo_image_surface_get_data(background) + y * cairo_image_surface_get_stride(background));
+        const auto* b =
+            reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(background) +
+                                              y * cairo_image_surface_get_stride(background));
         for (int x = 0; x < 524; ++x) {
             const bool same = (a[x] & 0xFFFFFF) == (b[x] & 0xFFFFFF);
             (onControl(x, y) ? drawnOver : differing) += same ? 0 : 1;

@@ -26,7 +26,7 @@ using namespace zelto::test;
 namespace {
 
 class MeterPass : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         HostRecorder::reset();
         plugin = std::make_unique<Plugin>(HostRecorder::callback);
@@ -57,7 +57,8 @@ protected:
 TEST_F(MeterPass, WhatTheEngineMeasuredReachesEveryView) {
     std::vector<float> l(4096), r(4096);
     for (size_t i = 0; i < l.size(); ++i) {
-        l[i] = 2.0f * static_cast<float>(std::sin(2.0 * M_PI * 441.0 * static_cast<double>(i) / 44100.0));
+        l[i] = 2.0f *
+               static_cast<float>(std::sin(2.0 * M_PI * 441.0 * static_cast<double>(i) / 44100.0));
         r[i] = 0.5f * l[i];
     }
     process(l, r);
@@ -133,7 +134,8 @@ TEST_F(MeterPass, ConcurrentAudioIdleAndAutomationStayRaceFree) {
     });
     std::thread automation([&] {
         for (int n = 0; n < 2000; ++n) {
-            const int index = n % 4 == 0 ? kParamAttShow : (n % 4 == 1 ? kParamScale : kParamAttZoom);
+            const int index =
+                n % 4 == 0 ? kParamAttShow : (n % 4 == 1 ? kParamScale : kParamAttZoom);
             plugin->setParameter(index, static_cast<float>(n % 10) / 10.0f);
             if (n % 3 == 0) plugin->setParameter(kParamMeterType, 0.75f);
         }

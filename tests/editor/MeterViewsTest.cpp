@@ -37,7 +37,9 @@ struct Source {
     int row;
 };
 
-Source sourceOf(const CColor& c) { return {c.red, c.green * 256 + c.blue}; }
+Source sourceOf(const CColor& c) {
+    return {c.red, c.green * 256 + c.blue};
+}
 
 enum StripId : uint8_t {
     kBackground = 1,
@@ -84,9 +86,9 @@ class MeterFixture : public ::testing::Test {
     }
     void TearDown() override {
         frame->forget();
-        for (CBitmap* b : {bitmaps.background, bitmaps.peakUnlit, bitmaps.peakLit,
-                           bitmaps.scaleK20, bitmaps.scaleK14, bitmaps.scaleK12, bitmaps.kLit,
-                           bitmaps.kUnlit, grBackground, grBar, font, redFont}) {
+        for (CBitmap* b : {bitmaps.background, bitmaps.peakUnlit, bitmaps.peakLit, bitmaps.scaleK20,
+                           bitmaps.scaleK14, bitmaps.scaleK12, bitmaps.kLit, bitmaps.kUnlit,
+                           grBackground, grBar, font, redFont}) {
             b->forget();
         }
     }
@@ -248,8 +250,8 @@ TEST_F(MeterFixture, PeakReadoutTextsBoxesAndUnits) {
     EXPECT_EQ(CMeterLCD::valueText(-120.0f, 0), "-oo");
     EXPECT_EQ(CMeterLCD::valueText(-120.0f, 3), "-oo");
     EXPECT_EQ(CMeterLCD::valueText(-99.0f, 0), "-99.0");
-    auto* lcd = add(new CMeterLCD(CRect(131, 415, 224, 426), bitmaps.background, font, redFont,
-                                  &listener));
+    auto* lcd =
+        add(new CMeterLCD(CRect(131, 415, 224, 426), bitmaps.background, font, redFont, &listener));
     lcd->setMeterMode(2);
     lcd->setPeaks(std::pow(10.0f, -14.0f / 20.0f), std::pow(10.0f, 0.3f / 20.0f));
     paint();
@@ -275,13 +277,13 @@ TEST_F(MeterFixture, PeakReadoutTextsBoxesAndUnits) {
     EXPECT_EQ(lcd->maxDb(0), -120.0f);
     lcd->setMeterMode(0);
     paint();
-    EXPECT_EQ(at(x0 + 35, y1 - 9).row, 8 * ('d' - 32));  // "dBFS"
+    EXPECT_EQ(at(x0 + 35, y1 - 9).row, 8 * ('d' - 32));          // "dBFS"
     EXPECT_EQ(at(x0 + 2 + 6, y1 - 9).row, 8 * ('-' - 32 + 96));  // "-oo"
 }
 
 TEST_F(MeterFixture, GainReductionReadoutKeepsTheDeepest) {
-    auto* lcd = add(new CMeterLCDGR(CRect(217, 199, 310, 210), bitmaps.background, font,
-                                    &listener));
+    auto* lcd =
+        add(new CMeterLCDGR(CRect(217, 199, 310, 210), bitmaps.background, font, &listener));
     lcd->setGainReduction(0.5f, 0.9f);
     lcd->setGainReduction(0.8f, 0.25f);
     EXPECT_NEAR(lcd->minDb(0), -6.02f, 0.01f);
@@ -302,8 +304,8 @@ TEST_F(MeterFixture, EveryMeterAsksTheEditorToResetOnALeftClick) {
     auto* in = add(new CMeterIn(CMeterIn::defaultSize(), bitmaps, &listener));
     auto* out = add(new CMeterOut(CMeterOut::defaultSize(), bitmaps, &listener));
     auto* gr = add(new CMeterGR(CMeterGR::defaultSize(), grBackground, grBar, &listener));
-    auto* grLcd = add(new CMeterLCDGR(CRect(217, 199, 310, 210), bitmaps.background, font,
-                                      &listener));
+    auto* grLcd =
+        add(new CMeterLCDGR(CRect(217, 199, 310, 210), bitmaps.background, font, &listener));
     for (CControl* view : std::initializer_list<CControl*>{in, out, gr, grLcd}) {
         EXPECT_EQ(view->getTag(), 27);
         const CRect& r = view->getViewSize();
@@ -366,8 +368,8 @@ TEST_F(MeterFixture, ConcurrentModeZoomAndResetWhileTheUiDraws) {
     // host's automation thread while the UI thread updates and draws.
     auto* in = add(new CMeterIn(CMeterIn::defaultSize(), bitmaps, &listener));
     auto* gr = add(new CMeterGR(CMeterGR::defaultSize(), grBackground, grBar, &listener));
-    auto* lcd = add(new CMeterLCD(CRect(131, 415, 224, 426), bitmaps.background, font, redFont,
-                                  &listener));
+    auto* lcd =
+        add(new CMeterLCD(CRect(131, 415, 224, 426), bitmaps.background, font, redFont, &listener));
     std::atomic<bool> stop{false};
     std::thread automation([&] {
         for (int n = 0; n < 2000; ++n) {

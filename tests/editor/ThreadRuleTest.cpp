@@ -31,13 +31,19 @@ void* allocate(std::size_t size) {
 }
 
 // Out of line, so the compiler does not pair an inlined free() with operator new.
-__attribute__((noinline)) void release(void* p) noexcept { std::free(p); }
+__attribute__((noinline)) void release(void* p) noexcept {
+    std::free(p);
+}
 
 }  // namespace
 
 // The aligned forms stay the library's, with their own deletes.
-void* operator new(std::size_t size) { return allocate(size); }
-void* operator new[](std::size_t size) { return allocate(size); }
+void* operator new(std::size_t size) {
+    return allocate(size);
+}
+void* operator new[](std::size_t size) {
+    return allocate(size);
+}
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
     try {
         return allocate(size);
@@ -52,10 +58,18 @@ void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
         return nullptr;
     }
 }
-void operator delete(void* p) noexcept { release(p); }
-void operator delete[](void* p) noexcept { release(p); }
-void operator delete(void* p, std::size_t) noexcept { release(p); }
-void operator delete[](void* p, std::size_t) noexcept { release(p); }
+void operator delete(void* p) noexcept {
+    release(p);
+}
+void operator delete[](void* p) noexcept {
+    release(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    release(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    release(p);
+}
 
 TEST(EditorThreadRule, ParameterChangesOnAnOpenWindowAllocateNothing) {
     ScopedConfigHome home;

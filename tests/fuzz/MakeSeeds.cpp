@@ -87,7 +87,8 @@ int main(int argc, char** argv) {
 
     void* chunkData = nullptr;
     const VstInt32 chunkSize = plugin.getChunk(&chunkData, false);
-    const Bytes chunk(static_cast<uint8_t*>(chunkData), static_cast<uint8_t*>(chunkData) + chunkSize);
+    const Bytes chunk(static_cast<uint8_t*>(chunkData),
+                      static_cast<uint8_t*>(chunkData) + chunkSize);
     Bytes swappedChunk = reversed(chunk, 8);
     swapWord(swappedChunk, 0);
     swapWord(swappedChunk, 4);
@@ -101,7 +102,8 @@ int main(int argc, char** argv) {
 
     const Bytes preset = editor->buildTaggedPreset();
     const Bytes bank = editor->buildTaggedBank();
-    bool ok = write(dir + "/chunk/tagged", chunk) && write(dir + "/chunk/tagged-swapped", swappedChunk) &&
+    bool ok = write(dir + "/chunk/tagged", chunk) &&
+              write(dir + "/chunk/tagged-swapped", swappedChunk) &&
               write(dir + "/chunk/flat", flatChunk) &&
               write(dir + "/preset/tagged", withFlag(0, preset)) &&
               write(dir + "/preset/tagged-swapped", withFlag(0, reversed(preset, 0))) &&

@@ -32,7 +32,7 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 class TempFolder {
-public:
+  public:
     TempFolder() {
         char templ[] = "/tmp/zelto-gui-XXXXXX";
         path_ = mkdtemp(templ);
@@ -41,7 +41,7 @@ public:
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
     const std::string& path() const { return path_; }
 
-private:
+  private:
     std::string path_;
 };
 
@@ -53,7 +53,8 @@ pid_t spawn(const std::vector<std::string>& args, const std::string& outputFile)
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (!outputFile.empty()) {
-        posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
     }
     pid_t pid = -1;
     if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
@@ -143,8 +144,8 @@ int pixelsDifferingFrom(Display* display, Window window, const std::string& png)
 
 /// Shows `zelto gui` with these extra arguments and answers the editor's
 /// window and the top-level window (0, 0 when none appeared).
-std::pair<Window, Window> showGui(Display* display, pid_t& gui, const std::vector<std::string>& args,
-                                  const std::string& report) {
+std::pair<Window, Window> showGui(Display* display, pid_t& gui,
+                                  const std::vector<std::string>& args, const std::string& report) {
     std::vector<std::string> command{ZELTO_TOOL_PATH, "gui", "--seconds", "60"};
     command.insert(command.end(), args.begin(), args.end());
     gui = spawn(command, report);
@@ -278,8 +279,8 @@ TEST(EditorWindow, MouseAndKeysReachTheHostAsAutomation) {
         std::this_thread::sleep_for(200ms);
     };
     // Drive: 40 pixels up from the middle of the knob is +0.1 of the range.
-    xdo({"mousemove", "--window", id, "80", "380", "mousedown", "1", "mousemove", "--window", id, "80",
-         "360", "mousemove", "--window", id, "80", "340", "mouseup", "1"});
+    xdo({"mousemove", "--window", id, "80", "380", "mousedown", "1", "mousemove", "--window", id,
+         "80", "360", "mousemove", "--window", id, "80", "340", "mouseup", "1"});
     xdo({"mousemove", "--window", id, "97", "49", "click", "1"});    // Oversample on
     xdo({"mousemove", "--window", id, "428", "87", "click", "1"});   // Bits 16 -> 24
     xdo({"mousemove", "--window", id, "447", "418", "click", "1"});  // the Output field
@@ -294,8 +295,8 @@ TEST(EditorWindow, MouseAndKeysReachTheHostAsAutomation) {
     // The window shows what a snapshot of the same settings shows.
     const std::string expected = folder / "expected.png";
     ASSERT_EQ(run({ZELTO_TOOL_PATH, "snapshot", "--out", expected, "--set", "Drive=0.6", "--set",
-                   "Oversample=1", "--set", "Bits=0.8333333", "--set", "Output=0.5", "--set", "AttZoom=0.75", "--set",
-                   "MeterType=0.75"}),
+                   "Oversample=1", "--set", "Bits=0.8333333", "--set", "Output=0.5", "--set",
+                   "AttZoom=0.75", "--set", "MeterType=0.75"}),
               0);
     EXPECT_EQ(pixelsDifferingFrom(display, editor, expected), 0);
 
@@ -312,10 +313,12 @@ TEST(EditorWindow, MouseAndKeysReachTheHostAsAutomation) {
     size_t at = 0;
     for (const char* line : expectedLines) {
         const size_t found = log.find(line, at);
-        EXPECT_NE(found, std::string::npos) << "missing, or out of order: " << line << "in\n" << log;
+        EXPECT_NE(found, std::string::npos) << "missing, or out of order: " << line << "in\n"
+                                            << log;
         if (found != std::string::npos) at = found;
     }
-    EXPECT_NE(log.find("automate 19 0.750000 \"AttZoom\" \"12dB\"\nautomate 18 0.750000"), std::string::npos)
+    EXPECT_NE(log.find("automate 19 0.750000 \"AttZoom\" \"12dB\"\nautomate 18 0.750000"),
+              std::string::npos)
         << log;
     EXPECT_EQ(log.find("automate 19", log.find("automate 18")), std::string::npos)
         << "the right click sends nothing";
@@ -330,7 +333,8 @@ TEST(EditorWindow, MouseAndKeysReachTheHostAsAutomation) {
     const pid_t next = spawn({ZELTO_TOOL_PATH, "info"}, info);
     ASSERT_EQ(waitFor(next, 60s), 0);
     const std::string parameters = readText(info);
-    EXPECT_NE(parameters.find("AttZoom                  0.7500    12dB"), std::string::npos) << parameters;
+    EXPECT_NE(parameters.find("AttZoom                  0.7500    12dB"), std::string::npos)
+        << parameters;
     EXPECT_NE(parameters.find("MeterType                0.7500    k-system"), std::string::npos)
         << parameters;
     XCloseDisplay(display);
@@ -379,8 +383,8 @@ TEST(EditorWindow, PlayMovesTheMetersAndTheLogoShowsTheInfoPanel) {
     ASSERT_EQ(run({ZELTO_TOOL_PATH, "snapshot", "--out", silent}), 0);
 
     const std::string report = folder / "play.txt";
-    const pid_t play = spawn({ZELTO_TOOL_PATH, "play", folder / "demo-in.wav", "--loop", "--seconds",
-                              "60", "--no-device", "--log-automation"},
+    const pid_t play = spawn({ZELTO_TOOL_PATH, "play", folder / "demo-in.wav", "--loop",
+                              "--seconds", "60", "--no-device", "--log-automation"},
                              report);
     ASSERT_GT(play, 0);
     Window top = 0;
@@ -430,14 +434,14 @@ TEST(EditorWindow, PresetStripSavesLoadsStoresAndRecalls) {
     ASSERT_EQ(run({ZELTO_TOOL_PATH, "snapshot", "--out", expected, "--set", "Drive=0.6"}), 0);
     const std::string preset = folder / "mine.krw";
     pid_t gui = -1;
-    const auto [editor, top] =
-        showGui(display, gui, {"--set", "Drive=0.6", "--dialog-answer", preset}, folder / "log.txt");
+    const auto [editor, top] = showGui(
+        display, gui, {"--set", "Drive=0.6", "--dialog-answer", preset}, folder / "log.txt");
     ASSERT_GT(gui, 0);
     ASSERT_NE(editor, 0u) << "zelto gui showed no editor";
     const std::string id = std::to_string(editor);
     auto click = [&](int x, int y, std::vector<std::string> extra = {}) {
-        std::vector<std::string> args{"xdotool", "mousemove", "--window", id, std::to_string(x),
-                                      std::to_string(y), "click"};
+        std::vector<std::string> args{"xdotool",         "mousemove",       "--window", id,
+                                      std::to_string(x), std::to_string(y), "click"};
         args.insert(args.end(), extra.begin(), extra.end());
         args.push_back("1");
         EXPECT_EQ(run(args), 0);

@@ -16,7 +16,7 @@ using namespace zelto::test;
 namespace {
 
 class BinaryBoundary : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         HostRecorder::reset();
         ASSERT_NE(plugin.handle(), nullptr) << dlerror();

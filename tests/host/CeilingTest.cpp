@@ -99,9 +99,15 @@ void setChunk(Instance& inst, const std::vector<uint8_t>& chunk) {
     ASSERT_EQ(inst.dispatch(effSetChunk, 0, static_cast<VstIntPtr>(copy.size()), copy.data()), 0);
 }
 
-void setRate(Instance& inst) { inst.dispatch(effSetSampleRate, 0, 0, nullptr, 48000.0f); }
-void suspend(Instance& inst) { inst.dispatch(effMainsChanged, 0, 0); }
-void resume(Instance& inst) { inst.dispatch(effMainsChanged, 0, 1); }
+void setRate(Instance& inst) {
+    inst.dispatch(effSetSampleRate, 0, 0, nullptr, 48000.0f);
+}
+void suspend(Instance& inst) {
+    inst.dispatch(effMainsChanged, 0, 0);
+}
+void resume(Instance& inst) {
+    inst.dispatch(effMainsChanged, 0, 1);
+}
 
 const HostOrder kOrders[] = {
     {"rate, parameter, resume",
@@ -227,8 +233,7 @@ TEST(ConcurrentHostCalls, SuspendRatesChunksAndParametersWhileProcessingStayInFu
     std::atomic<long> bad{0}, blocks{0};
     std::thread audio([&] {
         const std::vector<double> l = loudProgramme(4096, 3), r = loudProgramme(4096, 4);
-        std::vector<float> inL(l.begin(), l.end()), inR(r.begin(), r.end()), outL(4096),
-            outR(4096);
+        std::vector<float> inL(l.begin(), l.end()), inR(r.begin(), r.end()), outL(4096), outR(4096);
         std::mt19937 gen(5);
         while (!stop) {
             const auto n = static_cast<VstInt32>(1 + gen() % 1024);
@@ -246,15 +251,23 @@ TEST(ConcurrentHostCalls, SuspendRatesChunksAndParametersWhileProcessingStayInFu
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
     for (int n = 0; n < 20000 && std::chrono::steady_clock::now() < until; ++n) {
         switch (gen() % 6) {
-            case 0: inst.dispatch(effMainsChanged, 0, 0); break;
-            case 1: inst.dispatch(effMainsChanged, 0, 1); break;
-            case 2: inst.dispatch(effSetSampleRate, 0, 0, nullptr, rates[gen() % 5]); break;
+            case 0:
+                inst.dispatch(effMainsChanged, 0, 0);
+                break;
+            case 1:
+                inst.dispatch(effMainsChanged, 0, 1);
+                break;
+            case 2:
+                inst.dispatch(effSetSampleRate, 0, 0, nullptr, rates[gen() % 5]);
+                break;
             case 3: {
                 std::vector<uint8_t> copy = chunk;
                 inst.dispatch(effSetChunk, 0, static_cast<VstIntPtr>(copy.size()), copy.data());
                 break;
             }
-            case 4: e->setParameter(e, kParamTransShape, static_cast<float>(gen() % 3) / 3.0f); break;
+            case 4:
+                e->setParameter(e, kParamTransShape, static_cast<float>(gen() % 3) / 3.0f);
+                break;
             default: {
                 const auto index = static_cast<VstInt32>(gen() % kNumLiveParams);
                 if (index != kParamCalibrate) {

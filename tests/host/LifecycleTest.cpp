@@ -107,7 +107,7 @@ TEST(Lifecycle, LatencyFollowsTheSampleRateClass) {
         int latency;
         int rateClass;
     };
-    const Case cases[] = {{96000, 287, 1},  {192000, 543, 2}, {44100, 159, 0}, {48000, 159, 0},
+    const Case cases[] = {{96000, 287, 1},  {192000, 543, 2}, {44100, 159, 0},  {48000, 159, 0},
                           {88200, 287, 1},  {176400, 543, 2}, {170000, 543, 2}, {4000, 159, 0},
                           {250000, 159, 0}, {NAN, 159, 0},    {200000, 543, 2}, {5000, 159, 0}};
     for (const Case& c : cases) {

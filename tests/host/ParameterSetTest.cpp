@@ -6,9 +6,9 @@
 #include <cstring>
 #include <string>
 
-#include "vst/AudioEffect.h"
 #include "host/Plugin.h"
 #include "support/TestSupport.h"
+#include "vst/AudioEffect.h"
 
 using namespace zelto;
 using zelto::test::HostRecorder;
@@ -17,7 +17,7 @@ using zelto::test::ScopedConfigHome;
 namespace {
 
 class ParameterSet : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         HostRecorder::reset();
         plugin = std::make_unique<Plugin>(HostRecorder::callback);
@@ -97,11 +97,11 @@ TEST(StepConversion, TruncatesClipsAndCentres) {
 
 TEST_F(ParameterSet, NamesAndLabelsAreWrittenWhole) {
     const char* names[kNumParams] = {
-        "Output",    "Drive",     "Transient", "Release",    "TransShape", "L/R Link",
-        "Oversample", "DetectorOrder", "Power", "Scale",     "Bits",       "NoiseShape",
-        "Calibrate", "Leveller",  "MeterOvs",  "AutoOut",    "Quantize",   "Autoblack",
-        "MeterType", "AttZoom",   "AttShow",   "PostMeter",  "dummy",      "dummy",
-        "dummy",     "resvd-vid"};
+        "Output",     "Drive",         "Transient", "Release",   "TransShape", "L/R Link",
+        "Oversample", "DetectorOrder", "Power",     "Scale",     "Bits",       "NoiseShape",
+        "Calibrate",  "Leveller",      "MeterOvs",  "AutoOut",   "Quantize",   "Autoblack",
+        "MeterType",  "AttZoom",       "AttShow",   "PostMeter", "dummy",      "dummy",
+        "dummy",      "resvd-vid"};
     for (int i = 0; i < kNumParams; ++i) EXPECT_EQ(name(i), names[i]) << i;
     EXPECT_EQ(name(26), "untouched");
     EXPECT_EQ(name(-1), "untouched");
@@ -236,7 +236,7 @@ TEST_F(ParameterSet, LegacyProgramIsConverted) {
     EXPECT_EQ(display(kParamAutoblack), "off");
     EXPECT_EQ(plugin->getParameter(kParamVersionMarker), kVersionMarker);
 
-    plugin->setParameter(kParamBits, 0.1f);  // old "off"
+    plugin->setParameter(kParamBits, 0.1f);   // old "off"
     plugin->setParameter(kParamScale, 0.9f);  // old K-20
     plugin->setParameter(kParamVersionMarker, 0.0f);
     EXPECT_EQ(display(kParamQuantize), "off");

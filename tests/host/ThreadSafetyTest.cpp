@@ -148,8 +148,8 @@ namespace {
 
 std::atomic<int> throwingCalls{0};
 
-VstIntPtr throwingHost(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
-                       void* ptr, float opt) {
+VstIntPtr throwingHost(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+                       float opt) {
     // Answers the version question, then throws from the first call made while
     // the instance is being built (program 0 being applied).
     if (opcode == audioMasterVersion) return 2400;

@@ -17,7 +17,7 @@ using namespace zelto::test;
 namespace {
 
 class VendorApi : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         HostRecorder::reset();
         ASSERT_NE(plugin.entry(), nullptr);

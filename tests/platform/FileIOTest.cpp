@@ -192,8 +192,8 @@ TEST(FileWriter, TheTargetChangesOnlyOnCommitAndNothingElseAppears) {
 TEST(FileWriter, SweepsOnlyStaleTemporariesOfItsOwn) {
     Folder dir;
     EXPECT_TRUE(isTemporaryName(".out.wav.zelto-a1B2c3"));
-    for (const char* other : {"out.wav.zelto-a1B2c3", ".out.wav.zelto-a1B2c", ".out.wav.zelto-a1B2c$",
-                              ".out.wav.tmp-a1B2c3", ".zelto-a1B2c3x"}) {
+    for (const char* other : {"out.wav.zelto-a1B2c3", ".out.wav.zelto-a1B2c",
+                              ".out.wav.zelto-a1B2c$", ".out.wav.tmp-a1B2c3", ".zelto-a1B2c3x"}) {
         EXPECT_FALSE(isTemporaryName(other)) << other;
     }
     put(dir / ".old.wav.zelto-AAAAAA", "stale");
@@ -254,7 +254,8 @@ TEST(FileReader, TakesRegularFilesOnlyAndNeverBlocks) {
     fs::create_directory(dir / "folder");
     fs::create_symlink("file", dir / "link");
     ReadError why = ReadError::None;
-    EXPECT_EQ(readWholeFile(dir / "link", 100, &why), std::vector<uint8_t>({'b', 'y', 't', 'e', 's'}));
+    EXPECT_EQ(readWholeFile(dir / "link", 100, &why),
+              std::vector<uint8_t>({'b', 'y', 't', 'e', 's'}));
     EXPECT_EQ(why, ReadError::None);
 
     const auto start = std::chrono::steady_clock::now();

@@ -23,12 +23,14 @@ namespace {
 
 std::vector<uint8_t> readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
 }
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& data) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()),
-                                                static_cast<std::streamsize>(data.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(data.data()),
+               static_cast<std::streamsize>(data.size()));
 }
 
 std::vector<uint8_t> lead(uint8_t tag) {
@@ -390,12 +392,14 @@ TEST_F(PresetFiles, RememberedLocationsFollowOnlyLoadsAndSavesThatWorked) {
     writeFile(tempPath("bad/foreign.krw"), foreign);
     writeFile(tempPath("bad/short.krb"), {1, 2});
     ASSERT_EQ(mkfifo(tempPath("bad/fifo.krw").c_str(), 0644), 0);
-    EXPECT_EQ(editor->loadPresetFile(tempPath("bad/missing.krw"), false), PresetLoadResult::Unreadable);
+    EXPECT_EQ(editor->loadPresetFile(tempPath("bad/missing.krw"), false),
+              PresetLoadResult::Unreadable);
     EXPECT_EQ(editor->loadPresetFile(tempPath("bad/foreign.krw"), false),
               PresetLoadResult::ForeignSignature);
     EXPECT_EQ(editor->loadBankFile(tempPath("bad/short.krb"), false), PresetLoadResult::TooShort);
     EXPECT_EQ(editor->loadBankFile(tempPath("bad/fifo.krw"), false), PresetLoadResult::Unreadable);
-    EXPECT_EQ(editor->loadPresetFile(tempPath("bad/fifo.krw"), false), PresetLoadResult::Unreadable);
+    EXPECT_EQ(editor->loadPresetFile(tempPath("bad/fifo.krw"), false),
+              PresetLoadResult::Unreadable);
     EXPECT_FALSE(editor->savePresetFile(tempPath("bad/fifo.krw")));
     EXPECT_FALSE(editor->saveBankFile(tempPath("bad")));
     unchanged("after failures");

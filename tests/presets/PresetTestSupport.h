@@ -16,7 +16,7 @@
 namespace zelto::test {
 
 class PresetTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         HostRecorder::reset();
         plugin = std::make_unique<Plugin>(HostRecorder::callback);

@@ -149,7 +149,8 @@ TEST_F(Chunks, ForeignOrDamagedChunksChangeNothing) {
         EXPECT_EQ(plugin->getCurrentPreset(), 2) << what;
     };
     std::vector<uint8_t> foreign = good;
-    for (int i = 0; i < 4; ++i) foreign[4 + static_cast<size_t>(i)] = static_cast<uint8_t>("ABCD"[i]);
+    for (int i = 0; i < 4; ++i)
+        foreign[4 + static_cast<size_t>(i)] = static_cast<uint8_t>("ABCD"[i]);
     expectRejected(foreign, "foreign signature");
     std::vector<uint8_t> marker = good;
     marker[3] = 3;
@@ -204,8 +205,8 @@ TEST_F(Chunks, UnknownRecordsAndProgramsBeyondTheBankAreSkipped) {
 
 namespace {
 
-std::vector<uint8_t> flatChunk(int32_t count, int32_t current, const std::vector<PresetRecord>& images,
-                               size_t imageSize = 128) {
+std::vector<uint8_t> flatChunk(int32_t count, int32_t current,
+                               const std::vector<PresetRecord>& images, size_t imageSize = 128) {
     std::vector<uint8_t> c(32 + images.size() * imageSize, 0);
     const int32_t marker = kChunkMarkerFlatBank;
     const int32_t signature = Plugin::kUniqueId;
@@ -243,7 +244,8 @@ TEST_F(Chunks, FlatBankChunkLoadsWhatItCarries) {
 
     // Short images: values they do not carry come from the template.
     std::vector<uint8_t> shortImages = flatChunk(2, 30, {images[0], images[1]}, 24 + 4 * 3);
-    EXPECT_EQ(plugin->setChunk(shortImages.data(), static_cast<VstInt32>(shortImages.size()), false), 0);
+    EXPECT_EQ(
+        plugin->setChunk(shortImages.data(), static_cast<VstInt32>(shortImages.size()), false), 0);
     EXPECT_EQ(plugin->getCurrentPreset(), 0) << "current program 30 selects 0";
     EXPECT_EQ(plugin->presetRecord(1).values[kParamDrive], images[1].values[kParamDrive]);
     EXPECT_EQ(plugin->presetRecord(1).values[kParamTransient], images[1].values[kParamTransient]);

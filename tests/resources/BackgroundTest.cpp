@@ -166,14 +166,14 @@ TEST(WindowBackground, SmallCaptionsAreLegibleAndEvenlySpaced) {
     const struct {
         const char* word;
         WindowRect box;
-    } words[] = {{"smooth", {44, 27, 77, 36}},    {"quantize", {412, 27, 445, 36}},
+    } words[] = {{"smooth", {44, 27, 77, 36}},      {"quantize", {412, 27, 445, 36}},
                  {"autoblack", {449, 27, 482, 36}}, {"bit", {415, 99, 442, 107}},
-                 {"depth", {415, 107, 442, 116}},  {"noise", {450, 99, 481, 107}},
+                 {"depth", {415, 107, 442, 116}},   {"noise", {450, 99, 481, 107}},
                  {"shaping", {450, 107, 481, 116}}, {"hard", {38, 110, 60, 119}},
-                 {"med", {72, 110, 90, 119}},      {"soft", {100, 110, 125, 119}},
-                 {"zoom", {272, 254, 299, 263}},   {"mode", {228, 295, 253, 304}},
-                 {"recon", {272, 295, 299, 304}},  {"calib", {272, 330, 299, 339}},
-                 {"post", {114, 357, 136, 366}},   {"auto", {392, 357, 414, 366}}};
+                 {"med", {72, 110, 90, 119}},       {"soft", {100, 110, 125, 119}},
+                 {"zoom", {272, 254, 299, 263}},    {"mode", {228, 295, 253, 304}},
+                 {"recon", {272, 295, 299, 304}},   {"calib", {272, 330, 299, 339}},
+                 {"post", {114, 357, 136, 366}},    {"auto", {392, 357, 414, 366}}};
     for (const auto& w : words) {
         const WindowRect& r = w.box;
         Colour ink = bg.at(r.left, r.top), panel = ink;

@@ -37,7 +37,8 @@ GeneratorRun drawWithFontsFrom(const fs::path& folder, const std::string& fontDi
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
-    std::vector<std::string> env{"FONTCONFIG_FILE=" + config.string(), "ASAN_OPTIONS=detect_leaks=0"};
+    std::vector<std::string> env{"FONTCONFIG_FILE=" + config.string(),
+                                 "ASAN_OPTIONS=detect_leaks=0"};
     for (char** e = environ; *e != nullptr; ++e) {
         const std::string entry(*e);
         if (entry.rfind("FONTCONFIG_FILE=", 0) != 0 && entry.rfind("ASAN_OPTIONS=", 0) != 0) {

@@ -17,7 +17,7 @@ namespace zelto::test {
 
 /// Points the settings store at a fresh empty folder for the test's lifetime.
 class ScopedConfigHome {
-public:
+  public:
     ScopedConfigHome() {
         char templ[] = "/tmp/zelto-config-XXXXXX";
         const char* made = mkdtemp(templ);
@@ -39,7 +39,7 @@ public:
     const std::string& path() const { return path_; }
     std::string productDir() const { return path_ + "/KRW-soundlab/KRWzelto"; }
 
-private:
+  private:
     std::string path_;
     std::string old_;
     bool hadOld_ = false;
@@ -70,20 +70,34 @@ struct HostRecorder {
     static VstIntPtr callback(AEffect* /*effect*/, VstInt32 opcode, VstInt32 index,
                               VstIntPtr /*value*/, void* /*ptr*/, float /*opt*/) {
         switch (opcode) {
-            case audioMasterVersion: ++versionCalls; return versionAnswer;
-            case audioMasterAutomate: ++automateCalls; return 0;
-            case audioMasterUpdateDisplay: ++updateDisplayCalls; return 1;
-            case audioMasterBeginEdit: ++beginEditCalls; lastEditIndex = index; return 1;
-            case audioMasterEndEdit: ++endEditCalls; lastEditIndex = index; return 1;
-            case audioMasterPinConnected: return (index == 0 || pin1Connected) ? 0 : 1;
-            default: return 0;
+            case audioMasterVersion:
+                ++versionCalls;
+                return versionAnswer;
+            case audioMasterAutomate:
+                ++automateCalls;
+                return 0;
+            case audioMasterUpdateDisplay:
+                ++updateDisplayCalls;
+                return 1;
+            case audioMasterBeginEdit:
+                ++beginEditCalls;
+                lastEditIndex = index;
+                return 1;
+            case audioMasterEndEdit:
+                ++endEditCalls;
+                lastEditIndex = index;
+                return 1;
+            case audioMasterPinConnected:
+                return (index == 0 || pin1Connected) ? 0 : 1;
+            default:
+                return 0;
         }
     }
 };
 
 /// The built plug-in, loaded as a host loads it.
 class LoadedPlugin {
-public:
+  public:
     using Entry = AEffect* (*)(audioMasterCallback);
 
     explicit LoadedPlugin(const char* symbol = "VSTPluginMain") {
@@ -99,14 +113,14 @@ public:
     void* handle() const { return handle_; }
     Entry entry() const { return entry_; }
 
-private:
+  private:
     void* handle_ = nullptr;
     Entry entry_ = nullptr;
 };
 
 /// One open instance of the loaded plug-in, closed with effClose.
 class Instance {
-public:
+  public:
     explicit Instance(const LoadedPlugin& plugin) {
         if (plugin.entry() != nullptr) effect_ = plugin.entry()(HostRecorder::callback);
         if (effect_ != nullptr) dispatch(effOpen);
@@ -128,7 +142,7 @@ public:
         return buffer;
     }
 
-private:
+  private:
     AEffect* effect_ = nullptr;
 };
 

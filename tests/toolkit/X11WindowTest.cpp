@@ -290,7 +290,6 @@ TEST_F(X11Window, BadParentOrVanishedHostWindowIsHarmless) {
     frame->idle();
 }
 
-
 // Editors drain input on every host idle call but repaint less often: the
 // events alone reach the views and nothing is drawn for them.
 TEST_F(X11Window, EventsArriveWithoutARepaint) {

@@ -133,7 +133,8 @@ inline RunResult runProgram(const std::string& program, const std::vector<std::s
     bool configChosen = false;
     for (const auto& x : extraEnv) configChosen = configChosen || nameOf(x) == "ZELTO_CONFIG_HOME";
     if (!configChosen) {
-        std::erase_if(envStore, [&](const std::string& e) { return nameOf(e) == "ZELTO_CONFIG_HOME"; });
+        std::erase_if(envStore,
+                      [&](const std::string& e) { return nameOf(e) == "ZELTO_CONFIG_HOME"; });
         envStore.push_back("ZELTO_CONFIG_HOME=" + configHome.path().string());
     }
     std::vector<char*> envp;

@@ -15,7 +15,9 @@ using namespace zelto_test;
 
 namespace {
 
-std::string probe() { return fixturePlugin("plain", ""); }
+std::string probe() {
+    return fixturePlugin("plain", "");
+}
 
 #define REQUIRE_PROBE() \
     if (probe().empty()) GTEST_SKIP() << "no C++ compiler for the fixture plug-in"
@@ -133,8 +135,8 @@ TEST(ZeltoFiles, OutputsFollowSymlinksAndRefuseWhatIsNotARegularFile) {
     for (const auto& [name, kind] : targets) {
         for (const std::vector<std::string>& args :
              {std::vector<std::string>{"state", "save", dir / name, "--plugin", ours},
-              std::vector<std::string>{"presets", "export", "--preset", "0", dir / name,
-                                       "--plugin", ours},
+              std::vector<std::string>{"presets", "export", "--preset", "0", dir / name, "--plugin",
+                                       ours},
               std::vector<std::string>{"presets", "export", "--bank", dir / name, "--plugin",
                                        ours}}) {
             const mode_t mode = modeOf(dir / name);
@@ -255,8 +257,8 @@ TEST(ZeltoFiles, NoTemporaryFileSurvivesAKillAtAnyMoment) {
     for (int round = 0; round < 50; ++round) {
         if (round % 2 == 1) std::ofstream(dir / "out.wav") << "previous take";
         const auto before = dir.entries();
-        Background run({"render", dir / "in.wav", dir / "out.wav", "--plugin", slow, "--block",
-                        "64"});
+        Background run(
+            {"render", dir / "in.wav", dir / "out.wav", "--plugin", slow, "--block", "64"});
         ASSERT_GT(run.pid(), 0);
         usleep(std::uniform_int_distribution<useconds_t>(0, 250000)(random));
         kill(run.pid(), SIGKILL);
@@ -267,7 +269,8 @@ TEST(ZeltoFiles, NoTemporaryFileSurvivesAKillAtAnyMoment) {
             // linked and renamed into place, may keep a name; the next
             // write sweeps it once it is stale.
             ++completeButUnmoved;
-            EXPECT_EQ(readAudio(dir / name).frames(), 80u * 64) << "round " << round << ": " << name;
+            EXPECT_EQ(readAudio(dir / name).frames(), 80u * 64)
+                << "round " << round << ": " << name;
             fs::remove(dir.path() / name);
         }
         if (round % 2 == 1 && fileExists(dir / "out.wav")) {
@@ -295,8 +298,8 @@ TEST(ZeltoFiles, StaleTemporariesAreSweptByTheNextWrite) {
     }
     const RunResult r = runZelto({"render", dir / "in.wav", dir / "out.wav", "--plugin", probe()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(dir.entries(),
-              (std::vector<std::string>{".fresh.wav.zelto-Qrs456", ".keep-me", "in.wav", "out.wav"}));
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{".fresh.wav.zelto-Qrs456", ".keep-me",
+                                                       "in.wav", "out.wav"}));
 }
 
 TEST(ZeltoFiles, ASignalFromOutsideIsNotReportedAsAPluginCrash) {
@@ -304,8 +307,7 @@ TEST(ZeltoFiles, ASignalFromOutsideIsNotReportedAsAPluginCrash) {
     if (slow.empty()) GTEST_SKIP() << "no C++ compiler for the fixture plug-in";
     TempDir dir;
     writeAudio(dir / "in.wav", testSignal(2, 44100, 44100, 0.5));
-    Background run(
-        {"render", dir / "in.wav", dir / "out.wav", "--plugin", slow, "--block", "16"});
+    Background run({"render", dir / "in.wav", dir / "out.wav", "--plugin", slow, "--block", "16"});
     for (int waited = 0; !writesInto(run.pid(), dir.path()) && waited < 10000; waited += 10) {
         usleep(10 * 1000);
     }

@@ -177,8 +177,8 @@ TEST(ZeltoInfo, OneVersionFromTheBuildAndAnInstalledLayoutThatFindsItsPlugin) {
     const std::string marker = "project(KRWZelto VERSION ";
     const size_t at = lists.find(marker);
     ASSERT_NE(at, std::string::npos);
-    const std::string version =
-        lists.substr(at + marker.size(), lists.find_first_of(" )", at + marker.size()) - at - marker.size());
+    const std::string version = lists.substr(
+        at + marker.size(), lists.find_first_of(" )", at + marker.size()) - at - marker.size());
     const RunResult v = runZelto({"--version"});
     EXPECT_EQ(v.exitCode, 0);
     EXPECT_EQ(v.out, "zelto " + version + "\n");
@@ -188,8 +188,8 @@ TEST(ZeltoInfo, OneVersionFromTheBuildAndAnInstalledLayoutThatFindsItsPlugin) {
     if (!fileExists("/usr/bin/cmake")) GTEST_SKIP() << "no cmake to install with";
     TempDir prefix;
     const std::string build = fs::path(ZELTO_PLUGIN_PATH).parent_path().string();
-    const RunResult install = runProgram(
-        "/usr/bin/cmake", {"--install", build, "--prefix", prefix.path().string()});
+    const RunResult install =
+        runProgram("/usr/bin/cmake", {"--install", build, "--prefix", prefix.path().string()});
     ASSERT_EQ(install.exitCode, 0) << install.out << install.err;
     const std::string plugin = prefix / "lib/vst/KRWZelto.so";
     ASSERT_TRUE(fileExists(plugin));

@@ -16,13 +16,15 @@ namespace zelto_test {
 namespace {
 
 struct Png {
-    explicit Png(const std::string& path) : surface(cairo_image_surface_create_from_png(path.c_str())) {}
+    explicit Png(const std::string& path)
+        : surface(cairo_image_surface_create_from_png(path.c_str())) {}
     ~Png() { cairo_surface_destroy(surface); }
     bool ok() const { return cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS; }
     uint32_t at(int x, int y) const {
         uint32_t p;
-        std::memcpy(&p, cairo_image_surface_get_data(surface) +
-                            y * cairo_image_surface_get_stride(surface) + 4 * x,
+        std::memcpy(&p,
+                    cairo_image_surface_get_data(surface) +
+                        y * cairo_image_surface_get_stride(surface) + 4 * x,
                     4);
         return p & 0xFFFFFF;
     }
@@ -69,10 +71,10 @@ TEST(ZeltoSnapshotAtTime, MetersShowTheProgrammeLevelAndTheLimiterAtWork) {
     Png quietShot(quietPng);
     ASSERT_TRUE(quietShot.ok());
     const int h = expectedPeakPixels(0.5);
-    EXPECT_NEAR(runLength(quietShot, silent, 155, 401, -1), h, 1);   // input L
-    EXPECT_NEAR(runLength(quietShot, silent, 198, 401, -1), h, 1);   // input R
-    EXPECT_NEAR(runLength(quietShot, silent, 327, 401, -1), h, 1);   // output L
-    EXPECT_EQ(runLength(quietShot, silent, 240, 42, 1), 0);          // no reduction
+    EXPECT_NEAR(runLength(quietShot, silent, 155, 401, -1), h, 1);  // input L
+    EXPECT_NEAR(runLength(quietShot, silent, 198, 401, -1), h, 1);  // input R
+    EXPECT_NEAR(runLength(quietShot, silent, 327, 401, -1), h, 1);  // output L
+    EXPECT_EQ(runLength(quietShot, silent, 240, 42, 1), 0);         // no reduction
 
     // +6 dBFS: the output stops at full scale and the reduction bar hangs down
     // about 6 dB (6 px/dB).

@@ -58,8 +58,8 @@ TEST(ZeltoPresets, RenderStartsFromTheChosenPresetOrFile) {
     TempDir dir;
     const std::string in = dir / "in.wav";
     writeAudio(in, testSignal(2, 44100, 44100, 1.5));
-    RunResult byName = runZelto({"render", in, dir / "a.wav", "--preset", "TV Limiter", "--json",
-                                 "--no-progress"});
+    RunResult byName = runZelto(
+        {"render", in, dir / "a.wav", "--preset", "TV Limiter", "--json", "--no-progress"});
     ASSERT_EQ(byName.exitCode, 0) << byName.err;
     const Json a = parseJson(byName.out);
     EXPECT_EQ(a["preset"].str(), "13 TV Limiter");
@@ -69,8 +69,8 @@ TEST(ZeltoPresets, RenderStartsFromTheChosenPresetOrFile) {
 
     const std::string preset = dir / "tv.krw";
     ASSERT_EQ(runZelto({"presets", "export", "--preset", "13", preset}).exitCode, 0);
-    RunResult byFile = runZelto({"render", in, dir / "b.wav", "--preset-file", preset, "--json",
-                                 "--no-progress"});
+    RunResult byFile =
+        runZelto({"render", in, dir / "b.wav", "--preset-file", preset, "--json", "--no-progress"});
     ASSERT_EQ(byFile.exitCode, 0) << byFile.err;
     const Json b = parseJson(byFile.out);
     EXPECT_EQ(b["preset"].str(), "0 TV Limiter") << "a preset file lands in the current preset";
@@ -107,8 +107,8 @@ TEST(ZeltoPresets, RejectedAndWrongInputsFailCleanly) {
     if (fileExists(kLsp)) {
         RunResult foreign = runZeltoThirdParty({"presets", "--plugin", kLsp});
         EXPECT_EQ(foreign.exitCode, kExitUnsupported) << foreign.err;
-        RunResult foreignPreset = runZeltoThirdParty(
-            {"render", in, dir / "out.wav", "--plugin", kLsp, "--preset", "1"});
+        RunResult foreignPreset =
+            runZeltoThirdParty({"render", in, dir / "out.wav", "--plugin", kLsp, "--preset", "1"});
         EXPECT_EQ(foreignPreset.exitCode, kExitUnsupported) << foreignPreset.err;
     }
 }
