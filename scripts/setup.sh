@@ -7,7 +7,7 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends \
-  cmake ninja-build g++ clang libclang-rt-14-dev pkg-config \
+  cmake ninja-build g++ clang clang-format libclang-rt-14-dev pkg-config \
   libgtest-dev libgmock-dev libbenchmark-dev \
   libsndfile1-dev libebur128-dev libasound2-dev \
   libcairo2-dev libfontconfig-dev libx11-dev \

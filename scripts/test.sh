@@ -7,6 +7,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
+echo "=== format: every source file as .clang-format lays it out"
+git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 jobs=$(nproc)
 log=$(mktemp /tmp/zelto-ctest-XXXXXX)
 trap 'rm -f "$log"' EXIT
