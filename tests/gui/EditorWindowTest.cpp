@@ -144,12 +144,13 @@ int pixelsDifferingFrom(Display* display, Window window, const std::string& png)
 
 /// Shows `zelto gui` with these extra arguments and answers the editor's
 /// window and the top-level window (0, 0 when none appeared).
-std::pair<Window, Window> showGui(Display* display, pid_t& gui,
-                                  const std::vector<std::string>& args, const std::string& report) {
-    std::vector<std::string> command{ZELTO_TOOL_PATH, "gui", "--seconds", "60"};
-    command.insert(command.end(), args.begin(), args.end());
-    gui = spawn(command, report);
-    if (gui <= 0) return {0, 0};
+/// Starts zelto with these arguments and waits for its window and the editor
+/// inside it: {editor, top-level window}, zeros when either never appeared.
+std::pair<Window, Window> showTool(Display* display, pid_t& tool,
+                                   const std::vector<std::string>& command,
+                                   const std::string& report) {
+    tool = spawn(command, report);
+    if (tool <= 0) return {0, 0};
     Window top = 0;
     for (int i = 0; i < 500 && top == 0; ++i) {
         top = findWindow(display, "KRW Zelto");
@@ -161,6 +162,13 @@ std::pair<Window, Window> showGui(Display* display, pid_t& gui,
         if (editor.empty()) std::this_thread::sleep_for(20ms);
     }
     return {editor.size() == 1 ? editor[0] : 0, top};
+}
+
+std::pair<Window, Window> showGui(Display* display, pid_t& gui,
+                                  const std::vector<std::string>& args, const std::string& report) {
+    std::vector<std::string> command{ZELTO_TOOL_PATH, "gui", "--seconds", "60"};
+    command.insert(command.end(), args.begin(), args.end());
+    return showTool(display, gui, command, report);
 }
 
 void closeAsWindowManager(Display* display, Window top) {
@@ -383,37 +391,28 @@ TEST(EditorWindow, PlayMovesTheMetersAndTheLogoShowsTheInfoPanel) {
     ASSERT_EQ(run({ZELTO_TOOL_PATH, "snapshot", "--out", silent}), 0);
 
     const std::string report = folder / "play.txt";
-    const pid_t play = spawn({ZELTO_TOOL_PATH, "play", folder / "demo-in.wav", "--loop",
-                              "--seconds", "60", "--no-device", "--log-automation"},
-                             report);
+    pid_t play = -1;
+    const auto [editor, top] = showTool(display, play,
+                                        {ZELTO_TOOL_PATH, "play", folder / "demo-in.wav", "--loop",
+                                         "--seconds", "60", "--no-device", "--log-automation"},
+                                        report);
     ASSERT_GT(play, 0);
-    Window top = 0;
-    for (int i = 0; i < 500 && top == 0; ++i) {
-        top = findWindow(display, "KRW Zelto");
-        if (top == 0) std::this_thread::sleep_for(20ms);
-    }
-    ASSERT_NE(top, 0u) << "zelto play showed no window";
-    std::vector<Window> editor;
-    for (int i = 0; i < 500 && editor.empty(); ++i) {
-        editor = children(display, top);
-        if (editor.empty()) std::this_thread::sleep_for(20ms);
-    }
-    ASSERT_EQ(editor.size(), 1u);
+    ASSERT_NE(editor, 0u) << "zelto play showed no editor";
     std::this_thread::sleep_for(1500ms);
     // The loud programme lights the input bars well up the scale.
-    EXPECT_GT(columnDifferingFrom(display, editor[0], silent, 155, 401), 150);
-    EXPECT_GT(columnDifferingFrom(display, editor[0], silent, 327, 401), 150);
+    EXPECT_GT(columnDifferingFrom(display, editor, silent, 155, 401), 150);
+    EXPECT_GT(columnDifferingFrom(display, editor, silent, 327, 401), 150);
 
-    const std::string id = std::to_string(editor[0]);
+    const std::string id = std::to_string(editor);
     const long panelLight = 0xD5ECF6;  // 213, 236, 246
-    EXPECT_NE(pixelAt(display, editor[0], 60, 420), panelLight);
+    EXPECT_NE(pixelAt(display, editor, 60, 420), panelLight);
     EXPECT_EQ(run({"xdotool", "mousemove", "--window", id, "262", "385", "click", "1"}), 0);
     std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(pixelAt(display, editor[0], 60, 420), panelLight) << "the info panel did not open";
+    EXPECT_EQ(pixelAt(display, editor, 60, 420), panelLight) << "the info panel did not open";
     // The next click, on the Drive knob, closes the panel and moves nothing.
     EXPECT_EQ(run({"xdotool", "mousemove", "--window", id, "80", "376", "click", "1"}), 0);
     std::this_thread::sleep_for(300ms);
-    EXPECT_NE(pixelAt(display, editor[0], 60, 420), panelLight) << "the info panel stayed open";
+    EXPECT_NE(pixelAt(display, editor, 60, 420), panelLight) << "the info panel stayed open";
 
     ASSERT_EQ(kill(play, SIGINT), 0);
     EXPECT_EQ(waitFor(play, 30s), 0);
