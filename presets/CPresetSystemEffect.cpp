@@ -177,9 +177,21 @@ VstInt32 CPresetSystemEffect::getChunk(void** data, bool /*isPreset*/) {
     const std::vector<uint8_t> blob = presetEditor_->buildTaggedBank();
     if (blob.empty() || blob.size() + kChunkPrefixSize > kChunkBufferSize) return 0;
     const std::lock_guard<std::mutex> chunks(chunkMutex_);
-    uint8_t* buffer = chunkBuffers_[nextChunkBuffer_].get();
+    const std::thread::id caller = std::this_thread::get_id();
+    int slot = -1;
+    for (int i = 0; i < kChunkBuffers && slot < 0; ++i) {
+        if (chunkOwners_[i] == caller) slot = i;
+    }
+    if (slot < 0) {
+        slot = 0;
+        for (int i = 1; i < kChunkBuffers; ++i) {
+            if (chunkUsed_[i] < chunkUsed_[slot]) slot = i;
+        }
+        chunkOwners_[slot] = caller;
+    }
+    chunkUsed_[slot] = ++chunkCalls_;
+    uint8_t* buffer = chunkBuffers_[slot].get();
     if (buffer == nullptr) return 0;
-    nextChunkBuffer_ = (nextChunkBuffer_ + 1) % kChunkBuffers;
     std::memset(buffer, 0, kChunkBufferSize);
     const int32_t marker = kChunkMarkerTaggedBank;
     const int32_t signature = getSignature();

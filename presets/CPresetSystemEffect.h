@@ -81,12 +81,15 @@ class CPresetSystemEffect : public AudioEffectX {
 
   private:
     static constexpr size_t kChunkBufferSize = 24049;  // prefix + tagged bank of 26 values
-    // getChunk answers rotate through these: a buffer handed to one caller is not
-    // written again until three later calls have been answered.
+    // Each calling thread answers from a buffer of its own (the least recently
+    // used one goes to a new thread): a buffer handed out stays as it is until
+    // the same thread asks again, which is what a host may rely on.
     static constexpr int kChunkBuffers = 4;
     std::unique_ptr<uint8_t[]> chunkBuffers_[kChunkBuffers];
+    std::thread::id chunkOwners_[kChunkBuffers];
+    uint64_t chunkUsed_[kChunkBuffers] = {};
+    uint64_t chunkCalls_ = 0;
     std::mutex chunkMutex_;
-    int nextChunkBuffer_ = 0;
     mutable std::mutex namesMutex_;  // every read and write of a program name
     CPresetSystemEditor* presetEditor_ = nullptr;
 };
