@@ -198,27 +198,18 @@ TEST(EditorWindow, ShowsTheSnapshotClicksAndClosesCleanly) {
     ASSERT_EQ(run({ZELTO_TOOL_PATH, "snapshot", "--out", snapshot, "--preset", "3"}), 0);
 
     const std::string report = folder / "gui.txt";
-    const pid_t gui = spawn({ZELTO_TOOL_PATH, "gui", "--seconds", "60", "--preset", "3"}, report);
+    pid_t gui = -1;
+    const auto [editor, top] = showGui(display, gui, {"--preset", "3"}, report);
     ASSERT_GT(gui, 0);
-    Window top = 0;
-    for (int i = 0; i < 500 && top == 0; ++i) {
-        top = findWindow(display, "KRW Zelto");
-        if (top == 0) std::this_thread::sleep_for(20ms);
-    }
     ASSERT_NE(top, 0u) << "zelto gui showed no window";
-    std::vector<Window> editor;
-    for (int i = 0; i < 500 && editor.empty(); ++i) {
-        editor = children(display, top);
-        if (editor.empty()) std::this_thread::sleep_for(20ms);
-    }
-    ASSERT_EQ(editor.size(), 1u) << "the editor is one child window of the host's window";
+    ASSERT_NE(editor, 0u) << "the editor is one child window of the host's window";
     XWindowAttributes attributes;
-    ASSERT_NE(XGetWindowAttributes(display, editor[0], &attributes), 0);
+    ASSERT_NE(XGetWindowAttributes(display, editor, &attributes), 0);
     EXPECT_EQ(attributes.width, 524);
     EXPECT_EQ(attributes.height, 462);
 
     // A click on the panel (away from any control) must not disturb it.
-    const std::string id = std::to_string(editor[0]);
+    const std::string id = std::to_string(editor);
     EXPECT_EQ(run({"xdotool", "mousemove", "--window", id, "262", "300", "click", "1"}), 0);
     std::this_thread::sleep_for(400ms);
     ASSERT_EQ(waitpid(gui, nullptr, WNOHANG), 0) << "zelto gui died after the click";
@@ -226,7 +217,7 @@ TEST(EditorWindow, ShowsTheSnapshotClicksAndClosesCleanly) {
     // The window shows exactly what the offscreen snapshot shows.
     cairo_surface_t* expected = cairo_image_surface_create_from_png(snapshot.c_str());
     ASSERT_EQ(cairo_surface_status(expected), CAIRO_STATUS_SUCCESS);
-    XImage* image = XGetImage(display, editor[0], 0, 0, 524, 462, AllPlanes, ZPixmap);
+    XImage* image = XGetImage(display, editor, 0, 0, 524, 462, AllPlanes, ZPixmap);
     ASSERT_NE(image, nullptr);
     const int stride = cairo_image_surface_get_stride(expected);
     const unsigned char* pixels = cairo_image_surface_get_data(expected);
