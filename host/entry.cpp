@@ -5,6 +5,10 @@
 
 #include "host/Plugin.h"
 
+#ifdef _WIN32
+#include "platform/win32/ModuleHandle.h"
+#endif
+
 namespace {
 
 AEffect* createInstance(audioMasterCallback audioMaster) {
@@ -31,6 +35,28 @@ AEffect* createInstance(audioMasterCallback audioMaster) {
 
 extern "C" {
 
+#ifdef _WIN32
+
+// Keeps the module handle: the artwork and the window class belong to it.
+BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        zelto::win32::setModuleHandle(module);
+        DisableThreadLibraryCalls(module);
+    }
+    return TRUE;
+}
+
+// The .def file exports these two, the second under the name "main".
+AEffect* VSTPluginMain(audioMasterCallback audioMaster) {
+    return createInstance(audioMaster);
+}
+
+AEffect* legacyPluginMain(audioMasterCallback audioMaster) {
+    return createInstance(audioMaster);
+}
+
+#else
+
 __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMasterCallback audioMaster) {
     return createInstance(audioMaster);
 }
@@ -42,4 +68,6 @@ __attribute__((visibility("default"))) AEffect* legacyPluginMain(
 AEffect* legacyPluginMain(audioMasterCallback audioMaster) {
     return createInstance(audioMaster);
 }
+
+#endif
 }
