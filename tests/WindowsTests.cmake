@@ -32,7 +32,6 @@ function(zelto_windows_tests name dir)
   target_compile_definitions(${name} PRIVATE
     ZELTO_PLUGIN_PATH="$<TARGET_FILE:KRWZelto>"
     ZELTO_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
-  add_dependencies(${name} KRWZelto)
   # Listed when ctest starts rather than at build time: each listing is a
   # Wine start.
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
