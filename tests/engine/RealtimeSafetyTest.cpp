@@ -45,7 +45,13 @@ void* allocate(std::size_t n) {
 void* allocateAligned(std::size_t n, std::align_val_t a) {
     noteAllocation();
     const std::size_t al = static_cast<std::size_t>(a);
+#ifdef _WIN32
+    // The Windows C library has no aligned_alloc; its aligned blocks need
+    // their own free (releaseAligned).
+    void* p = _aligned_malloc(n == 0 ? 1 : n, al);
+#else
     void* p = std::aligned_alloc(al, (n + al - 1) / al * al);
+#endif
     if (p == nullptr) throw std::bad_alloc();
     return p;
 }
@@ -53,6 +59,14 @@ void* allocateAligned(std::size_t n, std::align_val_t a) {
 // Out of line, so the compiler does not pair an inlined free() with operator new.
 __attribute__((noinline)) void release(void* p) noexcept {
     std::free(p);
+}
+
+__attribute__((noinline)) void releaseAligned(void* p) noexcept {
+#ifdef _WIN32
+    _aligned_free(p);
+#else
+    std::free(p);
+#endif
 }
 }  // namespace
 
@@ -109,19 +123,19 @@ void operator delete[](void* p, std::size_t) noexcept {
     release(p);
 }
 void operator delete(void* p, std::align_val_t) noexcept {
-    release(p);
+    releaseAligned(p);
 }
 void operator delete[](void* p, std::align_val_t) noexcept {
-    release(p);
+    releaseAligned(p);
 }
 void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
-    release(p);
+    releaseAligned(p);
 }
 void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
-    release(p);
+    releaseAligned(p);
 }
 
-#ifndef ZELTO_SANITIZED
+#if !defined(ZELTO_SANITIZED) && defined(__GLIBC__)
 extern "C" {
 void* __libc_malloc(std::size_t);
 void* __libc_calloc(std::size_t, std::size_t);
