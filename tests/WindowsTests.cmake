@@ -39,3 +39,12 @@ function(zelto_windows_tests name dir)
 endfunction()
 
 zelto_windows_tests(engine_tests engine LIBRARIES zelto_engine)
+
+# Suites that drive the plug-in: its static library and the built DLL.
+zelto_windows_tests(host_tests host LIBRARIES zelto_plugin)
+zelto_windows_tests(presets_tests presets LIBRARIES zelto_plugin)
+foreach(suite host_tests presets_tests)
+  if(TARGET ${suite})
+    add_dependencies(${suite} KRWZelto)
+  endif()
+endforeach()

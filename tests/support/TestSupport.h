@@ -2,7 +2,11 @@
 // callback, and a loader for the built plug-in binary.
 #pragma once
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -100,6 +104,19 @@ class LoadedPlugin {
   public:
     using Entry = AEffect* (*)(audioMasterCallback);
 
+#ifdef _WIN32
+    explicit LoadedPlugin(const char* symbol = "VSTPluginMain") {
+        HMODULE module = LoadLibraryA(ZELTO_PLUGIN_PATH);
+        handle_ = module;
+        if (module != nullptr) {
+            entry_ = reinterpret_cast<Entry>(
+                reinterpret_cast<void (*)()>(GetProcAddress(module, symbol)));
+        }
+    }
+    ~LoadedPlugin() {
+        if (handle_ != nullptr) FreeLibrary(static_cast<HMODULE>(handle_));
+    }
+#else
     explicit LoadedPlugin(const char* symbol = "VSTPluginMain") {
         handle_ = dlopen(ZELTO_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
         if (handle_ != nullptr) entry_ = reinterpret_cast<Entry>(dlsym(handle_, symbol));
@@ -107,6 +124,7 @@ class LoadedPlugin {
     ~LoadedPlugin() {
         if (handle_ != nullptr) dlclose(handle_);
     }
+#endif
     LoadedPlugin(const LoadedPlugin&) = delete;
     LoadedPlugin& operator=(const LoadedPlugin&) = delete;
 
