@@ -48,3 +48,19 @@ foreach(suite host_tests presets_tests)
     add_dependencies(${suite} KRWZelto)
   endif()
 endforeach()
+
+# The DLL against the Linux plug-in: the same probe, built for both, under
+# the same host calls; the Linux build of the same tree is looked for in
+# ZELTO_LINUX_BUILD_DIR (skipped, not failed, when it is not there).
+set(ZELTO_LINUX_BUILD_DIR ${CMAKE_SOURCE_DIR}/build/default CACHE PATH
+    "A Linux build of this tree whose plug-in the DLL is compared with")
+add_executable(plugin_probe ${CMAKE_CURRENT_SOURCE_DIR}/windows/PluginProbe.cpp)
+target_include_directories(plugin_probe PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_options(plugin_probe PRIVATE -static -static-libgcc -static-libstdc++)
+add_dependencies(plugin_probe KRWZelto)
+add_test(NAME WindowsDll.MatchesTheLinuxPlugin
+         COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/windows/compare-with-linux.sh
+                 ${ZELTO_LINUX_BUILD_DIR}/tests/plugin_probe ${ZELTO_LINUX_BUILD_DIR}/KRWZelto.so
+                 ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:plugin_probe>
+                 $<TARGET_FILE:KRWZelto> ${CMAKE_CURRENT_BINARY_DIR}/probe-vs-linux)
+set_tests_properties(WindowsDll.MatchesTheLinuxPlugin PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)

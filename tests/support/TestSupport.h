@@ -128,8 +128,12 @@ class LoadedPlugin {
     LoadedPlugin(const LoadedPlugin&) = delete;
     LoadedPlugin& operator=(const LoadedPlugin&) = delete;
 
-    void* handle() const { return handle_; }
-    Entry entry() const { return entry_; }
+    void* handle() const {
+        return handle_;
+    }
+    Entry entry() const {
+        return entry_;
+    }
 
   private:
     void* handle_ = nullptr;
