@@ -64,3 +64,20 @@ add_test(NAME WindowsDll.MatchesTheLinuxPlugin
                  ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:plugin_probe>
                  $<TARGET_FILE:KRWZelto> ${CMAKE_CURRENT_BINARY_DIR}/probe-vs-linux)
 set_tests_properties(WindowsDll.MatchesTheLinuxPlugin PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+
+# The DLL's import and export tables, read with the cross binutils.
+find_program(ZELTO_OBJDUMP NAMES x86_64-w64-mingw32-objdump REQUIRED)
+add_test(NAME WindowsDll.ImportsOnlySystemLibrariesAndExportsTheTwoEntries
+         COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/windows/check-dll-tables.sh ${ZELTO_OBJDUMP}
+                 $<TARGET_FILE:KRWZelto>)
+
+# A Windows host of the DLL: nothing of ours linked in but the binary
+# interface. Its editor tests need a display for Wine (xvfb-run in CI).
+add_executable(windows_host_tests ${CMAKE_CURRENT_SOURCE_DIR}/windows/WindowsHostTest.cpp)
+target_include_directories(windows_host_tests PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(windows_host_tests PRIVATE gtest gtest_main advapi32 user32)
+target_link_options(windows_host_tests PRIVATE -static -static-libgcc -static-libstdc++)
+target_compile_definitions(windows_host_tests PRIVATE ZELTO_PLUGIN_PATH="$<TARGET_FILE:KRWZelto>")
+add_dependencies(windows_host_tests KRWZelto)
+gtest_discover_tests(windows_host_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                     PROPERTIES TIMEOUT 300 ENVIRONMENT "WINEDEBUG=-all")
