@@ -1,5 +1,6 @@
 // POSIX file helpers; see FileIO.h.
 #include "platform/FileIO.h"
+#include "platform/TemporaryName.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -16,8 +17,8 @@ namespace zelto {
 
 namespace {
 
-constexpr const char* kTempMarker = ".zelto-";
-constexpr size_t kTempSuffix = 6;
+using detail::kTempMarker;
+using detail::kTempSuffix;
 constexpr int kMaxSymlinkHops = 40;
 
 bool writeAll(int fd, const void* data, size_t size) {
@@ -67,10 +68,6 @@ std::string randomSuffix() {
     return s;
 }
 
-bool isAlnum(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-}
-
 void syncFolder(const std::string& folder) {
     const int dir =
         ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -80,22 +77,6 @@ void syncFolder(const std::string& folder) {
 }
 
 }  // namespace
-
-const char* describeReadError(ReadError error) {
-    switch (error) {
-        case ReadError::None:
-            return "was read";
-        case ReadError::Missing:
-            return "does not exist";
-        case ReadError::NotAFile:
-            return "is not a regular file";
-        case ReadError::TooLarge:
-            return "is too large";
-        case ReadError::Failed:
-            break;
-    }
-    return "cannot be read";
-}
 
 int openRegularFile(const std::string& path, ReadError* error) {
     auto fail = [error](ReadError why) {
@@ -348,25 +329,6 @@ void AtomicFileWriter::discard() {
     }
 }
 
-bool writeFileAtomically(const std::string& path, const void* data, size_t size,
-                         std::string* error) {
-    AtomicFileWriter writer(path);
-    const bool ok = writer.ok() && writer.write(data, size) && writer.commit();
-    if (!ok && error != nullptr) *error = writer.error();
-    return ok;
-}
-
-bool isTemporaryName(const std::string& name) {
-    const size_t marker = std::strlen(kTempMarker);
-    if (name.size() < 2 + marker + kTempSuffix || name.front() != '.') return false;
-    const size_t at = name.size() - kTempSuffix - marker;
-    if (name.compare(at, marker, kTempMarker) != 0) return false;
-    for (size_t i = name.size() - kTempSuffix; i < name.size(); ++i) {
-        if (!isAlnum(name[i])) return false;
-    }
-    return true;
-}
-
 void sweepStaleTemporaries(const std::string& folder, int minAgeSeconds) {
     DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
     if (dir == nullptr) return;
@@ -388,17 +350,6 @@ bool sameFile(const std::string& a, const std::string& b) {
     struct stat sa, sb;
     if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
-void splitPath(const std::string& path, std::string& folder, std::string& name) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        folder.clear();
-        name = path;
-    } else {
-        folder = path.substr(0, slash + 1);
-        name = path.substr(slash + 1);
-    }
 }
 
 }  // namespace zelto

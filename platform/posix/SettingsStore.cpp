@@ -23,28 +23,6 @@ constexpr const char* kKindBlob = "bin";
 constexpr const char* kKindText = "txt";
 constexpr const char* kAllKinds[] = {kKindInt, kKindBlob, kKindText};
 
-// A plain file name: not empty, no separators or NULs, not hidden (temporary
-// files start with a dot), not "." or "..".
-bool isPlainName(std::string_view name) {
-    if (name.empty() || name.size() > 200 || name.front() == '.') return false;
-    for (char c : name) {
-        if (c == '/' || c == '\0') return false;
-    }
-    return true;
-}
-
-bool isValidKey(std::string_view key) {
-    if (key.empty()) return true;
-    size_t start = 0;
-    while (start <= key.size()) {
-        size_t end = key.find('/', start);
-        if (end == std::string_view::npos) end = key.size();
-        if (!isPlainName(key.substr(start, end - start))) return false;
-        start = end + 1;
-    }
-    return true;
-}
-
 std::string homeDirectory() {
     if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0') return home;
     struct passwd pw;
@@ -99,8 +77,6 @@ class FolderLock {
 };
 
 }  // namespace
-
-SettingsStore::SettingsStore(std::string key) : key_(std::move(key)), keyValid_(isValidKey(key_)) {}
 
 std::string SettingsStore::productDirectory() {
     std::string base;
