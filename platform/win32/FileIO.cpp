@@ -301,8 +301,8 @@ AtomicFileWriter::AtomicFileWriter(const std::string& path) {
         const auto wide = win32::toUtf16(tempPath_);
         if (!wide) break;
         // Not inheritable (the default), so no child process keeps it open.
-        handle = CreateFileW(wide->c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+        handle = CreateFileW(wide->c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+                             CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         code = GetLastError();
         if (handle == INVALID_HANDLE_VALUE && code != ERROR_FILE_EXISTS &&
             code != ERROR_ALREADY_EXISTS) {
@@ -345,22 +345,43 @@ bool AtomicFileWriter::linkUnnamed() {
     return false;  // Windows has no unnamed files
 }
 
+namespace {
+
+// Replaces the target by renaming the open temporary file onto it with POSIX
+// semantics: a reader that has the old file open keeps reading it and does
+// not stop the replacement. Windows before 10 (and some file systems) do not
+// know this; the caller falls back to MoveFileExW then.
+bool renameOntoTarget(HANDLE file, const std::wstring& targetName) {
+    // Declared by the headers only for newer targets than ours; the values
+    // are fixed by the system's interface.
+    constexpr auto kFileRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+    constexpr DWORD kReplaceIfExists = 0x1, kPosixSemantics = 0x2;
+    const size_t nameBytes = targetName.size() * sizeof(wchar_t);
+    std::vector<uint8_t> buffer(sizeof(FILE_RENAME_INFO) + nameBytes, 0);
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    const DWORD flags = kReplaceIfExists | kPosixSemantics;
+    std::memcpy(buffer.data(), &flags, sizeof flags);  // where the Ex form keeps its flags
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(nameBytes);
+    std::memcpy(info->FileName, targetName.data(), nameBytes);
+    return SetFileInformationByHandle(file, kFileRenameInfoEx, info,
+                                      static_cast<DWORD>(buffer.size())) != 0;
+}
+
+}  // namespace
+
 bool AtomicFileWriter::commit() {
     if (fd_ < 0 || committed_) return false;
-    if (!FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(fd_)))) {
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd_));
+    if (!FlushFileBuffers(handle)) {
         const std::string why = systemError("cannot sync the file");
         discard();
         return fail(why);
     }
-    const bool closed = _close(fd_) == 0;
-    fd_ = -1;
-    if (!closed) {
-        discard();
-        return fail("cannot finish the file");
-    }
     const auto wideTemp = win32::toUtf16(tempPath_);
     const auto wideTarget = win32::toUtf16(target_);
-    if (!wideTemp || !wideTarget) {
+    const auto wideName = win32::toUtf16(name_);
+    if (!wideTemp || !wideTarget || !wideName) {
         discard();
         return fail("cannot put the file in place");
     }
@@ -369,7 +390,23 @@ bool AtomicFileWriter::commit() {
     constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                             FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
     if (old != INVALID_FILE_ATTRIBUTES && (old & kKept) != 0) {
-        SetFileAttributesW(wideTemp->c_str(), old & kKept);
+        FILE_BASIC_INFO basic{};  // zero times: left as they are
+        basic.FileAttributes = old & kKept;
+        SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic);
+    }
+    // Within one folder the rename takes the bare name.
+    if (renameOntoTarget(handle, *wideName)) {
+        const bool closed = _close(fd_) == 0;
+        fd_ = -1;
+        tempPath_.clear();
+        committed_ = true;
+        return closed || fail("cannot finish the file");
+    }
+    const bool closed = _close(fd_) == 0;
+    fd_ = -1;
+    if (!closed) {
+        discard();
+        return fail("cannot finish the file");
     }
     // A reader that opened the target without sharing deletion (a virus
     // scanner, an indexer, another program) blocks the move for a moment:
