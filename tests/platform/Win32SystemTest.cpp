@@ -1,17 +1,19 @@
 // The Windows-only behaviour of the small system layers: the engine lock
 // handed on when its owner ends, text conversion at the system boundary,
-// the shell's answers for documents, and the tick count.
+// the shell's answers for documents and the message box.
 #ifdef _WIN32
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <string>
 #include <thread>
 
 #include "platform/DocumentLauncher.h"
 #include "platform/EngineLock.h"
-#include "platform/TickCount.h"
+#include "platform/win32/MessageBox.h"
 #include "platform/win32/Utf16.h"
 
 using namespace zelto;
@@ -78,13 +80,32 @@ TEST(Win32DocumentLauncher, TheShellAnswersAtOnceAndFailuresAreTold) {
     fs::remove_all(folder, ec);
 }
 
-TEST(Win32TickCount, FollowsTheSystemCount) {
-    const uint32_t before = GetTickCount();
-    const uint32_t ours = tickCount();
-    Sleep(50);
-    const uint32_t later = tickCount();
-    EXPECT_LE(ticksSince(before, ours), 20u);
-    EXPECT_GE(ticksSince(ours, later), 40u);
-    EXPECT_LE(ticksSince(ours, later), 1000u);
+TEST(Win32MessageBox, ShowsBothTextsUnchangedAndReturnsWhenClosed) {
+    const std::string text = "Could not open user manual \xC3\xA9\xE6\x97\xA5";
+    const std::string caption = "Zelto \xF0\x9F\x8E\xB5 test";
+    std::atomic<bool> returned{false};
+    std::wstring seenText, seenCaption;
+    std::thread closer([&] {
+        for (int i = 0; i < 1000 && !returned; ++i) {
+            const HWND box = FindWindowW(L"#32770", L"Zelto \U0001F3B5 test");
+            if (box != nullptr) {
+                wchar_t buffer[256] = {};
+                GetWindowTextW(box, buffer, 256);
+                seenCaption = buffer;
+                // The message's label has the same id in every system's box.
+                GetDlgItemTextW(box, 0xFFFF, buffer, 256);
+                seenText = buffer;
+                PostMessageW(box, WM_COMMAND, IDOK, 0);
+                return;
+            }
+            Sleep(10);
+        }
+    });
+    win32::showMessageBox(nullptr, text, caption);
+    returned = true;
+    closer.join();
+    if (seenCaption.empty()) GTEST_SKIP() << "this session cannot show windows";
+    EXPECT_EQ(seenCaption, L"Zelto \U0001F3B5 test");
+    EXPECT_EQ(seenText, L"Could not open user manual \u00E9\u65E5");
 }
 #endif
