@@ -104,6 +104,29 @@ bool isMissing(DWORD code) {
            code == ERROR_INVALID_NAME || code == ERROR_BAD_NETPATH || code == ERROR_INVALID_DRIVE;
 }
 
+// A UTF-8 path as the file system calls take it. A long path (a deep folder,
+// or a temporary name beside a long target) gets the prefix that lifts the
+// 260-character limit; that form takes no relative parts or forward
+// slashes, so it is made from the full path.
+std::optional<std::wstring> systemPath(const std::string& path) {
+    constexpr size_t kShort = MAX_PATH - 12;  // what CreateDirectoryW still takes
+    auto wide = win32::toUtf16(path);
+    if (!wide || startsWith(*wide, L"\\\\?\\") || startsWith(*wide, L"\\\\.\\")) return wide;
+    const bool absolute = (wide->size() >= 3 && (*wide)[1] == L':' && isSeparator((*wide)[2])) ||
+                          (wide->size() >= 2 && isSeparator((*wide)[0]) && isSeparator((*wide)[1]));
+    if (absolute && wide->size() < kShort) return wide;
+    const DWORD needed = GetFullPathNameW(wide->c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return wide;
+    std::wstring full(needed, L'\0');
+    const DWORD length = GetFullPathNameW(wide->c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) return wide;
+    full.resize(length);
+    if (full.size() < kShort) return wide;
+    if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\') return L"\\\\?\\" + full;
+    if (startsWith(full, L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+    return wide;
+}
+
 uint64_t nextRandom(uint64_t& state) {
     uint64_t z = (state += 0x9E3779B97F4A7C15ull);
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
@@ -165,7 +188,8 @@ bool checkTarget(const std::string& path, std::string& why) {
         why = "'" + name + "' is not a valid file name";
         return false;
     }
-    const DWORD attributes = GetFileAttributesW(wide->c_str());
+    const auto system = systemPath(path);
+    const DWORD attributes = GetFileAttributesW(system->c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD code = GetLastError();
         if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return true;
@@ -211,7 +235,8 @@ int openRegularFile(const std::string& path, ReadError* error) {
     // Look before opening: opening a device or a pipe can have effects of its
     // own. Then look again at what was actually opened.
     if (namesADevice(*wide)) return fail(ReadError::NotAFile);
-    const DWORD attributes = GetFileAttributesW(wide->c_str());
+    const auto system = systemPath(path);
+    const DWORD attributes = GetFileAttributesW(system->c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         return fail(isMissing(GetLastError()) ? ReadError::Missing : ReadError::Failed);
     }
@@ -220,7 +245,7 @@ int openRegularFile(const std::string& path, ReadError* error) {
     }
     // Others may read, write, rename or replace the file while we read it:
     // a writer's atomic replacement must never fail because we are loading.
-    const HANDLE handle = CreateFileW(wide->c_str(), GENERIC_READ,
+    const HANDLE handle = CreateFileW(system->c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
@@ -298,7 +323,7 @@ AtomicFileWriter::AtomicFileWriter(const std::string& path) {
     DWORD code = ERROR_SUCCESS;
     for (int attempt = 0; attempt < 100 && handle == INVALID_HANDLE_VALUE; ++attempt) {
         tempPath_ = stem + randomSuffix();
-        const auto wide = win32::toUtf16(tempPath_);
+        const auto wide = systemPath(tempPath_);
         if (!wide) break;
         // Not inheritable (the default), so no child process keeps it open.
         handle = CreateFileW(wide->c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
@@ -378,8 +403,8 @@ bool AtomicFileWriter::commit() {
         discard();
         return fail(why);
     }
-    const auto wideTemp = win32::toUtf16(tempPath_);
-    const auto wideTarget = win32::toUtf16(target_);
+    const auto wideTemp = systemPath(tempPath_);
+    const auto wideTarget = systemPath(target_);
     const auto wideName = win32::toUtf16(name_);
     if (!wideTemp || !wideTarget || !wideName) {
         discard();
@@ -436,13 +461,13 @@ void AtomicFileWriter::discard() {
         fd_ = -1;
     }
     if (!tempPath_.empty()) {
-        if (const auto wide = win32::toUtf16(tempPath_)) DeleteFileW(wide->c_str());
+        if (const auto wide = systemPath(tempPath_)) DeleteFileW(wide->c_str());
         tempPath_.clear();
     }
 }
 
 void sweepStaleTemporaries(const std::string& folder, int minAgeSeconds) {
-    const auto pattern = win32::toUtf16(folder + "*");
+    const auto pattern = systemPath(folder + "*");
     if (!pattern) return;
     WIN32_FIND_DATAW entry;
     const HANDLE find = FindFirstFileExW(pattern->c_str(), FindExInfoBasic, &entry,
@@ -464,7 +489,7 @@ void sweepStaleTemporaries(const std::string& folder, int minAgeSeconds) {
         if (!name || !isTemporaryName(*name)) continue;
         const uint64_t written = ticks(entry.ftLastWriteTime);
         if (written > now || now - written < minAge) continue;
-        if (const auto path = win32::toUtf16(folder + *name)) DeleteFileW(path->c_str());
+        if (const auto path = systemPath(folder + *name)) DeleteFileW(path->c_str());
     } while (FindNextFileW(find, &entry));
     FindClose(find);
 }
@@ -473,8 +498,9 @@ bool sameFile(const std::string& a, const std::string& b) {
     auto identify = [](const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
         const auto wide = win32::toUtf16(path);
         if (path.empty() || !wide || namesADevice(*wide)) return false;
+        const auto system = systemPath(path);
         const HANDLE handle =
-            CreateFileW(wide->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+            CreateFileW(system->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
         if (handle == INVALID_HANDLE_VALUE) return false;
         const bool ok = GetFileInformationByHandle(handle, &info) != 0;

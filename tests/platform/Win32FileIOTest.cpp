@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/FileIO.h"
+#include "platform/win32/Utf16.h"
 
 using namespace zelto;
 namespace fs = std::filesystem;
@@ -267,6 +268,47 @@ TEST(Win32Files, ConcurrentWritersReplaceWholeFilesOnly) {
     EXPECT_EQ(failures.load(), 0);
     EXPECT_EQ(bad.load(), 0);
     EXPECT_EQ(dir.entries(), std::vector<std::wstring>{L"bank.krw"});
+}
+
+TEST(Win32Files, PathsLongerThanTheOldLimitAreWrittenAndReplaced) {
+    Folder dir;
+    // Six folders of 50 characters: the file's path is far beyond 260, and so
+    // is its temporary's, which is longer still. (Windows refuses such paths
+    // without the long-path prefix; Wine does not, so under Wine this checks
+    // only that the prefixed form names the same files.)
+    std::vector<std::wstring> folders{dir.path().wstring()};
+    for (wchar_t c = L'a'; c < L'g'; ++c) {
+        folders.push_back(folders.back() + L"\\" + std::wstring(50, c));
+        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + folders.back()).c_str(), nullptr));
+    }
+    const std::wstring file = folders.back() + L"\\" + kWideName;
+    ASSERT_GT(file.size(), 300u);
+    const std::string target = *win32::toUtf8(file);
+    std::string why;
+    ASSERT_TRUE(write(target, "one", &why)) << why;
+    ASSERT_TRUE(write(target, "two", &why)) << why;
+    const auto back = readWholeFile(target, 100);
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(std::string(back->begin(), back->end()), "two");
+    EXPECT_TRUE(sameFile(target, target));
+
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW entry;
+    const HANDLE find = FindFirstFileW((L"\\\\?\\" + folders.back() + L"\\*").c_str(), &entry);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    do {
+        if (entry.cFileName != std::wstring(L".") && entry.cFileName != std::wstring(L"..")) {
+            names.push_back(entry.cFileName);
+        }
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+    EXPECT_EQ(names, std::vector<std::wstring>{kWideName}) << "no temporary is left";
+
+    DeleteFileW((L"\\\\?\\" + file).c_str());
+    while (folders.size() > 1) {
+        RemoveDirectoryW((L"\\\\?\\" + folders.back()).c_str());
+        folders.pop_back();
+    }
 }
 
 TEST(Win32Files, PathsSplitAtEitherSlashAndAfterADrive) {
