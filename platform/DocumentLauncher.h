@@ -35,8 +35,8 @@ class DocumentLauncher {
     bool isPending() const { return outcome == Outcome::Pending; }
 
     /// The opener program (tests point it at stand-ins; "xdg-open" unless
-    /// set). On Windows, a program set here is started with the path as its
-    /// argument instead of opening the document by its type.
+    /// set). On Windows none is set by default and the document opens by its
+    /// type; a program set here is started with the path as its argument.
     static void setOpenerProgram(const std::string& program);
 
   private:

@@ -52,7 +52,7 @@ DocumentLauncher::Outcome outcomeOfShell(INT_PTR result) {
 
 void DocumentLauncher::setOpenerProgram(const std::string& program) {
     std::lock_guard<std::mutex> lock(programMutex);
-    openerProgram() = program == "xdg-open" ? std::string() : program;
+    openerProgram() = program;
 }
 
 DocumentLauncher::~DocumentLauncher() = default;
