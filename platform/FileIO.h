@@ -7,6 +7,10 @@
 // file untouched. A symlink at the target is followed (the file it points to
 // is replaced, the link stays); a directory, device, FIFO or socket is
 // refused; a replaced file keeps its mode, a new one gets 0644 less the umask.
+// On Windows paths are UTF-8 here and UTF-16 for the system; symbolic links
+// are not followed (the file the path names is replaced), devices such as
+// "NUL" or "\\.\pipe\x" are refused by name before anything is opened, and a
+// read-only file is refused rather than replaced (see win32/FileIO.cpp).
 // Never call from the audio thread.
 #pragma once
 
@@ -47,7 +51,8 @@ class AtomicFileWriter {
     int fd() const { return fd_; }
     /// Why the last step failed, as a clause that follows "cannot write 'x': ".
     const std::string& error() const { return error_; }
-    /// The file that will be replaced: the path with any symlinks followed.
+    /// The file that will be replaced: the path with any symlinks followed
+    /// (on Windows the path itself).
     const std::string& target() const { return target_; }
     /// The temporary file's name while it has one ("" while it is unnamed).
     const std::string& temporaryPath() const { return tempPath_; }
@@ -82,14 +87,16 @@ bool writeFileAtomically(const std::string& path, const void* data, size_t size,
 bool isTemporaryName(const std::string& name);
 
 /// Removes temporary files of ours in folder that a writer killed before it
-/// could clean up left behind: owned by this user and untouched for
+/// could clean up left behind: owned by this user (not checked on Windows,
+/// where folders are shared through their permissions) and untouched for
 /// minAgeSeconds, so a write in progress elsewhere is never disturbed.
 void sweepStaleTemporaries(const std::string& folder, int minAgeSeconds = 60);
 
 /// True when both paths name the same existing file (symlinks followed).
 bool sameFile(const std::string& a, const std::string& b);
 
-/// Splits a path at its last '/' into folder (with the slash) and file name.
+/// Splits a path at its last '/' into folder (with the slash) and file name;
+/// on Windows at its last '/' or '\\', or after a drive ("C:name").
 void splitPath(const std::string& path, std::string& folder, std::string& name);
 
 }  // namespace zelto
