@@ -61,7 +61,7 @@ TEST(Win32Registry, EachKindIsStoredAsTheRegistryTypeOthersExpect) {
     ScopedConfigHome home;
     const SettingsStore prefs("PREFS");
     ASSERT_TRUE(prefs.writeInt("Metering_Scale", -2));
-    const RawValue dword = rawValue(home.path() + "\\PREFS", L"Metering_Scale");
+    const RawValue dword = rawValue(home.registryKey() + "\\PREFS", L"Metering_Scale");
     ASSERT_TRUE(dword.found);
     EXPECT_EQ(dword.type, static_cast<DWORD>(REG_DWORD));
     ASSERT_EQ(dword.bytes.size(), 4u);
@@ -70,7 +70,7 @@ TEST(Win32Registry, EachKindIsStoredAsTheRegistryTypeOthersExpect) {
     const SettingsStore root("");
     const uint8_t blob[] = {'!', 0, 10, 13, 0xFF, 0};
     ASSERT_TRUE(root.writeBlob("MemoA", blob, sizeof blob));
-    const RawValue binary = rawValue(home.path(), L"MemoA");
+    const RawValue binary = rawValue(home.registryKey(), L"MemoA");
     EXPECT_EQ(binary.type, static_cast<DWORD>(REG_BINARY));
     EXPECT_EQ(binary.bytes, std::vector<uint8_t>(std::begin(blob), std::end(blob)));
     ASSERT_TRUE(root.writeBlob("Empty", nullptr, 0));
@@ -80,7 +80,7 @@ TEST(Win32Registry, EachKindIsStoredAsTheRegistryTypeOthersExpect) {
     const std::string text =
         "C:\\Users\\Zo\xC3\xAB\\Presets \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x8E\xB5";
     ASSERT_TRUE(root.writeText("CurrDir", text));
-    const RawValue sz = rawValue(home.path(), L"CurrDir");
+    const RawValue sz = rawValue(home.registryKey(), L"CurrDir");
     EXPECT_EQ(sz.type, static_cast<DWORD>(REG_SZ));
     const std::wstring expected = L"C:\\Users\\Zo\u00EB\\Presets \u65E5\u672C \U0001F3B5";
     ASSERT_EQ(sz.bytes.size(), (expected.size() + 1) * sizeof(wchar_t));
@@ -97,7 +97,7 @@ TEST(Win32Registry, EachKindIsStoredAsTheRegistryTypeOthersExpect) {
 TEST(Win32Registry, ValuesOfAnotherTypeOrMalformedReadAsMissing) {
     ScopedConfigHome home;
     const SettingsStore store("");
-    const std::string key = home.path();
+    const std::string key = home.registryKey();
     const uint32_t four = 4;
     setRaw(key, L"BinaryFour", REG_BINARY, &four, 4);
     EXPECT_FALSE(store.readInt("BinaryFour").has_value()) << "four bytes of REG_BINARY";
@@ -133,9 +133,9 @@ TEST(Win32Registry, WritingANameAsAnotherKindReplacesTheValue) {
     ASSERT_TRUE(store.writeText("DefaultPreset", "old"));
     ASSERT_TRUE(store.writeInt("DefaultPreset", 7));
     EXPECT_FALSE(store.readText("DefaultPreset").has_value());
-    EXPECT_EQ(rawValue(home.path(), L"DefaultPreset").type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(rawValue(home.registryKey(), L"DefaultPreset").type, static_cast<DWORD>(REG_DWORD));
     ASSERT_TRUE(store.remove("DefaultPreset"));
-    EXPECT_FALSE(rawValue(home.path(), L"DefaultPreset").found);
+    EXPECT_FALSE(rawValue(home.registryKey(), L"DefaultPreset").found);
     EXPECT_TRUE(store.remove("DefaultPreset"));
     EXPECT_TRUE(SettingsStore("NeverMade").remove("x")) << "a missing key holds nothing";
 }
@@ -144,16 +144,16 @@ TEST(Win32Registry, TheRootComesFromTheEnvironmentAndNeverTouchesTheRealKey) {
     const char* real = "HKEY_CURRENT_USER\\SOFTWARE\\KRW-soundlab\\KRWzelto";
     {
         ScopedConfigHome home;
-        EXPECT_NE(home.path(), "SOFTWARE\\KRW-soundlab\\KRWzelto");
+        EXPECT_NE(home.registryKey(), "SOFTWARE\\KRW-soundlab\\KRWzelto");
         EXPECT_EQ(SettingsStore::productDirectory(), home.productDir());
         EXPECT_EQ(SettingsStore("PREFS").directory(), home.productDir() + "\\PREFS");
         EXPECT_EQ(SettingsStore("a/b").directory(), home.productDir() + "\\a\\b");
         ASSERT_TRUE(SettingsStore("a/b").writeInt("Deep", 3));
-        EXPECT_TRUE(rawValue(home.path() + "\\a\\b", L"Deep").found);
+        EXPECT_TRUE(rawValue(home.registryKey() + "\\a\\b", L"Deep").found);
         EXPECT_FALSE(rawValue("SOFTWARE\\KRW-soundlab\\KRWzelto\\a\\b", L"Deep").found);
 
         // Separators at either end of the variable are not part of the key.
-        const std::string padded = "\\" + home.path() + "\\";
+        const std::string padded = "\\" + home.registryKey() + "\\";
         _putenv_s("ZELTO_REGISTRY_ROOT", padded.c_str());
         EXPECT_EQ(SettingsStore::productDirectory(), home.productDir());
         EXPECT_EQ(SettingsStore("a/b").readInt("Deep"), 3);
@@ -170,7 +170,7 @@ TEST(Win32Registry, TheTestRootIsDeletedWithEverythingBelowIt) {
     std::string vendor;
     {
         ScopedConfigHome home;
-        vendor = home.path().substr(0, home.path().rfind('\\'));
+        vendor = home.registryKey().substr(0, home.registryKey().rfind('\\'));
         ASSERT_TRUE(SettingsStore("PREFS").writeInt("Metering_Type", 1));
         ASSERT_TRUE(SettingsStore("").writeText("CurrDir", "x"));
     }
@@ -185,8 +185,8 @@ TEST(Win32Registry, ValuesLargerThanTheLimitAreRefusedAndReadAsMissing) {
     const SettingsStore store("");
     std::vector<uint8_t> big(SettingsStore::kMaxValueBytes + 1, 0x42);
     EXPECT_FALSE(store.writeBlob("Big", big.data(), big.size()));
-    EXPECT_FALSE(rawValue(home.path(), L"Big").found);
-    setRaw(home.path(), L"Big", REG_BINARY, big.data(), static_cast<DWORD>(big.size()));
+    EXPECT_FALSE(rawValue(home.registryKey(), L"Big").found);
+    setRaw(home.registryKey(), L"Big", REG_BINARY, big.data(), static_cast<DWORD>(big.size()));
     EXPECT_FALSE(store.readBlob("Big").has_value());
     big.pop_back();
     ASSERT_TRUE(store.writeBlob("Big", big.data(), big.size()));

@@ -35,6 +35,13 @@ class ScopedConfigHome {
         if (hadOld_) old_ = old;
         // _putenv_s changes both the C runtime's copy and the process's own.
         _putenv_s("ZELTO_REGISTRY_ROOT", path_.c_str());
+        // Tests also keep their files in a folder of their own.
+        std::error_code ec;
+        const std::filesystem::path folder =
+            std::filesystem::temp_directory_path(ec) /
+            ("zelto-test-" + vendor_.substr(vendor_.find('-') + 1));
+        std::filesystem::create_directories(folder, ec);
+        folder_ = folder.generic_string();
     }
     ~ScopedConfigHome() {
         // An empty value removes the variable.
@@ -42,14 +49,19 @@ class ScopedConfigHome {
         const std::wstring vendor(vendor_.begin(), vendor_.end());
         RegDeleteTreeW(HKEY_CURRENT_USER, vendor.c_str());
         RegDeleteKeyW(HKEY_CURRENT_USER, vendor.c_str());
+        std::error_code ec;
+        std::filesystem::remove_all(folder_, ec);
     }
     ScopedConfigHome(const ScopedConfigHome&) = delete;
     ScopedConfigHome& operator=(const ScopedConfigHome&) = delete;
     /// The product's key below HKEY_CURRENT_USER.
-    const std::string& path() const { return path_; }
+    const std::string& registryKey() const { return path_; }
     std::string productDir() const { return "HKEY_CURRENT_USER\\" + path_; }
+    /// A fresh folder for the test's files ('/' as separator, as on Linux).
+    const std::string& path() const { return folder_; }
 
   private:
+    std::string folder_;
     std::string vendor_;
     std::string path_;
     std::string old_;
