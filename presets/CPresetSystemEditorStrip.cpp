@@ -14,6 +14,12 @@
 #include "toolkit/controls/CMessageView.h"
 #include "toolkit/vstgui.h"
 
+#ifdef _WIN32
+#include <cstdint>
+
+#include "platform/win32/MessageBox.h"
+#endif
+
 using namespace zelto;
 
 namespace {
@@ -400,7 +406,15 @@ void CPresetSystemEditor::finishFileAction(FileAction action, bool reversed,
 }
 
 void CPresetSystemEditor::showMessage(const char* caption, const char* text) {
+#ifdef _WIN32
+    // The system's own modal message box, owned by the plug-in's window, as
+    // Windows users expect from a plug-in; none once the window is gone.
+    if (frame == nullptr) return;
+    const auto owner = static_cast<uintptr_t>(frame->getWindowId());
+    win32::showMessageBox(reinterpret_cast<void*>(owner), text, caption);
+#else
     if (frame != nullptr) CMessageView::show(frame, caption, text);
+#endif
 }
 
 // ---- the manual ----
