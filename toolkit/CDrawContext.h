@@ -1,4 +1,5 @@
-// Drawing on a cairo surface with the toolkit's state model: fill, frame and
+// Drawing on the backend's image (cairo on Linux, GDI on Windows) with the
+// toolkit's state model: fill, frame and
 // font colours, line width, font, clip. Rectangles are pixel-exact: on
 // integer coordinates a filled rectangle covers exactly its pixels and a
 // framed one the band of line-width pixels just inside its edge, never
@@ -13,9 +14,7 @@
 #include "toolkit/CColor.h"
 #include "toolkit/CFontDesc.h"
 #include "toolkit/CRect.h"
-
-typedef struct _cairo cairo_t;
-typedef struct _cairo_surface cairo_surface_t;
+#include "toolkit/platform/NativeSurface.h"
 
 class CBitmap;
 
@@ -41,33 +40,61 @@ enum CHoriTxtAlign : int32_t {
 class CDrawContext {
   public:
     /// Draws on surface (which must outlive the context).
-    explicit CDrawContext(cairo_surface_t* surface);
+    explicit CDrawContext(NativeSurface* surface);
     ~CDrawContext();
     CDrawContext(const CDrawContext&) = delete;
     CDrawContext& operator=(const CDrawContext&) = delete;
 
-    cairo_t* getCairo() const { return cr; }
+#if !defined(_WIN32)
+    cairo_t* getCairo() const {
+        return cr;
+    }
+#endif
     bool isValid() const;
 
     void setLineWidth(CCoord width);
-    CCoord getLineWidth() const { return state.lineWidth; }
-    void setDrawMode(CDrawMode mode) { state.drawMode = mode; }
-    CDrawMode getDrawMode() const { return state.drawMode; }
-    void setFillColor(const CColor& color) { state.fillColor = color; }
-    const CColor& getFillColor() const { return state.fillColor; }
-    void setFrameColor(const CColor& color) { state.frameColor = color; }
-    const CColor& getFrameColor() const { return state.frameColor; }
-    void setFontColor(const CColor& color) { state.fontColor = color; }
-    const CColor& getFontColor() const { return state.fontColor; }
+    CCoord getLineWidth() const {
+        return state.lineWidth;
+    }
+    void setDrawMode(CDrawMode mode) {
+        state.drawMode = mode;
+    }
+    CDrawMode getDrawMode() const {
+        return state.drawMode;
+    }
+    void setFillColor(const CColor& color) {
+        state.fillColor = color;
+    }
+    const CColor& getFillColor() const {
+        return state.fillColor;
+    }
+    void setFrameColor(const CColor& color) {
+        state.frameColor = color;
+    }
+    const CColor& getFrameColor() const {
+        return state.frameColor;
+    }
+    void setFontColor(const CColor& color) {
+        state.fontColor = color;
+    }
+    const CColor& getFontColor() const {
+        return state.fontColor;
+    }
     /// A size above 0 or a style of 0 or more override the font's own.
     void setFont(const CFontRef font, CCoord size = 0, int32_t style = -1);
-    const CFontDesc& getFont() const { return state.font; }
+    const CFontDesc& getFont() const {
+        return state.font;
+    }
 
-    void moveTo(const CPoint& point) { penPosition = point; }
+    void moveTo(const CPoint& point) {
+        penPosition = point;
+    }
     void lineTo(const CPoint& point);
     void drawLine(const CPoint& start, const CPoint& end);
     void drawRect(const CRect& rect, CDrawStyle style = kDrawStroked);
-    void fillRect(const CRect& rect) { drawRect(rect, kDrawFilled); }
+    void fillRect(const CRect& rect) {
+        drawRect(rect, kDrawFilled);
+    }
     void drawEllipse(const CRect& rect, CDrawStyle style = kDrawStroked);
 
     /// Text in the font colour, clipped to rect, vertically centred,
@@ -87,8 +114,12 @@ class CDrawContext {
 
     /// Clips further drawing to rect, within the limit the owner set.
     void setClipRect(const CRect& rect);
-    CRect getClipRect() const { return state.clip; }
-    void resetClipRect() { setClipRect(limit); }
+    CRect getClipRect() const {
+        return state.clip;
+    }
+    void resetClipRect() {
+        setClipRect(limit);
+    }
     /// The region outside which nothing may be drawn at all (the frame sets
     /// it to the part being repainted); setClipRect never widens it.
     void setClipLimit(const CRect& rect);
@@ -113,7 +144,7 @@ class CDrawContext {
     void applyFont();
     void setSource(const CColor& color);
 
-    cairo_t* cr = nullptr;
+    NativeContext* cr = nullptr;
     State state;
     std::vector<State> saved;
     CRect limit;

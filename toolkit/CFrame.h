@@ -23,8 +23,7 @@
 #include "toolkit/CView.h"
 #include "toolkit/DoubleClickDetector.h"
 #include "toolkit/VSTGUIEditorInterface.h"
-
-typedef struct _cairo_surface cairo_surface_t;
+#include "toolkit/platform/NativeSurface.h"
 
 namespace zelto::toolkit {
 class PlatformWindow;
@@ -128,11 +127,12 @@ class CFrame : public CView {
     int32_t onKeyUp(VstKeyCode& keyCode) override;
 
     // Pixels.
-    /// The offscreen image (RGB24, frame size); the frame owns it.
-    cairo_surface_t* getSurface() const { return surface; }
+    /// The offscreen image (opaque RGB, frame size); the frame owns it.
+    NativeSurface* getSurface() const { return surface; }
     /// Brings the offscreen image up to date and copies it onto target at 0, 0.
-    bool renderTo(cairo_surface_t* target);
-    /// Brings the offscreen image up to date and writes it as a PNG file.
+    bool renderTo(NativeSurface* target);
+    /// Brings the offscreen image up to date and writes it as a PNG file
+    /// (false where the backend has no PNG encoder: Windows).
     bool snapshotPng(const char* path);
     /// One pixel of the offscreen image as last painted (opaque).
     CColor getPixel(int32_t x, int32_t y) const;
@@ -163,7 +163,7 @@ class CFrame : public CView {
     CView* mouseOverView = nullptr;
     std::vector<CRect> pendingRects;
     CColor backgroundColor{kBlackCColor};
-    cairo_surface_t* surface = nullptr;
+    NativeSurface* surface = nullptr;
     std::unique_ptr<zelto::toolkit::PlatformWindow> window;
     // A window closed from inside its own event loop is kept until the loop
     // has returned.

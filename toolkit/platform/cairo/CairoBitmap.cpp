@@ -1,13 +1,10 @@
-// CBitmap: cairo image surfaces behind the toolkit's bitmap. The embedded
-// image lookup lives in CBitmapResource.cpp alone, so code that never loads
-// by id does not need the image library.
+// CBitmap on cairo: images made in code and decoded from PNG. Shared parts
+// (ownership, drawing) are in toolkit/CBitmap.cpp.
 #include "toolkit/CBitmap.h"
 
 #include <cairo.h>
 
 #include <cstring>
-
-#include "toolkit/CDrawContext.h"
 
 namespace {
 
@@ -63,44 +60,8 @@ CBitmap::CBitmap(int32_t w, int32_t h, const uint32_t* argbPixels) {
     adopt(s);
 }
 
-CBitmap::CBitmap(cairo_surface_t* imageSurface) {
-    if (imageSurface == nullptr ||
-        cairo_surface_get_type(imageSurface) != CAIRO_SURFACE_TYPE_IMAGE) {
-        return;
-    }
-    adopt(cairo_surface_reference(imageSurface));
-}
-
-cairo_surface_t* CBitmap::decodePng(const uint8_t* data, size_t size) {
+NativeSurface* CBitmap::decodePng(const uint8_t* data, size_t size) {
     if (data == nullptr || size == 0) return nullptr;
     PngReader reader{data, size, 0};
     return cairo_image_surface_create_from_png_stream(readPng, &reader);
-}
-
-CBitmap* CBitmap::fromPng(const uint8_t* data, size_t size) {
-    auto* bitmap = new CBitmap();
-    bitmap->adopt(decodePng(data, size));
-    return bitmap;
-}
-
-void CBitmap::adopt(cairo_surface_t* s) {
-    if (s == nullptr) return;
-    if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS || cairo_image_surface_get_width(s) < 1 ||
-        cairo_image_surface_get_height(s) < 1) {
-        cairo_surface_destroy(s);
-        return;
-    }
-    surface = s;
-    width = cairo_image_surface_get_width(s);
-    height = cairo_image_surface_get_height(s);
-}
-
-CBitmap::~CBitmap() {
-    if (surface != nullptr) cairo_surface_destroy(surface);
-    if (releaseShared != nullptr) releaseShared(resourceId);
-}
-
-void CBitmap::draw(CDrawContext* context, const CRect& destRect, const CPoint& sourceOffset,
-                   float alpha) const {
-    if (context != nullptr) context->drawBitmap(*this, destRect, sourceOffset, alpha);
 }

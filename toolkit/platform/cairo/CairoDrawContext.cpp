@@ -1,5 +1,6 @@
-// CDrawContext on cairo. Every shape is built on whole pixels so what the
-// window shows is exactly what a snapshot of the offscreen image shows.
+// CDrawContext on cairo: the drawing primitives of the Linux backend. Every
+// shape is built on whole pixels so what the window shows is exactly what a
+// snapshot of the offscreen image shows.
 #include "toolkit/CDrawContext.h"
 
 #include <cairo.h>
@@ -8,23 +9,12 @@
 #include <cmath>
 
 #include "toolkit/CBitmap.h"
+#include "toolkit/platform/PixelGeometry.h"
 
-namespace {
+using zelto::toolkit::pixelRect;
+using zelto::toolkit::px;
 
-CCoord px(CCoord v) {
-    return std::round(v);
-}
-
-CRect pixelRect(const CRect& r) {
-    CRect out(px(r.left), px(r.top), px(r.right), px(r.bottom));
-    if (out.right < out.left) std::swap(out.left, out.right);
-    if (out.bottom < out.top) std::swap(out.top, out.bottom);
-    return out;
-}
-
-}  // namespace
-
-CDrawContext::CDrawContext(cairo_surface_t* surface) {
+CDrawContext::CDrawContext(NativeSurface* surface) {
     if (surface == nullptr) return;
     cr = cairo_create(surface);
     if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) {
@@ -57,24 +47,8 @@ bool CDrawContext::isValid() const {
     return cr != nullptr;
 }
 
-void CDrawContext::setLineWidth(CCoord width) {
-    state.lineWidth = width > 0 ? width : 1;
-}
-
-void CDrawContext::setFont(const CFontRef font, CCoord size, int32_t style) {
-    if (font != nullptr)
-        state.font = CFontDesc(font->getName().c_str(), font->getSize(), font->getStyle());
-    if (size > 0) state.font.setSize(size);
-    if (style >= 0) state.font.setStyle(style);
-}
-
 void CDrawContext::setSource(const CColor& c) {
     cairo_set_source_rgba(cr, c.red / 255.0, c.green / 255.0, c.blue / 255.0, c.alpha / 255.0);
-}
-
-void CDrawContext::lineTo(const CPoint& point) {
-    drawLine(penPosition, point);
-    penPosition = point;
 }
 
 void CDrawContext::drawLine(const CPoint& start, const CPoint& end) {
@@ -257,34 +231,4 @@ void CDrawContext::applyClip() {
     cairo_new_path(cr);
     cairo_rectangle(cr, r.left, r.top, r.getWidth(), r.getHeight());
     cairo_clip(cr);
-}
-
-void CDrawContext::setClipRect(const CRect& rect) {
-    state.clip = rect;
-    state.clip.bound(limit);
-    applyClip();
-}
-
-void CDrawContext::setClipLimit(const CRect& rect) {
-    if (cr == nullptr) return;
-    limit = pixelRect(rect);
-    setClipRect(limit);
-}
-
-void CDrawContext::saveGlobalState() {
-    saved.push_back(state);
-}
-
-void CDrawContext::restoreGlobalState() {
-    if (saved.empty()) return;
-    state = saved.back();
-    saved.pop_back();
-    applyClip();
-}
-
-void CDrawContext::resetState() {
-    state = State{};
-    state.clip = limit;
-    saved.clear();
-    applyClip();
 }
