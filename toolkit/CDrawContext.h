@@ -142,6 +142,10 @@ class CDrawContext {
 
     void applyClip();
     void applyFont();
+#if defined(_WIN32)
+    /// The current font made with or without antialiased outlines.
+    void applyFontQuality(bool antialias);
+#endif
     void setSource(const CColor& color);
 
     NativeContext* cr = nullptr;

@@ -132,6 +132,7 @@ bool CFrame::open(void* parentWindow) {
     if (platform == nullptr) return false;
     const int w = static_cast<int>(std::lround(size.getWidth()));
     const int h = static_cast<int>(std::lround(size.getHeight()));
+    platform->setIdleHandler([this] { idleFromWindow(); });
     if (!platform->open(parentWindow, w, h)) return false;
     window = std::move(platform);
     invalid();
@@ -179,6 +180,17 @@ void CFrame::processWindowEvents() {
         window->processEvents(*eventSink);
         inWindowEvents = false;
         retiredWindows.clear();
+    }
+}
+
+void CFrame::idleFromWindow() {
+    Hold hold(this);
+    // The editor's idle does its own work and then the frame's; a frame
+    // without an editor of its own idles itself.
+    if (editor != nullptr && editor->getFrame() == this) {
+        editor->doIdleStuff();
+    } else {
+        idle();
     }
 }
 

@@ -154,6 +154,8 @@ class CFrame : public CView {
     int32_t dispatchKey(VstKeyCode key, int32_t (CView::*handler)(VstKeyCode&));
     CMouseEventResult pressFromWindow(const CPoint& where, CButtonState buttons, uint32_t time);
     uint32_t now() const;
+    /// The window's own clock (where it has one) asks for an idle pass.
+    void idleFromWindow();
 
     VSTGUIEditorInterface* editor;
     std::vector<CView*> children;

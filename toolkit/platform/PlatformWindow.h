@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -55,6 +56,9 @@ class PlatformWindow {
     /// The host's top-level window that holds this one (0 when unknown):
     /// what dialogs stay above.
     virtual unsigned long topLevelId() = 0;
+    /// What a window that drives the frame on its own (Windows: a 30 ms
+    /// timer) calls; windows that rely on the host's idle calls ignore it.
+    virtual void setIdleHandler(std::function<void()> handler) { (void)handler; }
 };
 
 }  // namespace zelto::toolkit
