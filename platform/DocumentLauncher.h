@@ -2,12 +2,12 @@
 // start() launches the desktop's opener, poll() tells, without blocking,
 // how it went. One thread uses a launcher.
 // The POSIX side runs xdg-open through posix_spawnp with an argument vector
-// (never a shell, so no character of the path is ever interpreted); a
-// Windows port supplies the same interface on the shell's "open" verb.
+// (never a shell, so no character of the path is ever interpreted). On
+// Windows the shell's "open" verb answers at once, so start() never leaves
+// the launcher pending there.
 #pragma once
 
-#include <sys/types.h>
-
+#include <cstdint>
 #include <string>
 
 namespace zelto {
@@ -34,11 +34,13 @@ class DocumentLauncher {
     Outcome poll();
     bool isPending() const { return outcome == Outcome::Pending; }
 
-    /// The opener program (tests point it at stand-ins; "xdg-open" unless set).
+    /// The opener program (tests point it at stand-ins; "xdg-open" unless
+    /// set). On Windows, a program set here is started with the path as its
+    /// argument instead of opening the document by its type.
     static void setOpenerProgram(const std::string& program);
 
   private:
-    pid_t pid = -1;
+    std::intptr_t pid = -1;  // the running opener's process id (POSIX only)
     Outcome outcome = Outcome::Opened;
 };
 

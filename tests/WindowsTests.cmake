@@ -39,3 +39,6 @@ function(zelto_windows_tests name dir)
 endfunction()
 
 zelto_windows_tests(engine_tests engine LIBRARIES zelto_engine)
+# FileIOTest.cpp needs symlinks, FIFOs, sockets and fork; Win32*Test.cpp
+# cover the Windows side of the same layer.
+zelto_windows_tests(platform_tests platform EXCLUDE FileIOTest.cpp LIBRARIES zelto_platform)

@@ -96,7 +96,7 @@ DocumentLauncher::Outcome DocumentLauncher::start(const std::string& path) {
 DocumentLauncher::Outcome DocumentLauncher::poll() {
     if (pid <= 0) return outcome;
     int status = 0;
-    const pid_t r = waitpid(pid, &status, WNOHANG);
+    const pid_t r = waitpid(static_cast<pid_t>(pid), &status, WNOHANG);
     if (r == 0) return outcome;
     if (r < 0 && errno == EINTR) return outcome;
     pid = -1;

@@ -2,7 +2,11 @@
 // callback, and a loader for the built plug-in binary.
 #pragma once
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -15,6 +19,43 @@
 
 namespace zelto::test {
 
+#ifdef _WIN32
+/// Points the settings store at a fresh registry key of its own for the
+/// test's lifetime, and deletes that key's whole tree afterwards: tests never
+/// touch the real key.
+class ScopedConfigHome {
+  public:
+    ScopedConfigHome() {
+        static std::atomic<unsigned> counter{0};
+        vendor_ = "SOFTWARE\\KRW-soundlab-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+                  std::to_string(GetTickCount64()) + "-" + std::to_string(counter++);
+        path_ = vendor_ + "\\KRWzelto";
+        const char* old = getenv("ZELTO_REGISTRY_ROOT");
+        hadOld_ = old != nullptr;
+        if (hadOld_) old_ = old;
+        // _putenv_s changes both the C runtime's copy and the process's own.
+        _putenv_s("ZELTO_REGISTRY_ROOT", path_.c_str());
+    }
+    ~ScopedConfigHome() {
+        // An empty value removes the variable.
+        _putenv_s("ZELTO_REGISTRY_ROOT", hadOld_ ? old_.c_str() : "");
+        const std::wstring vendor(vendor_.begin(), vendor_.end());
+        RegDeleteTreeW(HKEY_CURRENT_USER, vendor.c_str());
+        RegDeleteKeyW(HKEY_CURRENT_USER, vendor.c_str());
+    }
+    ScopedConfigHome(const ScopedConfigHome&) = delete;
+    ScopedConfigHome& operator=(const ScopedConfigHome&) = delete;
+    /// The product's key below HKEY_CURRENT_USER.
+    const std::string& path() const { return path_; }
+    std::string productDir() const { return "HKEY_CURRENT_USER\\" + path_; }
+
+  private:
+    std::string vendor_;
+    std::string path_;
+    std::string old_;
+    bool hadOld_ = false;
+};
+#else
 /// Points the settings store at a fresh empty folder for the test's lifetime.
 class ScopedConfigHome {
   public:
@@ -44,6 +85,7 @@ class ScopedConfigHome {
     std::string old_;
     bool hadOld_ = false;
 };
+#endif
 
 /// A host that records what the plug-in asks of it.
 struct HostRecorder {
@@ -95,6 +137,7 @@ struct HostRecorder {
     }
 };
 
+#ifndef _WIN32
 /// The built plug-in, loaded as a host loads it.
 class LoadedPlugin {
   public:
@@ -145,5 +188,6 @@ class Instance {
   private:
     AEffect* effect_ = nullptr;
 };
+#endif
 
 }  // namespace zelto::test

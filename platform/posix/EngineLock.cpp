@@ -6,6 +6,9 @@
 
 namespace zelto {
 
+EngineLock::EngineLock() = default;
+EngineLock::~EngineLock() = default;
+
 bool EngineLock::acquire(uint32_t timeoutMs) {
     const auto self = std::this_thread::get_id();
     std::unique_lock<std::mutex> guard(mutex_);
