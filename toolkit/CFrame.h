@@ -7,8 +7,11 @@
 //    through the inject... calls. Tests and snapshots use this.
 //  - in a window: open(parent) embeds a child window of exactly the frame's
 //    size into the host's window; idle() then drains that window's events
-//    and copies what was repainted onto it. Painting still goes to the
-//    image surface first, so the window always shows the same pixels.
+//    and copies what was repainted onto it. On Windows the window also runs
+//    a 30 ms timer that calls the editor's idle (the frame's own without
+//    an editor), since hosts there may not idle the editor often enough.
+//    Painting still goes to the image surface first, so the window always
+//    shows the same pixels.
 //
 // Threads: everything here is for the user-interface thread, except
 // setDirty / invalid / isDirty (atomic), which any thread may call.
@@ -35,14 +38,14 @@ class CFrame : public CView {
     /// An offscreen frame; call open() to show it in a window.
     CFrame(const CRect& size, VSTGUIEditorInterface* editor);
     /// A frame shown at once in parentWindow (an X window id in the
-    /// pointer); with a null parent, or when the window cannot be made, it
-    /// stays offscreen.
+    /// pointer, or an HWND on Windows); with a null parent, or when the
+    /// window cannot be made, it stays offscreen.
     CFrame(const CRect& size, void* parentWindow, VSTGUIEditorInterface* editor);
     ~CFrame() override;
 
     // Window.
-    /// Embeds the frame in parentWindow (X window id in the pointer), first
-    /// leaving any window it was already in. Answers false, and stays
+    /// Embeds the frame in parentWindow (X window id in the pointer, or an
+    /// HWND on Windows), first leaving any window it was already in. Answers false, and stays
     /// offscreen, without a parent, a display or a valid parent window.
     bool open(void* parentWindow);
     /// Ends the frame: takes the focus away (a text edit in progress

@@ -120,11 +120,10 @@ CNewFileSelector::PollState CNewFileSelector::poll() {
 bool CNewFileSelector::runModal() {
     if (state == PollState::kIdle && !start()) return false;
     if (state == PollState::kPending) {
-        if (scripted) {
-            finish(scriptedAnswer.files);
-        }
+        if (scripted) finish(scriptedAnswer.files);
 #if !defined(_WIN32)
-        else if (process != nullptr) {
+        // The common dialogs of Windows have answered within start().
+        if (!scripted && process != nullptr) {
             process->wait();
             poll();
         }

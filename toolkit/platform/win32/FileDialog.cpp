@@ -2,9 +2,11 @@
 // boundary as UTF-16 and come back as UTF-8.
 #include "toolkit/platform/win32/FileDialog.h"
 
+// windows.h first: the other system headers rely on its types.
+#include <windows.h>
+
 #include <commdlg.h>
 #include <shlobj.h>
-#include <windows.h>
 
 namespace zelto::toolkit::win32 {
 namespace {
