@@ -172,6 +172,18 @@ TEST_F(Win32Host, EventsWaitForTheFrameAndKeepTheirOrder) {
     EXPECT_TRUE(probe->lastDownButtons & kDoubleClick);
 }
 
+TEST_F(Win32Host, ADragEndsWhenAnotherWindowTakesTheMouse) {
+    ClickScene s;
+    ASSERT_TRUE(s.frame->open(host));
+    SendMessageW(s.child(), WM_LBUTTONDOWN, MK_LBUTTON, at(150, 150));
+    s.frame->processWindowEvents();
+    ASSERT_EQ(s.frame->getMouseDownView(), s.wheel);
+    SetCapture(host);  // as a dialog opened from the press would
+    ReleaseCapture();
+    s.frame->processWindowEvents();
+    EXPECT_EQ(s.frame->getMouseDownView(), nullptr) << "the next press must not go to the drag";
+}
+
 class CountingEditor : public VSTGUIEditorInterface {
   public:
     void attach(CFrame* f) { frame = f; }

@@ -300,6 +300,8 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             // Double clicks are the frame's to find, from the press times.
             SetCapture(hwnd);
+            pressedButtons |= button;
+            lastPointer = where;
             Event e{Kind::Down, where, button | heldButtons(wParam) | modifiers()};
             e.time = static_cast<uint32_t>(GetMessageTime());
             queue(e);
@@ -315,8 +317,10 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             if (message == WM_XBUTTONUP) {
                 button = GET_XBUTTON_WPARAM(wParam) == XBUTTON1 ? kButton4 : kButton5;
             }
-            if (!anyButton(wParam) && GetCapture() == hwnd) ReleaseCapture();
+            // Queued before the capture goes, which would report a loss.
+            pressedButtons &= ~button;
             queue(Event{Kind::Up, where, button | modifiers()});
+            if (!anyButton(wParam) && GetCapture() == hwnd) ReleaseCapture();
             return message == WM_XBUTTONUP ? TRUE : 0;
         }
         case WM_MOUSEMOVE: {
@@ -324,6 +328,7 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
                 TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_LEAVE, hwnd, 0};
                 tracking = TrackMouseEvent(&track) != 0;
             }
+            lastPointer = where;
             queue(Event{Kind::Move, where, heldButtons(wParam) | modifiers()});
             return 0;
         }
@@ -342,6 +347,13 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         case WM_CAPTURECHANGED:
+            // Someone else took the mouse while a button was down (a dialog
+            // opened from a press, the host): the drag ends here, or the
+            // frame would wait for a release it never gets.
+            if (reinterpret_cast<HWND>(lParam) != hwnd && pressedButtons != 0) {
+                queue(Event{Kind::Up, lastPointer, pressedButtons});
+                pressedButtons = 0;
+            }
             return 0;
         case WM_KEYDOWN:
         case WM_KEYUP: {

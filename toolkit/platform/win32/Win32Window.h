@@ -67,6 +67,8 @@ class Win32Window final : public PlatformWindow {
     bool counted = false;           // counted in the module's windows (the class's users)
     unsigned char pendingVirt = 0;  // a key that types a character: WM_CHAR follows
     unsigned int lastKeyDown = 0;
+    int32_t pressedButtons = 0;  // pressed in this window and not yet released
+    CPoint lastPointer;
     std::deque<Event> events;
     std::function<void()> idleHandler;
     // Cleared when the object goes, so a timer call that closed the window
