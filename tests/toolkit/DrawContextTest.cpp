@@ -75,6 +75,27 @@ TEST(DrawContext, OnePixelLinesRunOnPixelCentres) {
     EXPECT_EQ(c.at(3, 1), 0u);
 }
 
+TEST(DrawContext, WideLinesAlongARowOrColumnAreCentredOnIt) {
+    Canvas c;
+    c.context->setFrameColor(CColor(255, 255, 255));
+    c.context->setLineWidth(3);
+    c.context->drawLine(CPoint(4, 10), CPoint(14, 10));
+    EXPECT_EQ(c.count(0xffffff), 3 * 10);
+    EXPECT_EQ(c.at(4, 9), 0xffffffu);
+    EXPECT_EQ(c.at(13, 11), 0xffffffu);
+    EXPECT_EQ(c.at(14, 10), 0u);
+    EXPECT_EQ(c.at(4, 8), 0u);
+    EXPECT_EQ(c.at(4, 12), 0u);
+    c.context->setFrameColor(CColor(0, 0, 255));
+    c.context->setLineWidth(2);
+    c.context->drawLine(CPoint(30, 2), CPoint(30, 7));
+    EXPECT_EQ(c.count(0x0000ff), 2 * 5);
+    EXPECT_EQ(c.at(29, 2), 0x0000ffu);
+    EXPECT_EQ(c.at(30, 6), 0x0000ffu);
+    EXPECT_EQ(c.at(31, 2), 0u);
+    EXPECT_EQ(c.at(30, 7), 0u);
+}
+
 TEST(DrawContext, BitmapSliceComesFromTheSourceOffset) {
     Canvas c;
     CBitmap* strip = makeCoordinateBitmap(8, 24);

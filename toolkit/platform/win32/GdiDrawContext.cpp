@@ -140,6 +140,24 @@ void CDrawContext::setSource(const CColor&) {}
 void CDrawContext::drawLine(const CPoint& start, const CPoint& end) {
     if (cr == nullptr || state.frameColor.alpha == 0) return;
     const int width = static_cast<int>(std::max<CCoord>(1, px(state.lineWidth)));
+    const auto x1 = static_cast<LONG>(px(start.x));
+    const auto y1 = static_cast<LONG>(px(start.y));
+    const auto x2 = static_cast<LONG>(px(end.x));
+    const auto y2 = static_cast<LONG>(px(end.y));
+    if (width > 1 && (x1 == x2 || y1 == y2)) {
+        // A wide line along a pixel row or column is the band of `width`
+        // pixels around it, from the start up to (not including) the end,
+        // exactly as cairo's butt-capped stroke covers it.
+        const LONG half = width / 2;
+        if (y1 == y2) {
+            fillPixels(*cr, RECT{std::min(x1, x2), y1 - half, std::max(x1, x2), y1 - half + width},
+                       state.frameColor);
+        } else {
+            fillPixels(*cr, RECT{x1 - half, std::min(y1, y2), x1 - half + width, std::max(y1, y2)},
+                       state.frameColor);
+        }
+        return;
+    }
     LOGBRUSH brush{BS_SOLID, colorRef(state.frameColor), 0};
     HPEN pen = width == 1 ? CreatePen(PS_SOLID, 1, colorRef(state.frameColor))
                           : ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_FLAT | PS_JOIN_MITER,
@@ -148,8 +166,8 @@ void CDrawContext::drawLine(const CPoint& start, const CPoint& end) {
     countGdiObject(1);
     HGDIOBJ previous = SelectObject(cr->dc, pen);
     // GDI leaves out a line's last pixel, as the contract wants.
-    MoveToEx(cr->dc, static_cast<int>(px(start.x)), static_cast<int>(px(start.y)), nullptr);
-    LineTo(cr->dc, static_cast<int>(px(end.x)), static_cast<int>(px(end.y)));
+    MoveToEx(cr->dc, static_cast<int>(x1), static_cast<int>(y1), nullptr);
+    LineTo(cr->dc, static_cast<int>(x2), static_cast<int>(y2));
     SelectObject(cr->dc, previous);
     DeleteObject(pen);
     countGdiObject(-1);
