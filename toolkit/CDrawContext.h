@@ -1,6 +1,6 @@
 // Drawing on the backend's image (cairo on Linux, GDI on Windows) with the
-// toolkit's state model: fill, frame and
-// font colours, line width, font, clip. Rectangles are pixel-exact: on
+// toolkit's state model: fill, frame and font colours, line width, font,
+// clip. Rectangles are pixel-exact: on
 // integer coordinates a filled rectangle covers exactly its pixels and a
 // framed one the band of line-width pixels just inside its edge, never
 // antialiased. One-pixel lines run along pixel centres, so a line from
@@ -45,56 +45,29 @@ class CDrawContext {
     CDrawContext(const CDrawContext&) = delete;
     CDrawContext& operator=(const CDrawContext&) = delete;
 
-#if !defined(_WIN32)
-    cairo_t* getCairo() const {
-        return cr;
-    }
-#endif
+    /// The backend's own drawing state (a cairo context on Linux).
+    NativeContext* getNativeContext() const { return cr; }
     bool isValid() const;
 
     void setLineWidth(CCoord width);
-    CCoord getLineWidth() const {
-        return state.lineWidth;
-    }
-    void setDrawMode(CDrawMode mode) {
-        state.drawMode = mode;
-    }
-    CDrawMode getDrawMode() const {
-        return state.drawMode;
-    }
-    void setFillColor(const CColor& color) {
-        state.fillColor = color;
-    }
-    const CColor& getFillColor() const {
-        return state.fillColor;
-    }
-    void setFrameColor(const CColor& color) {
-        state.frameColor = color;
-    }
-    const CColor& getFrameColor() const {
-        return state.frameColor;
-    }
-    void setFontColor(const CColor& color) {
-        state.fontColor = color;
-    }
-    const CColor& getFontColor() const {
-        return state.fontColor;
-    }
+    CCoord getLineWidth() const { return state.lineWidth; }
+    void setDrawMode(CDrawMode mode) { state.drawMode = mode; }
+    CDrawMode getDrawMode() const { return state.drawMode; }
+    void setFillColor(const CColor& color) { state.fillColor = color; }
+    const CColor& getFillColor() const { return state.fillColor; }
+    void setFrameColor(const CColor& color) { state.frameColor = color; }
+    const CColor& getFrameColor() const { return state.frameColor; }
+    void setFontColor(const CColor& color) { state.fontColor = color; }
+    const CColor& getFontColor() const { return state.fontColor; }
     /// A size above 0 or a style of 0 or more override the font's own.
     void setFont(const CFontRef font, CCoord size = 0, int32_t style = -1);
-    const CFontDesc& getFont() const {
-        return state.font;
-    }
+    const CFontDesc& getFont() const { return state.font; }
 
-    void moveTo(const CPoint& point) {
-        penPosition = point;
-    }
+    void moveTo(const CPoint& point) { penPosition = point; }
     void lineTo(const CPoint& point);
     void drawLine(const CPoint& start, const CPoint& end);
     void drawRect(const CRect& rect, CDrawStyle style = kDrawStroked);
-    void fillRect(const CRect& rect) {
-        drawRect(rect, kDrawFilled);
-    }
+    void fillRect(const CRect& rect) { drawRect(rect, kDrawFilled); }
     void drawEllipse(const CRect& rect, CDrawStyle style = kDrawStroked);
 
     /// Text in the font colour, clipped to rect, vertically centred,
@@ -114,12 +87,8 @@ class CDrawContext {
 
     /// Clips further drawing to rect, within the limit the owner set.
     void setClipRect(const CRect& rect);
-    CRect getClipRect() const {
-        return state.clip;
-    }
-    void resetClipRect() {
-        setClipRect(limit);
-    }
+    CRect getClipRect() const { return state.clip; }
+    void resetClipRect() { setClipRect(limit); }
     /// The region outside which nothing may be drawn at all (the frame sets
     /// it to the part being repainted); setClipRect never widens it.
     void setClipLimit(const CRect& rect);
@@ -142,10 +111,9 @@ class CDrawContext {
 
     void applyClip();
     void applyFont();
-#if defined(_WIN32)
-    /// The current font made with or without antialiased outlines.
+    /// The current font made with or without antialiased outlines (GDI
+    /// makes one font object per quality; cairo needs no such step).
     void applyFontQuality(bool antialias);
-#endif
     void setSource(const CColor& color);
 
     NativeContext* cr = nullptr;

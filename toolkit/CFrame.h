@@ -45,8 +45,9 @@ class CFrame : public CView {
 
     // Window.
     /// Embeds the frame in parentWindow (X window id in the pointer, or an
-    /// HWND on Windows), first leaving any window it was already in. Answers false, and stays
-    /// offscreen, without a parent, a display or a valid parent window.
+    /// HWND on Windows), first leaving any window it was already in.
+    /// Answers false, and stays offscreen, without a parent, a display or a
+    /// valid parent window.
     bool open(void* parentWindow);
     /// Ends the frame: takes the focus away (a text edit in progress
     /// commits, while every view still exists), removes and releases all
