@@ -2,8 +2,6 @@
 // ways, the idle loop, the metering preferences and snapshots.
 #include "editor/Editor.h"
 
-#include <cairo/cairo.h>
-
 #include <vector>
 
 #include "editor/CAutoBlack.h"
@@ -27,6 +25,7 @@
 #include "platform/FileIO.h"
 #include "platform/SettingsStore.h"
 #include "platform/TickCount.h"
+#include "toolkit/platform/NativeSurface.h"
 
 using namespace zelto;
 
@@ -112,12 +111,6 @@ constexpr CColor kDarkFieldText(213, 236, 246, 255);
 constexpr CColor kDarkFieldBack(37, 36, 35, 255);
 constexpr CColor kLightFieldText(39, 39, 39, 255);
 constexpr CColor kLightFieldBack(200, 200, 200, 255);
-
-cairo_status_t appendPng(void* closure, const unsigned char* data, unsigned int length) {
-    auto* out = static_cast<std::vector<uint8_t>*>(closure);
-    out->insert(out->end(), data, data + length);
-    return CAIRO_STATUS_SUCCESS;
-}
 
 }  // namespace
 
@@ -689,8 +682,8 @@ bool Editor::snapshotPng(const std::string& path) {
         applyPendingParameters();
         frame->updateOffscreen();
         std::vector<uint8_t> png;
-        ok = cairo_surface_write_to_png_stream(frame->getSurface(), appendPng, &png) ==
-                 CAIRO_STATUS_SUCCESS &&
+        // Windows has no PNG encoder here: the snapshot is refused there.
+        ok = zelto::toolkit::encodeSurfacePng(frame->getSurface(), png) &&
              zelto::writeFileAtomically(path, png.data(), png.size());
     }
     if (!hadWindow) close();

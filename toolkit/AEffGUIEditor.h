@@ -38,6 +38,8 @@ class AEffGUIEditor : public AEffEditor, public VSTGUIEditorInterface {
     bool setKnobMode(VstInt32 mode) override;
 
     // VSTGUIEditorInterface.
+    /// The window's timer (Windows) runs the editor's idle as the host would.
+    void doIdleStuff() override { idle(); }
     int32_t getKnobMode() const override { return knobMode; }
     void beginEdit(int32_t index) override;
     void endEdit(int32_t index) override;

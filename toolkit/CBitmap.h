@@ -12,8 +12,8 @@
 
 #include "toolkit/CBaseObject.h"
 #include "toolkit/CRect.h"
+#include "toolkit/platform/NativeSurface.h"
 
-typedef struct _cairo_surface cairo_surface_t;
 class CDrawContext;
 
 /// An image by resource id (implicit, so `new CBitmap(128)` reads naturally).
@@ -31,9 +31,10 @@ class CBitmap : public CBaseObject {
     /// An image from 32-bit pixels, 0xAARRGGBB, row after row (stride =
     /// width). Fully opaque pixels stay exact; others are premultiplied.
     CBitmap(int32_t width, int32_t height, const uint32_t* argbPixels);
-    /// Takes its own reference on an image surface.
-    explicit CBitmap(cairo_surface_t* imageSurface);
-    /// Decodes PNG bytes; empty when they do not decode.
+    /// Takes its own reference on an image of the backend.
+    explicit CBitmap(NativeSurface* imageSurface);
+    /// Decodes PNG bytes; empty when they do not decode (always on
+    /// Windows, which has no PNG decoder here: its images are bitmaps).
     static CBitmap* fromPng(const uint8_t* data, size_t size);
     ~CBitmap() override;
     CBitmap(const CBitmap&) = delete;
@@ -43,7 +44,7 @@ class CBitmap : public CBaseObject {
     CCoord getHeight() const { return height; }
     bool isLoaded() const { return surface != nullptr; }
     int32_t getResourceId() const { return resourceId; }
-    cairo_surface_t* getSurface() const { return surface; }
+    NativeSurface* getSurface() const { return surface; }
 
     /// Draws the part at sourceOffset into destRect; see CDrawContext.
     void draw(CDrawContext* context, const CRect& destRect,
@@ -51,11 +52,12 @@ class CBitmap : public CBaseObject {
 
   private:
     CBitmap() = default;
-    void adopt(cairo_surface_t* imageSurface);
-    /// A new image surface from PNG bytes, or nullptr.
-    static cairo_surface_t* decodePng(const uint8_t* data, size_t size);
+    /// Takes over the caller's reference; an unusable image is released.
+    void adopt(NativeSurface* imageSurface);
+    /// A new image from PNG bytes, or nullptr.
+    static NativeSurface* decodePng(const uint8_t* data, size_t size);
 
-    cairo_surface_t* surface = nullptr;
+    NativeSurface* surface = nullptr;
     // Set for images shared by id: gives the share back on destruction.
     void (*releaseShared)(int32_t id) = nullptr;
     CCoord width = 0;

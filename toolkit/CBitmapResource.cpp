@@ -1,21 +1,19 @@
-// Loading a CBitmap by resource id from the images embedded in the plug-in.
-// The only place the toolkit touches the image library. An editor asks for
+// Loading a CBitmap by resource id from the images carried by the plug-in
+// (the backend finds and decodes them). An editor asks for
 // the same image many times (the window background behind every text
 // field), so images alive at the same time are decoded once and shared;
 // the last bitmap of an id to go frees the decoded image.
-#include <cairo.h>
-
 #include <map>
 #include <mutex>
 #include <new>
 
-#include "resources/Resources.h"
 #include "toolkit/CBitmap.h"
+#include "toolkit/platform/NativeSurface.h"
 
 namespace {
 
 struct SharedImage {
-    cairo_surface_t* surface;
+    NativeSurface* surface;
     int32_t users;
 };
 
@@ -39,7 +37,7 @@ void releaseSharedImage(int32_t id) {
     const auto it = images.byId.find(id);
     if (it == images.byId.end()) return;
     if (--it->second.users == 0) {
-        cairo_surface_destroy(it->second.surface);
+        zelto::toolkit::releaseSurface(it->second.surface);
         images.byId.erase(it);
     }
 }
@@ -51,17 +49,15 @@ CBitmap::CBitmap(const CResourceDescription& description) : resourceId(descripti
     std::lock_guard<std::mutex> lock(images.mutex);
     auto it = images.byId.find(description.id);
     if (it == images.byId.end()) {
-        const zelto::EmbeddedImage* image = zelto::findEmbeddedImage(description.id);
-        if (image == nullptr) return;
-        cairo_surface_t* decoded = decodePng(image->png, image->pngSize);
-        if (decoded == nullptr) return;
-        if (cairo_surface_status(decoded) != CAIRO_STATUS_SUCCESS) {
-            cairo_surface_destroy(decoded);
+        NativeSurface* loaded = zelto::toolkit::loadResourceSurface(description.id);
+        if (loaded == nullptr) return;
+        if (zelto::toolkit::surfaceWidth(loaded) < 1 || zelto::toolkit::surfaceHeight(loaded) < 1) {
+            zelto::toolkit::releaseSurface(loaded);
             return;
         }
-        it = images.byId.emplace(description.id, SharedImage{decoded, 0}).first;
+        it = images.byId.emplace(description.id, SharedImage{loaded, 0}).first;
     }
     ++it->second.users;
     releaseShared = releaseSharedImage;
-    adopt(cairo_surface_reference(it->second.surface));
+    adopt(zelto::toolkit::referenceSurface(it->second.surface));
 }

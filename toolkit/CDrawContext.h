@@ -1,5 +1,6 @@
-// Drawing on a cairo surface with the toolkit's state model: fill, frame and
-// font colours, line width, font, clip. Rectangles are pixel-exact: on
+// Drawing on the backend's image (cairo on Linux, GDI on Windows) with the
+// toolkit's state model: fill, frame and font colours, line width, font,
+// clip. Rectangles are pixel-exact: on
 // integer coordinates a filled rectangle covers exactly its pixels and a
 // framed one the band of line-width pixels just inside its edge, never
 // antialiased. One-pixel lines run along pixel centres, so a line from
@@ -13,9 +14,7 @@
 #include "toolkit/CColor.h"
 #include "toolkit/CFontDesc.h"
 #include "toolkit/CRect.h"
-
-typedef struct _cairo cairo_t;
-typedef struct _cairo_surface cairo_surface_t;
+#include "toolkit/platform/NativeSurface.h"
 
 class CBitmap;
 
@@ -41,12 +40,13 @@ enum CHoriTxtAlign : int32_t {
 class CDrawContext {
   public:
     /// Draws on surface (which must outlive the context).
-    explicit CDrawContext(cairo_surface_t* surface);
+    explicit CDrawContext(NativeSurface* surface);
     ~CDrawContext();
     CDrawContext(const CDrawContext&) = delete;
     CDrawContext& operator=(const CDrawContext&) = delete;
 
-    cairo_t* getCairo() const { return cr; }
+    /// The backend's own drawing state (a cairo context on Linux).
+    NativeContext* getNativeContext() const { return cr; }
     bool isValid() const;
 
     void setLineWidth(CCoord width);
@@ -111,9 +111,12 @@ class CDrawContext {
 
     void applyClip();
     void applyFont();
+    /// The current font made with or without antialiased outlines (GDI
+    /// makes one font object per quality; cairo needs no such step).
+    void applyFontQuality(bool antialias);
     void setSource(const CColor& color);
 
-    cairo_t* cr = nullptr;
+    NativeContext* cr = nullptr;
     State state;
     std::vector<State> saved;
     CRect limit;

@@ -8,6 +8,14 @@
 CFontDesc::CFontDesc(const char* name, CCoord size, int32_t style)
     : name(name != nullptr ? name : ""), size(size), style(style) {}
 
+#if defined(_WIN32)
+const char* CFontDesc::getRenderFamily() const {
+    // Windows has Arial itself; for any other family GDI picks its own
+    // nearest match.
+    if (strcasecmp(name.c_str(), "Helvetica") == 0 || name.empty()) return "Arial";
+    return name.c_str();
+}
+#else
 const char* CFontDesc::getRenderFamily() const {
     static const char* const kInstalled[] = {
         "Liberation Sans", "Liberation Serif", "Liberation Mono",
@@ -21,6 +29,7 @@ const char* CFontDesc::getRenderFamily() const {
     }
     return "DejaVu Sans";
 }
+#endif
 
 namespace {
 

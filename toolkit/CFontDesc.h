@@ -1,6 +1,7 @@
-// A font by family name, pixel size and style. "Arial" (and "Helvetica") are
-// drawn with Liberation Sans, which has the same metrics; any other family
-// not installed here is drawn with DejaVu Sans. Set up on the user-interface
+// A font by family name, pixel size and style. On Linux "Arial" (and
+// "Helvetica") are drawn with Liberation Sans, which has the same metrics,
+// and any other family not installed here with DejaVu Sans; Windows draws
+// Arial itself. Set up on the user-interface
 // thread; read-only while views draw.
 #pragma once
 

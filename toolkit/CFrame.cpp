@@ -1,8 +1,6 @@
 // CFrame: view list, event dispatch, dirty-region repaint, window glue.
 #include "toolkit/CFrame.h"
 
-#include <cairo.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -107,19 +105,14 @@ CFrame::~CFrame() {
         view->forget();
     }
     closeWindow();
-    if (surface != nullptr) cairo_surface_destroy(surface);
+    zelto::toolkit::releaseSurface(surface);
 }
 
 void CFrame::createSurface() {
-    if (surface != nullptr) cairo_surface_destroy(surface);
-    surface = nullptr;
+    zelto::toolkit::releaseSurface(surface);
     const int w = static_cast<int>(std::lround(std::max<CCoord>(1, size.getWidth())));
     const int h = static_cast<int>(std::lround(std::max<CCoord>(1, size.getHeight())));
-    surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
-    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(surface);
-        surface = nullptr;
-    }
+    surface = zelto::toolkit::createOpaqueSurface(w, h);
     setDirty(true);
 }
 
@@ -139,6 +132,7 @@ bool CFrame::open(void* parentWindow) {
     if (platform == nullptr) return false;
     const int w = static_cast<int>(std::lround(size.getWidth()));
     const int h = static_cast<int>(std::lround(size.getHeight()));
+    platform->setIdleHandler([this] { idleFromWindow(); });
     if (!platform->open(parentWindow, w, h)) return false;
     window = std::move(platform);
     invalid();
@@ -186,6 +180,17 @@ void CFrame::processWindowEvents() {
         window->processEvents(*eventSink);
         inWindowEvents = false;
         retiredWindows.clear();
+    }
+}
+
+void CFrame::idleFromWindow() {
+    Hold hold(this);
+    // The editor's idle does its own work and then the frame's; a frame
+    // without an editor of its own idles itself.
+    if (editor != nullptr && editor->getFrame() == this) {
+        editor->doIdleStuff();
+    } else {
+        idle();
     }
 }
 
@@ -554,8 +559,8 @@ void mergeOverlapping(std::vector<CRect>& rects) {
 std::vector<CRect> CFrame::updateOffscreen() {
     std::vector<CRect> regions;
     if (surface == nullptr) return regions;
-    const CRect bounds(0, 0, cairo_image_surface_get_width(surface),
-                       cairo_image_surface_get_height(surface));
+    const CRect bounds(0, 0, zelto::toolkit::surfaceWidth(surface),
+                       zelto::toolkit::surfaceHeight(surface));
     // The modal view may draw anywhere and over anything, so it repaints all.
     if (modalView != nullptr) setDirty(true);
     if (CView::isDirty()) {
@@ -585,7 +590,6 @@ std::vector<CRect> CFrame::updateOffscreen() {
     CDrawContext context(surface);
     if (!context.isValid()) return {};
     for (const CRect& region : regions) paintRegion(context, region);
-    cairo_surface_flush(surface);
     return regions;
 }
 
@@ -622,38 +626,24 @@ void CFrame::draw(CDrawContext* context) {
     paintRegion(*context, all);
 }
 
-bool CFrame::renderTo(cairo_surface_t* target) {
-    if (target == nullptr || surface == nullptr ||
-        cairo_surface_status(target) != CAIRO_STATUS_SUCCESS) {
-        return false;
-    }
+bool CFrame::renderTo(NativeSurface* target) {
+    if (target == nullptr || surface == nullptr) return false;
     updateOffscreen();
-    cairo_t* cr = cairo_create(target);
-    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-    cairo_set_source_surface(cr, surface, 0, 0);
-    cairo_paint(cr);
-    const bool ok = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
-    cairo_destroy(cr);
-    cairo_surface_flush(target);
-    return ok;
+    return zelto::toolkit::copySurface(surface, target);
 }
 
 bool CFrame::snapshotPng(const char* path) {
     if (path == nullptr || surface == nullptr) return false;
     updateOffscreen();
-    return cairo_surface_write_to_png(surface, path) == CAIRO_STATUS_SUCCESS;
+    return zelto::toolkit::writeSurfacePng(surface, path);
 }
 
 CColor CFrame::getPixel(int32_t x, int32_t y) const {
-    if (surface == nullptr || x < 0 || y < 0 || x >= cairo_image_surface_get_width(surface) ||
-        y >= cairo_image_surface_get_height(surface)) {
+    if (surface == nullptr || x < 0 || y < 0 || x >= zelto::toolkit::surfaceWidth(surface) ||
+        y >= zelto::toolkit::surfaceHeight(surface)) {
         return CColor(0, 0, 0, 0);
     }
-    cairo_surface_flush(surface);
-    const unsigned char* data = cairo_image_surface_get_data(surface);
-    const int stride = cairo_image_surface_get_stride(surface);
-    uint32_t p = 0;
-    std::memcpy(&p, data + static_cast<ptrdiff_t>(y) * stride + static_cast<ptrdiff_t>(x) * 4, 4);
+    const uint32_t p = zelto::toolkit::surfacePixel(surface, x, y);
     return CColor(static_cast<uint8_t>(p >> 16), static_cast<uint8_t>(p >> 8),
                   static_cast<uint8_t>(p), 255);
 }

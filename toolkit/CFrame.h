@@ -7,8 +7,11 @@
 //    through the inject... calls. Tests and snapshots use this.
 //  - in a window: open(parent) embeds a child window of exactly the frame's
 //    size into the host's window; idle() then drains that window's events
-//    and copies what was repainted onto it. Painting still goes to the
-//    image surface first, so the window always shows the same pixels.
+//    and copies what was repainted onto it. On Windows the window also runs
+//    a 30 ms timer that calls the editor's idle (the frame's own without
+//    an editor), since hosts there may not idle the editor often enough.
+//    Painting still goes to the image surface first, so the window always
+//    shows the same pixels.
 //
 // Threads: everything here is for the user-interface thread, except
 // setDirty / invalid / isDirty (atomic), which any thread may call.
@@ -23,8 +26,7 @@
 #include "toolkit/CView.h"
 #include "toolkit/DoubleClickDetector.h"
 #include "toolkit/VSTGUIEditorInterface.h"
-
-typedef struct _cairo_surface cairo_surface_t;
+#include "toolkit/platform/NativeSurface.h"
 
 namespace zelto::toolkit {
 class PlatformWindow;
@@ -36,15 +38,16 @@ class CFrame : public CView {
     /// An offscreen frame; call open() to show it in a window.
     CFrame(const CRect& size, VSTGUIEditorInterface* editor);
     /// A frame shown at once in parentWindow (an X window id in the
-    /// pointer); with a null parent, or when the window cannot be made, it
-    /// stays offscreen.
+    /// pointer, or an HWND on Windows); with a null parent, or when the
+    /// window cannot be made, it stays offscreen.
     CFrame(const CRect& size, void* parentWindow, VSTGUIEditorInterface* editor);
     ~CFrame() override;
 
     // Window.
-    /// Embeds the frame in parentWindow (X window id in the pointer), first
-    /// leaving any window it was already in. Answers false, and stays
-    /// offscreen, without a parent, a display or a valid parent window.
+    /// Embeds the frame in parentWindow (X window id in the pointer, or an
+    /// HWND on Windows), first leaving any window it was already in.
+    /// Answers false, and stays offscreen, without a parent, a display or a
+    /// valid parent window.
     bool open(void* parentWindow);
     /// Ends the frame: takes the focus away (a text edit in progress
     /// commits, while every view still exists), removes and releases all
@@ -128,11 +131,12 @@ class CFrame : public CView {
     int32_t onKeyUp(VstKeyCode& keyCode) override;
 
     // Pixels.
-    /// The offscreen image (RGB24, frame size); the frame owns it.
-    cairo_surface_t* getSurface() const { return surface; }
+    /// The offscreen image (opaque RGB, frame size); the frame owns it.
+    NativeSurface* getSurface() const { return surface; }
     /// Brings the offscreen image up to date and copies it onto target at 0, 0.
-    bool renderTo(cairo_surface_t* target);
-    /// Brings the offscreen image up to date and writes it as a PNG file.
+    bool renderTo(NativeSurface* target);
+    /// Brings the offscreen image up to date and writes it as a PNG file
+    /// (false where the backend has no PNG encoder: Windows).
     bool snapshotPng(const char* path);
     /// One pixel of the offscreen image as last painted (opaque).
     CColor getPixel(int32_t x, int32_t y) const;
@@ -154,6 +158,8 @@ class CFrame : public CView {
     int32_t dispatchKey(VstKeyCode key, int32_t (CView::*handler)(VstKeyCode&));
     CMouseEventResult pressFromWindow(const CPoint& where, CButtonState buttons, uint32_t time);
     uint32_t now() const;
+    /// The window's own clock (where it has one) asks for an idle pass.
+    void idleFromWindow();
 
     VSTGUIEditorInterface* editor;
     std::vector<CView*> children;
@@ -163,7 +169,7 @@ class CFrame : public CView {
     CView* mouseOverView = nullptr;
     std::vector<CRect> pendingRects;
     CColor backgroundColor{kBlackCColor};
-    cairo_surface_t* surface = nullptr;
+    NativeSurface* surface = nullptr;
     std::unique_ptr<zelto::toolkit::PlatformWindow> window;
     // A window closed from inside its own event loop is kept until the loop
     // has returned.

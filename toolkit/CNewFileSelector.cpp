@@ -5,8 +5,12 @@
 #include <mutex>
 
 #include "toolkit/CFrame.h"
+#if defined(_WIN32)
+#include "toolkit/platform/win32/FileDialog.h"
+#else
 #include "toolkit/platform/posix/DialogCommands.h"
 #include "toolkit/platform/posix/DialogProcess.h"
+#endif
 
 namespace {
 
@@ -72,6 +76,12 @@ bool CNewFileSelector::start() {
         state = PollState::kPending;
         return true;
     }
+#if defined(_WIN32)
+    std::vector<std::string> files;
+    const bool shown = zelto::toolkit::win32::runFileDialog(request, files);
+    finish(shown ? std::move(files) : std::vector<std::string>{});
+    return shown;
+#else
     process = std::make_unique<zelto::toolkit::DialogProcess>();
     if (!process->start(zelto::toolkit::zenityArguments(request)) &&
         !process->start(zelto::toolkit::kdialogArguments(request))) {
@@ -81,6 +91,7 @@ bool CNewFileSelector::start() {
     }
     state = PollState::kPending;
     return true;
+#endif
 }
 
 CNewFileSelector::PollState CNewFileSelector::poll() {
@@ -93,6 +104,9 @@ CNewFileSelector::PollState CNewFileSelector::poll() {
         finish(scriptedAnswer.files);
         return state;
     }
+#if defined(_WIN32)
+    return state;
+#else
     if (process == nullptr || !process->poll()) return state;
     // zenity and kdialog answer 0 when a file was chosen, 1 when cancelled;
     // -1 means the host took the exit code, and the output alone tells.
@@ -100,24 +114,29 @@ CNewFileSelector::PollState CNewFileSelector::poll() {
     finish(code == 0 || code == -1 ? zelto::toolkit::parseDialogOutput(process->output())
                                    : std::vector<std::string>{});
     return state;
+#endif
 }
 
 bool CNewFileSelector::runModal() {
     if (state == PollState::kIdle && !start()) return false;
     if (state == PollState::kPending) {
-        if (scripted) {
-            finish(scriptedAnswer.files);
-        } else if (process != nullptr) {
+        if (scripted) finish(scriptedAnswer.files);
+#if !defined(_WIN32)
+        // The common dialogs of Windows have answered within start().
+        if (!scripted && process != nullptr) {
             process->wait();
             poll();
         }
+#endif
     }
     return !selected.empty();
 }
 
 void CNewFileSelector::cancel() {
     if (state != PollState::kPending) return;
+#if !defined(_WIN32)
     if (process != nullptr) process->terminate();
+#endif
     finish({});
 }
 
@@ -125,7 +144,9 @@ void CNewFileSelector::finish(std::vector<std::string> files) {
     if (!request.allowMultiple && files.size() > 1) files.resize(1);
     for (std::string& f : files) f = completedSavePath(std::move(f));
     selected = std::move(files);
+#if !defined(_WIN32)
     process.reset();
+#endif
     state = PollState::kDone;
 }
 
@@ -133,7 +154,11 @@ std::string CNewFileSelector::completedSavePath(std::string path) const {
     if (request.style != kSelectSaveFile || request.defaultExtension.isEmpty() || path.empty()) {
         return path;
     }
+#if defined(_WIN32)
+    const size_t slash = path.find_last_of("/\\");
+#else
     const size_t slash = path.find_last_of('/');
+#endif
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     if (!name.empty() && name.find('.') == std::string::npos) {
         path += "." + request.defaultExtension.getExtension();

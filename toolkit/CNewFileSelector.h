@@ -1,10 +1,12 @@
 // The file dialog: open, save or choose a folder, with a title, a start
 // folder, file types, a default extension and a default file name.
-// The dialog is a child process (zenity, else kdialog), so it can run
-// while the host's user-interface thread goes on: start() it and poll() it
-// from idle until it is done; runModal() waits instead. A save without
-// an extension gets the default extension. Where neither program is
-// installed, the dialog ends at once with nothing chosen.
+// On Linux the dialog is a child process (zenity, else kdialog), so it can
+// run while the host's user-interface thread goes on: start() it and poll()
+// it from idle until it is done; runModal() waits instead. Where neither
+// program is installed, the dialog ends at once with nothing chosen. On
+// Windows start() shows the common dialog modally and returns with the
+// answer, which the first poll() then finds ready. A save without an
+// extension gets the default extension.
 // Tests replace the programs with scripted answers (FileSelectorScript).
 // One thread uses a selector; the script may be installed from any thread.
 #pragma once
@@ -100,7 +102,9 @@ class CNewFileSelector : public CBaseObject {
     Request request;
     PollState state = PollState::kIdle;
     std::vector<std::string> selected;
+#if !defined(_WIN32)
     std::unique_ptr<zelto::toolkit::DialogProcess> process;
+#endif
     bool scripted = false;
     Answer scriptedAnswer;
 };

@@ -1,5 +1,6 @@
 // Locale-independent number formatting and parsing: the C library's own
-// conversions run under a private "C" locale object, switched per thread.
+// conversions run under a private "C" locale object (switched per thread on
+// POSIX, passed explicitly to the _l functions on Windows).
 #include "toolkit/TextFormat.h"
 
 #include <locale.h>
@@ -9,6 +10,54 @@
 #include <cstdlib>
 
 namespace zelto {
+
+#if defined(_WIN32)
+
+namespace {
+
+_locale_t cLocale() {
+    // Created once and kept for the life of the process.
+    static const _locale_t locale = _create_locale(LC_ALL, "C");
+    return locale;
+}
+
+}  // namespace
+
+std::string formatText(const char* format, ...) {
+    if (format == nullptr) return {};
+    const _locale_t c = cLocale();
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    // Asks for the length first: the Windows function answers -1, not the
+    // length, when the buffer is too small.
+    const int needed =
+        c != nullptr ? _vscprintf_l(format, c, args) : std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    std::string out;
+    if (needed > 0) {
+        out.resize(static_cast<size_t>(needed) + 1);
+        if (c != nullptr) {
+            _vsnprintf_l(out.data(), out.size(), format, c, again);
+        } else {
+            std::vsnprintf(out.data(), out.size(), format, again);
+        }
+        out.resize(static_cast<size_t>(needed));
+    }
+    va_end(again);
+    return out;
+}
+
+double parseNumber(const char* text) {
+    if (text == nullptr) return 0.0;
+    const _locale_t c = cLocale();
+    if (c == nullptr) return std::strtod(text, nullptr);
+    return _strtod_l(text, nullptr, c);
+}
+
+#else
+
 namespace {
 
 locale_t cLocale() {
@@ -49,5 +98,7 @@ double parseNumber(const char* text) {
     if (c == nullptr) return std::strtod(text, nullptr);
     return strtod_l(text, nullptr, c);
 }
+
+#endif
 
 }  // namespace zelto

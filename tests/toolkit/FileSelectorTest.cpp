@@ -1,21 +1,27 @@
 // File dialogs: scripted answers, polling, the dialog command lines and
 // the child process that runs them.
+#if !defined(_WIN32)
 #include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <filesystem>
 #include <thread>
 
 #include "ToolkitTestSupport.h"
+#if !defined(_WIN32)
 #include "toolkit/platform/posix/DialogCommands.h"
 #include "toolkit/platform/posix/DialogProcess.h"
+#endif
 
 namespace zelto::test {
 namespace {
 
+#if !defined(_WIN32)
 using zelto::toolkit::DialogProcess;
+#endif
 
 CNewFileSelector* presetSaveDialog() {
     CNewFileSelector* selector =
@@ -103,6 +109,8 @@ TEST(FileSelector, SingleSelectionKeepsOneFile) {
     selector->forget();
 }
 
+// The dialog programs of Linux and the child process that runs them.
+#if !defined(_WIN32)
 TEST(FileSelector, ZenityGetsEveryPieceAsItsOwnArgument) {
     CNewFileSelector::Request request;
     request.style = CNewFileSelector::kSelectFile;
@@ -201,6 +209,7 @@ TEST(FileSelector, WithoutAnyDialogProgramItEndsAtOnceWithNothing) {
     selector->forget();
     setenv("PATH", saved.c_str(), 1);
 }
+#endif
 
 }  // namespace
 }  // namespace zelto::test

@@ -1,13 +1,12 @@
 // COptionMenuList: layout, drawing and choosing in the open menu.
 #include "toolkit/controls/COptionMenuList.h"
 
-#include <cairo.h>
-
 #include <algorithm>
 #include <cmath>
 
 #include "toolkit/CDrawContext.h"
 #include "toolkit/CFrame.h"
+#include "toolkit/platform/NativeSurface.h"
 
 namespace {
 
@@ -36,10 +35,10 @@ COptionMenuList::COptionMenuList(COptionMenu* menu, const CRect& frameBounds)
     perColumn = std::max(1, wanted > 0 ? std::min(wanted, n) : n);
     const int32_t columns = (n + perColumn - 1) / perColumn;
 
-    // Text widths need a cairo context; a one-pixel surface is enough.
+    // Text widths need a draw context; a one-pixel image is enough.
     CCoord widest = 0;
     CCoord fontSize = menuFont(menu)->getSize() > 0 ? menuFont(menu)->getSize() : 12;
-    cairo_surface_t* scratch = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1);
+    NativeSurface* scratch = zelto::toolkit::createOpaqueSurface(1, 1);
     {
         CDrawContext measure(scratch);
         measure.setFont(menuFont(menu));
@@ -47,7 +46,7 @@ COptionMenuList::COptionMenuList(COptionMenu* menu, const CRect& frameBounds)
             widest = std::max(widest, measure.getStringWidth(item.getTitle().c_str()));
         }
     }
-    cairo_surface_destroy(scratch);
+    zelto::toolkit::releaseSurface(scratch);
 
     rowHeight = std::round(fontSize * 1.6);
     columnWidth = std::max<CCoord>(40, std::ceil(rowHeight + widest + 2 * kPadding));

@@ -4,14 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "toolkit/CButtonState.h"
 #include "toolkit/CRect.h"
 #include "toolkit/VstKeys.h"
-
-typedef struct _cairo_surface cairo_surface_t;
+#include "toolkit/platform/NativeSurface.h"
 
 namespace zelto::toolkit {
 
@@ -34,7 +34,7 @@ class FrameEvents {
 
 class PlatformWindow {
   public:
-    /// The window system's implementation (X11 here).
+    /// The window system's implementation (X11 on Linux, Win32 on Windows).
     static std::unique_ptr<PlatformWindow> create();
     virtual ~PlatformWindow() = default;
 
@@ -48,14 +48,17 @@ class PlatformWindow {
 
     /// Handles every queued event, delivering input to `events`.
     virtual void processEvents(FrameEvents& events) = 0;
-    /// Copies these parts of image (RGB24, window-sized) onto the window,
+    /// Copies these parts of image (opaque, window-sized) onto the window,
     /// plus whatever the window system asked to have repainted.
-    virtual void present(cairo_surface_t* image, const std::vector<CRect>& rects) = 0;
+    virtual void present(NativeSurface* image, const std::vector<CRect>& rects) = 0;
     /// Gives the keyboard focus to the window (harmless when refused).
     virtual void takeFocus() = 0;
     /// The host's top-level window that holds this one (0 when unknown):
     /// what dialogs stay above.
     virtual unsigned long topLevelId() = 0;
+    /// What a window that drives the frame on its own (Windows: a 30 ms
+    /// timer) calls; windows that rely on the host's idle calls ignore it.
+    virtual void setIdleHandler(std::function<void()> handler) { (void)handler; }
 };
 
 }  // namespace zelto::toolkit
