@@ -157,6 +157,7 @@ class LoadedPlugin {
 #ifdef _WIN32
     explicit LoadedPlugin(const char* symbol = "VSTPluginMain") {
         HMODULE module = LoadLibraryA(ZELTO_PLUGIN_PATH);
+        if (module == nullptr) error_ = "LoadLibrary error " + std::to_string(GetLastError());
         handle_ = module;
         if (module != nullptr) {
             entry_ = reinterpret_cast<Entry>(
@@ -169,6 +170,7 @@ class LoadedPlugin {
 #else
     explicit LoadedPlugin(const char* symbol = "VSTPluginMain") {
         handle_ = dlopen(ZELTO_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
+        if (handle_ == nullptr) error_ = dlerror();
         if (handle_ != nullptr) entry_ = reinterpret_cast<Entry>(dlsym(handle_, symbol));
     }
     ~LoadedPlugin() {
@@ -185,9 +187,15 @@ class LoadedPlugin {
         return entry_;
     }
 
+    /// Why the library did not load ("" when it did).
+    const std::string& error() const {
+        return error_;
+    }
+
   private:
     void* handle_ = nullptr;
     Entry entry_ = nullptr;
+    std::string error_;
 };
 
 /// One open instance of the loaded plug-in, closed with effClose.
