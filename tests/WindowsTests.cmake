@@ -10,11 +10,13 @@ foreach(target gtest gtest_main)
   target_compile_options(${target} PRIVATE -w)
 endforeach()
 
-# zelto_windows_tests(NAME DIR EXCLUDE <files...> LIBRARIES <libraries...>):
+# zelto_windows_tests(NAME DIR [WINDOWS] EXCLUDE <files...> LIBRARIES <libraries...>):
 # tests/DIR/*.cpp but the files named (they need POSIX), linked statically
-# so that Wine needs no runtime DLLs beside the test program.
+# so that Wine needs no runtime DLLs beside the test program. WINDOWS: the
+# suite opens real windows, which share one X server, focus and mouse
+# capture, so its tests run one at a time with every other such suite.
 function(zelto_windows_tests name dir)
-  cmake_parse_arguments(ARG "" "" "EXCLUDE;LIBRARIES" ${ARGN})
+  cmake_parse_arguments(ARG "WINDOWS" "" "EXCLUDE;LIBRARIES" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp)
   foreach(excluded ${ARG_EXCLUDE})
     list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/${excluded})
@@ -34,18 +36,22 @@ function(zelto_windows_tests name dir)
     ZELTO_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   # Listed when ctest starts rather than at build time: each listing is a
   # Wine start.
+  set(lock "")
+  if(ARG_WINDOWS)
+    set(lock RESOURCE_LOCK display)
+  endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-                       PROPERTIES TIMEOUT 300 ENVIRONMENT "WINEDEBUG=-all")
+                       PROPERTIES TIMEOUT 300 ENVIRONMENT "WINEDEBUG=-all" ${lock})
 endfunction()
 
 zelto_windows_tests(engine_tests engine LIBRARIES zelto_engine)
 # The toolkit's portable tests plus its Win32*Test.cpp files; the X11 window
 # and cairo's font caches are Linux-only.
-zelto_windows_tests(toolkit_tests toolkit EXCLUDE X11WindowTest.cpp LibraryCachesTest.cpp
+zelto_windows_tests(toolkit_tests toolkit WINDOWS EXCLUDE X11WindowTest.cpp LibraryCachesTest.cpp
                     LIBRARIES zelto_toolkit)
 # FileIOTest.cpp needs symlinks, FIFOs, sockets and fork; Win32*Test.cpp
 # cover the Windows side of the same layer.
-zelto_windows_tests(platform_tests platform EXCLUDE FileIOTest.cpp LIBRARIES zelto_platform)
+zelto_windows_tests(platform_tests platform WINDOWS EXCLUDE FileIOTest.cpp LIBRARIES zelto_platform)
 
 # Suites that drive the plug-in: its static library and the built DLL.
 zelto_windows_tests(host_tests host LIBRARIES zelto_plugin)
@@ -87,4 +93,4 @@ target_link_options(windows_host_tests PRIVATE -static -static-libgcc -static-li
 target_compile_definitions(windows_host_tests PRIVATE ZELTO_PLUGIN_PATH="$<TARGET_FILE:KRWZelto>")
 add_dependencies(windows_host_tests KRWZelto)
 gtest_discover_tests(windows_host_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-                     PROPERTIES TIMEOUT 300 ENVIRONMENT "WINEDEBUG=-all")
+                     PROPERTIES TIMEOUT 300 ENVIRONMENT "WINEDEBUG=-all" RESOURCE_LOCK display)
