@@ -54,7 +54,7 @@ cmake --build --preset tsan -j "${jobs}"
 echo "=== tsan: test"
 run_ctest tsan
 echo "=== fuzz: loaders of chunks, presets and banks"
-scripts/fuzz.sh 45
+scripts/fuzz.sh 30
 echo "=== release: build, package, install, load the installed plug-in"
 cmake --preset release >/dev/null
 cmake --build --preset release -j "${jobs}"

@@ -22,4 +22,22 @@ inline CRect pixelRect(const CRect& r) {
     return out;
 }
 
+/// Where a line of text of this width and these font metrics starts in r:
+/// x by the alignment (0 left, 1 centre, 2 right), the baseline so that the
+/// text sits vertically centred.
+struct TextOrigin {
+    CCoord x;
+    CCoord baseline;
+};
+inline TextOrigin textOrigin(const CRect& r, CCoord width, CCoord ascent, CCoord descent,
+                             int align) {
+    CCoord x = r.left;
+    if (align == 1) {
+        x = r.left + (r.getWidth() - width) / 2;
+    } else if (align == 2) {
+        x = r.right - width;
+    }
+    return {x, r.top + (r.getHeight() + ascent - descent) / 2};
+}
+
 }  // namespace zelto::toolkit

@@ -13,6 +13,7 @@
 
 using zelto::toolkit::pixelRect;
 using zelto::toolkit::px;
+using zelto::toolkit::textOrigin;
 
 CDrawContext::CDrawContext(NativeSurface* surface) {
     if (surface == nullptr) return;
@@ -159,14 +160,7 @@ void CDrawContext::drawString(const char* string, const CRect& rect, CHoriTxtAli
     CCoord ascent = 0;
     CCoord descent = 0;
     getFontMetrics(ascent, descent);
-    const CCoord width = getStringWidth(string);
-    CCoord x = r.left;
-    if (align == kCenterText) {
-        x = r.left + (r.getWidth() - width) / 2;
-    } else if (align == kRightText) {
-        x = r.right - width;
-    }
-    const CCoord baseline = r.top + (r.getHeight() + ascent - descent) / 2;
+    const auto [x, baseline] = textOrigin(r, getStringWidth(string), ascent, descent, align);
     cairo_save(cr);
     cairo_rectangle(cr, r.left, r.top, r.getWidth(), r.getHeight());
     cairo_clip(cr);

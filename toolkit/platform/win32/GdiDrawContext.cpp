@@ -17,6 +17,7 @@
 
 using zelto::toolkit::pixelRect;
 using zelto::toolkit::px;
+using zelto::toolkit::textOrigin;
 using zelto::toolkit::win32::countGdiObject;
 using zelto::toolkit::win32::DibSurface;
 
@@ -295,14 +296,7 @@ void CDrawContext::drawString(const char* string, const CRect& rect, CHoriTxtAli
     CCoord ascent = 0;
     CCoord descent = 0;
     getFontMetrics(ascent, descent);
-    const CCoord width = getStringWidth(string);
-    CCoord x = r.left;
-    if (align == kCenterText) {
-        x = r.left + (r.getWidth() - width) / 2;
-    } else if (align == kRightText) {
-        x = r.right - width;
-    }
-    const CCoord baseline = r.top + (r.getHeight() + ascent - descent) / 2;
+    const auto [x, baseline] = textOrigin(r, getStringWidth(string), ascent, descent, align);
     // The font is settled before the clip is saved: restoring the clip must
     // not bring back a font that has been deleted meanwhile.
     applyFontQuality(antialias);
