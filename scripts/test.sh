@@ -23,23 +23,10 @@ for preset in default asan; do
   run_ctest "${preset}"
 done
 echo "=== windows: cross-build the DLL, run its tests under Wine"
-# The first start of Wine makes its prefix (~/.wine); do it once here, on the
-# kind of display the tests get and with the runtime installers it would
-# offer switched off, so that no test waits for it.
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wine=$(command -v /usr/lib/wine/wine64 wine64 wine | head -n 1)
-wineserver="$(dirname "${wine}")/wineserver"
-[ -x "${wineserver}" ] || wineserver=wineserver
-xvfb-run -a -s "-screen 0 1024x768x24" \
-  sh -c "'${wine}' wineboot --init; '${wineserver}' -w" >/dev/null 2>&1 || true
 cmake --preset windows -DZELTO_WERROR=ON >/dev/null
 cmake --build --preset windows -j "${jobs}"
 # The editor tests open real windows: Wine draws them on a private X server.
-# One Wine server for the whole run: left to itself it exits a few seconds
-# after its last program, and a test starting just then loses its connection.
-"${wineserver}" -p
-xvfb-run -a -s "-screen 0 1024x768x24" ctest --preset windows -j "${jobs}" | tee -a "$log"
-"${wineserver}" -k || true
+xvfb-run -a -s "-screen 0 1024x768x24" scripts/wine-tests.sh -j "${jobs}" | tee -a "$log"
 # The Windows deliverable: the DLL and the README in one zip.
 rm -f build/windows/KRWZelto-*.zip
 cpack --preset windows >/dev/null
