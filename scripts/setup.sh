@@ -18,8 +18,8 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   lsp-plugins-vst \
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest \
   >/dev/null
-# Wine runs the Windows build's tests; with its recommended packages it would
-# pull in a desktop's worth, so only the loader and its own libraries.
+# Wine runs the Windows build's tests. Installed with its recommended
+# packages (its own fonts among them), which the window tests draw with.
 $SUDO apt-get install -y -qq wine wine64 >/dev/null
 # A second locale, so the tests that numbers in files and texts ignore the
 # host's locale (German writes 1,5) run instead of skipping.
