@@ -5,7 +5,22 @@
 
 #include "toolkit/platform/PixelGeometry.h"
 
+#include <cmath>
+
 using zelto::toolkit::pixelRect;
+using zelto::toolkit::textOrigin;
+
+void CDrawContext::drawString(const char* string, const CRect& rect, CHoriTxtAlign align,
+                              bool antialias) {
+    if (!isValid() || string == nullptr || *string == 0) return;
+    const CRect r = pixelRect(rect);
+    if (r.isEmpty()) return;
+    CCoord ascent = 0;
+    CCoord descent = 0;
+    getFontMetrics(ascent, descent);
+    const auto [x, baseline] = textOrigin(r, getStringWidth(string), ascent, descent, align);
+    drawStringClipped(string, r, CPoint(std::floor(x), std::round(baseline)), antialias);
+}
 
 void CDrawContext::setLineWidth(CCoord width) {
     state.lineWidth = width > 0 ? width : 1;

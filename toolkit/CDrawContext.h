@@ -111,6 +111,10 @@ class CDrawContext {
 
     void applyClip();
     void applyFont();
+    /// The backend's part of drawString: text with its baseline starting at
+    /// origin, clipped to the whole-pixel rectangle clip.
+    void drawStringClipped(const char* string, const CRect& clip, const CPoint& origin,
+                           bool antialias);
     /// The current font made with or without antialiased outlines (GDI
     /// makes one font object per quality; cairo needs no such step).
     void applyFontQuality(bool antialias);

@@ -13,7 +13,6 @@
 
 using zelto::toolkit::pixelRect;
 using zelto::toolkit::px;
-using zelto::toolkit::textOrigin;
 
 CDrawContext::CDrawContext(NativeSurface* surface) {
     if (surface == nullptr) return;
@@ -152,19 +151,12 @@ void CDrawContext::getFontMetrics(CCoord& ascent, CCoord& descent) {
     descent = extents.descent;
 }
 
-void CDrawContext::drawString(const char* string, const CRect& rect, CHoriTxtAlign align,
-                              bool antialias) {
-    if (cr == nullptr || string == nullptr || *string == 0) return;
-    const CRect r = pixelRect(rect);
-    if (r.isEmpty()) return;
-    CCoord ascent = 0;
-    CCoord descent = 0;
-    getFontMetrics(ascent, descent);
-    const auto [x, baseline] = textOrigin(r, getStringWidth(string), ascent, descent, align);
+void CDrawContext::drawStringClipped(const char* string, const CRect& clip, const CPoint& origin,
+                                     bool antialias) {
     cairo_save(cr);
-    cairo_rectangle(cr, r.left, r.top, r.getWidth(), r.getHeight());
+    cairo_rectangle(cr, clip.left, clip.top, clip.getWidth(), clip.getHeight());
     cairo_clip(cr);
-    drawString(string, CPoint(std::floor(x), std::round(baseline)), antialias);
+    drawString(string, origin, antialias);
     cairo_restore(cr);
 }
 

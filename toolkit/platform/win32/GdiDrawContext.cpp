@@ -17,7 +17,6 @@
 
 using zelto::toolkit::pixelRect;
 using zelto::toolkit::px;
-using zelto::toolkit::textOrigin;
 using zelto::toolkit::win32::countGdiObject;
 using zelto::toolkit::win32::DibSurface;
 
@@ -288,22 +287,15 @@ void CDrawContext::getFontMetrics(CCoord& ascent, CCoord& descent) {
     descent = metrics.tmDescent;
 }
 
-void CDrawContext::drawString(const char* string, const CRect& rect, CHoriTxtAlign align,
-                              bool antialias) {
-    if (cr == nullptr || string == nullptr || *string == 0) return;
-    const CRect r = pixelRect(rect);
-    if (r.isEmpty()) return;
-    CCoord ascent = 0;
-    CCoord descent = 0;
-    getFontMetrics(ascent, descent);
-    const auto [x, baseline] = textOrigin(r, getStringWidth(string), ascent, descent, align);
+void CDrawContext::drawStringClipped(const char* string, const CRect& clip, const CPoint& origin,
+                                     bool antialias) {
     // The font is settled before the clip is saved: restoring the clip must
     // not bring back a font that has been deleted meanwhile.
     applyFontQuality(antialias);
     const int saved = SaveDC(cr->dc);
-    IntersectClipRect(cr->dc, static_cast<int>(r.left), static_cast<int>(r.top),
-                      static_cast<int>(r.right), static_cast<int>(r.bottom));
-    drawString(string, CPoint(std::floor(x), std::round(baseline)), antialias);
+    IntersectClipRect(cr->dc, static_cast<int>(clip.left), static_cast<int>(clip.top),
+                      static_cast<int>(clip.right), static_cast<int>(clip.bottom));
+    drawString(string, origin, antialias);
     RestoreDC(cr->dc, saved);
 }
 
