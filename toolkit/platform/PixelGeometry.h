@@ -22,6 +22,22 @@ inline CRect pixelRect(const CRect& r) {
     return out;
 }
 
+/// Where a bitmap of width x height lands when its part at sourceOffset is
+/// drawn into destRect: the bitmap's top-left in the target (origin) and the
+/// whole-pixel area it covers there (empty when nothing shows).
+struct BitmapPlacement {
+    CPoint origin;
+    CRect area;
+};
+inline BitmapPlacement bitmapPlacement(const CRect& destRect, const CPoint& sourceOffset,
+                                       CCoord width, CCoord height) {
+    const CRect dest = pixelRect(destRect);
+    const CPoint origin(dest.left - px(sourceOffset.x), dest.top - px(sourceOffset.y));
+    CRect area = dest;
+    area.bound(CRect(origin.x, origin.y, origin.x + width, origin.y + height));
+    return {origin, area};
+}
+
 /// Where a line of text of this width and these font metrics starts in r:
 /// x by the alignment (0 left, 1 centre, 2 right), the baseline so that the
 /// text sits vertically centred.

@@ -11,6 +11,7 @@
 #include "toolkit/CBitmap.h"
 #include "toolkit/platform/PixelGeometry.h"
 
+using zelto::toolkit::bitmapPlacement;
 using zelto::toolkit::pixelRect;
 using zelto::toolkit::px;
 
@@ -189,11 +190,10 @@ void CDrawContext::drawBitmap(const CBitmap& bitmap, const CRect& destRect,
                               const CPoint& sourceOffset, float alpha) {
     cairo_surface_t* source = bitmap.getSurface();
     if (cr == nullptr || source == nullptr) return;
-    const CRect dest = pixelRect(destRect);
-    const CCoord originX = dest.left - px(sourceOffset.x);
-    const CCoord originY = dest.top - px(sourceOffset.y);
-    CRect area = dest;
-    area.bound(CRect(originX, originY, originX + bitmap.getWidth(), originY + bitmap.getHeight()));
+    const auto [origin, area] =
+        bitmapPlacement(destRect, sourceOffset, bitmap.getWidth(), bitmap.getHeight());
+    const CCoord originX = origin.x;
+    const CCoord originY = origin.y;
     if (area.isEmpty() || alpha <= 0.0f) return;
     cairo_save(cr);
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);

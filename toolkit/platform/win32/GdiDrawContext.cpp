@@ -15,6 +15,7 @@
 #include "toolkit/platform/PixelGeometry.h"
 #include "toolkit/platform/win32/DibSurface.h"
 
+using zelto::toolkit::bitmapPlacement;
 using zelto::toolkit::pixelRect;
 using zelto::toolkit::px;
 using zelto::toolkit::win32::countGdiObject;
@@ -319,11 +320,10 @@ void CDrawContext::drawBitmap(const CBitmap& bitmap, const CRect& destRect,
                               const CPoint& sourceOffset, float alpha) {
     DibSurface* source = bitmap.getSurface();
     if (cr == nullptr || source == nullptr) return;
-    const CRect dest = pixelRect(destRect);
-    const CCoord originX = dest.left - px(sourceOffset.x);
-    const CCoord originY = dest.top - px(sourceOffset.y);
-    CRect area = dest;
-    area.bound(CRect(originX, originY, originX + bitmap.getWidth(), originY + bitmap.getHeight()));
+    const auto [origin, area] =
+        bitmapPlacement(destRect, sourceOffset, bitmap.getWidth(), bitmap.getHeight());
+    const CCoord originX = origin.x;
+    const CCoord originY = origin.y;
     if (area.isEmpty() || alpha <= 0.0f) return;
     const int x = static_cast<int>(area.left);
     const int y = static_cast<int>(area.top);
