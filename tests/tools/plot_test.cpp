@@ -8,7 +8,7 @@
 #include <cmath>
 
 #include "ToolTestSupport.h"
-#include "tools/PlotLayout.h"
+#include "tools/analysis/PlotLayout.h"
 
 using namespace zelto_test;
 using zelto::kPlotLevels;

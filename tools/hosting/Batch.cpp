@@ -1,11 +1,11 @@
 // Output names for several inputs; see Batch.h.
-#include "tools/Batch.h"
+#include "tools/hosting/Batch.h"
 
 #include <filesystem>
 #include <set>
 
-#include "tools/AudioFile.h"
-#include "tools/ToolError.h"
+#include "tools/audio/AudioFile.h"
+#include "tools/common/ToolError.h"
 
 namespace zelto {
 

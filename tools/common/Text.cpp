@@ -1,6 +1,6 @@
 // Text helpers for zelto; see Text.h. Locale-independent by construction
 // (std::to_chars / std::from_chars only).
-#include "tools/Text.h"
+#include "tools/common/Text.h"
 
 #include <charconv>
 #include <cmath>

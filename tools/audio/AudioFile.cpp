@@ -1,5 +1,5 @@
 // Audio file reading and writing for zelto; see AudioFile.h.
-#include "tools/AudioFile.h"
+#include "tools/audio/AudioFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,9 +10,9 @@
 #include <cstring>
 #include <filesystem>
 
-#include "tools/Signals.h"
-#include "tools/Text.h"
-#include "tools/ToolError.h"
+#include "tools/common/ProcessSignals.h"
+#include "tools/common/Text.h"
+#include "tools/common/ToolError.h"
 
 namespace zelto {
 

@@ -6,8 +6,8 @@
 #include <exception>
 #include <string>
 
-#include "tools/Cli.h"
-#include "tools/ToolError.h"
+#include "tools/cli/Cli.h"
+#include "tools/common/ToolError.h"
 
 namespace zelto {
 

@@ -25,12 +25,12 @@
 #include <string>
 #include <thread>
 
-#include "tools/Cli.h"
-#include "tools/EditorWindow.h"
-#include "tools/PluginHost.h"
-#include "tools/PresetSources.h"
-#include "tools/Signals.h"
-#include "tools/ToolError.h"
+#include "tools/cli/Cli.h"
+#include "tools/common/ProcessSignals.h"
+#include "tools/common/ToolError.h"
+#include "tools/hosting/EditorWindow.h"
+#include "tools/hosting/PluginHost.h"
+#include "tools/hosting/PresetSources.h"
 
 namespace zelto {
 

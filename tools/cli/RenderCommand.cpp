@@ -3,14 +3,14 @@
 // touch files or the plug-in itself.
 #include <cstdio>
 
-#include "tools/AudioFile.h"
-#include "tools/Batch.h"
-#include "tools/Cli.h"
-#include "tools/Plot.h"
-#include "tools/Renderer.h"
-#include "tools/Signals.h"
-#include "tools/Text.h"
-#include "tools/ToolError.h"
+#include "tools/analysis/Plot.h"
+#include "tools/audio/AudioFile.h"
+#include "tools/cli/Cli.h"
+#include "tools/common/ProcessSignals.h"
+#include "tools/common/Text.h"
+#include "tools/common/ToolError.h"
+#include "tools/hosting/Batch.h"
+#include "tools/hosting/Renderer.h"
 
 namespace zelto {
 

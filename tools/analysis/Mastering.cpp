@@ -10,7 +10,7 @@
 // inter-sample peaks through. Two candidates are rendered per round, one on
 // each core: the interpolated drive and a hedge on the side where the curve's
 // bend says the root most likely lies, which usually brackets it tightly.
-#include "tools/Mastering.h"
+#include "tools/analysis/Mastering.h"
 
 #include <algorithm>
 #include <cmath>
@@ -18,11 +18,11 @@
 #include <memory>
 #include <thread>
 
-#include "tools/AudioFile.h"
-#include "tools/PluginHost.h"
-#include "tools/PresetSources.h"
-#include "tools/Text.h"
-#include "tools/ToolError.h"
+#include "tools/audio/AudioFile.h"
+#include "tools/common/Text.h"
+#include "tools/common/ToolError.h"
+#include "tools/hosting/PluginHost.h"
+#include "tools/hosting/PresetSources.h"
 
 namespace zelto {
 

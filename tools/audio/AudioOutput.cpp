@@ -1,4 +1,4 @@
-#include "tools/AudioOutput.h"
+#include "tools/audio/AudioOutput.h"
 
 #include <alsa/asoundlib.h>
 

@@ -1,7 +1,7 @@
 // The picture of a render; see Plot.h. Levels are kept per 10 ms bin while
 // the render runs and reduced to one value per pixel column when drawn, so
 // every peak shows however long the file is.
-#include "tools/Plot.h"
+#include "tools/analysis/Plot.h"
 
 #include <cairo.h>
 #include <dlfcn.h>
@@ -12,9 +12,9 @@
 #include <limits>
 
 #include "platform/FileIO.h"
-#include "tools/SignalMeter.h"
-#include "tools/Text.h"
-#include "tools/ToolError.h"
+#include "tools/audio/SignalMeter.h"
+#include "tools/common/Text.h"
+#include "tools/common/ToolError.h"
 
 namespace zelto {
 

@@ -5,15 +5,15 @@
 #include <cstdio>
 #include <optional>
 
-#include "tools/Batch.h"
-#include "tools/Cli.h"
-#include "tools/Mastering.h"
-#include "tools/Plot.h"
-#include "tools/PluginHost.h"
-#include "tools/PresetSources.h"
-#include "tools/Signals.h"
-#include "tools/Text.h"
-#include "tools/ToolError.h"
+#include "tools/analysis/Mastering.h"
+#include "tools/analysis/Plot.h"
+#include "tools/cli/Cli.h"
+#include "tools/common/ProcessSignals.h"
+#include "tools/common/Text.h"
+#include "tools/common/ToolError.h"
+#include "tools/hosting/Batch.h"
+#include "tools/hosting/PluginHost.h"
+#include "tools/hosting/PresetSources.h"
 
 namespace zelto {
 

@@ -7,12 +7,12 @@
 #include <string>
 
 #include "host/VendorApi.h"
-#include "tools/Cli.h"
-#include "tools/EditorWindow.h"
-#include "tools/Player.h"
-#include "tools/PluginHost.h"
-#include "tools/PresetSources.h"
-#include "tools/ToolError.h"
+#include "tools/cli/Cli.h"
+#include "tools/common/ToolError.h"
+#include "tools/hosting/EditorWindow.h"
+#include "tools/hosting/Player.h"
+#include "tools/hosting/PluginHost.h"
+#include "tools/hosting/PresetSources.h"
 
 namespace zelto {
 

@@ -1,6 +1,6 @@
 // Signal handling for zelto; see Signals.h. Everything the handlers touch is
 // fixed storage or an atomic, and they call only async-signal-safe functions.
-#include "tools/Signals.h"
+#include "tools/common/ProcessSignals.h"
 
 #include <signal.h>
 #include <unistd.h>

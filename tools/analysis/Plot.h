@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/PlotLayout.h"
-#include "tools/Renderer.h"
+#include "tools/analysis/PlotLayout.h"
+#include "tools/hosting/Renderer.h"
 
 namespace zelto {
 

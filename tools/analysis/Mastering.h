@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/Renderer.h"
+#include "tools/hosting/Renderer.h"
 
 namespace zelto {
 

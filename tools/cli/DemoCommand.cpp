@@ -6,14 +6,14 @@
 #include <filesystem>
 #include <optional>
 
-#include "tools/AudioFile.h"
-#include "tools/Cli.h"
-#include "tools/DemoProgramme.h"
-#include "tools/PluginHost.h"
-#include "tools/Renderer.h"
-#include "tools/Signals.h"
-#include "tools/Text.h"
-#include "tools/ToolError.h"
+#include "tools/audio/AudioFile.h"
+#include "tools/audio/DemoProgramme.h"
+#include "tools/cli/Cli.h"
+#include "tools/common/ProcessSignals.h"
+#include "tools/common/Text.h"
+#include "tools/common/ToolError.h"
+#include "tools/hosting/PluginHost.h"
+#include "tools/hosting/Renderer.h"
 
 namespace zelto {
 

@@ -1,6 +1,6 @@
 // The demo programme; see DemoProgramme.h. 120 beats per minute in 4/4, a
 // four-chord loop (Am F C G), one bar per chord.
-#include "tools/DemoProgramme.h"
+#include "tools/audio/DemoProgramme.h"
 
 #include <algorithm>
 #include <cmath>

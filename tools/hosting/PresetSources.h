@@ -10,8 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "tools/Cli.h"
-
 namespace zelto {
 
 class PluginHost;
@@ -27,9 +25,6 @@ struct PresetSources {
         return state.empty() && bankFile.empty() && presetFile.empty() && preset.empty();
     }
 };
-
-/// Consumes args[i] (and its value) when it is one of the options above.
-bool parsePresetOption(const Args& args, size_t& i, PresetSources& sources);
 
 /// Applies the sources in order; throws ToolError (kExitRejected, kExitInput,
 /// kExitUnsupported or kExitUsage) when one cannot be applied.

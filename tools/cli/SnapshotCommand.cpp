@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "host/VendorApi.h"
-#include "tools/Cli.h"
-#include "tools/Player.h"
-#include "tools/PluginHost.h"
-#include "tools/PresetSources.h"
-#include "tools/Text.h"
-#include "tools/ToolError.h"
+#include "tools/cli/Cli.h"
+#include "tools/common/Text.h"
+#include "tools/common/ToolError.h"
+#include "tools/hosting/Player.h"
+#include "tools/hosting/PluginHost.h"
+#include "tools/hosting/PresetSources.h"
 
 namespace zelto {
 

@@ -1,6 +1,6 @@
 // The host side of the VST 2.4 binary interface; see PluginHost.h. Everything
 // the plug-in hands back (strings, counts, pointers) is treated as untrusted.
-#include "tools/PluginHost.h"
+#include "tools/hosting/PluginHost.h"
 
 #include <dlfcn.h>
 #include <sys/stat.h>
@@ -11,8 +11,8 @@
 #include <iterator>
 
 #include "platform/FileIO.h"
-#include "tools/Text.h"
-#include "tools/ToolError.h"
+#include "tools/common/Text.h"
+#include "tools/common/ToolError.h"
 
 namespace zelto {
 

@@ -1,5 +1,5 @@
 // Level statistics for the render report; see SignalMeter.h.
-#include "tools/SignalMeter.h"
+#include "tools/audio/SignalMeter.h"
 
 #include <ebur128.h>
 

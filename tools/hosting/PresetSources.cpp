@@ -1,5 +1,5 @@
 // Presets, banks and state through the binary interface; see PresetSources.h.
-#include "tools/PresetSources.h"
+#include "tools/hosting/PresetSources.h"
 
 #include <unistd.h>
 
@@ -9,9 +9,9 @@
 
 #include "host/VendorApi.h"
 #include "platform/FileIO.h"
-#include "tools/PluginHost.h"
-#include "tools/Text.h"
-#include "tools/ToolError.h"
+#include "tools/common/Text.h"
+#include "tools/common/ToolError.h"
+#include "tools/hosting/PluginHost.h"
 
 namespace zelto {
 
@@ -98,19 +98,6 @@ void loadState(PluginHost& host, const std::string& path) {
 }
 
 }  // namespace
-
-bool parsePresetOption(const Args& args, size_t& i, PresetSources& sources) {
-    const std::string name = optionName(args[i]);
-    std::string* target = nullptr;
-    if (name == "--state") target = &sources.state;
-    if (name == "--bank") target = &sources.bankFile;
-    if (name == "--preset-file") target = &sources.presetFile;
-    if (name == "--preset") target = &sources.preset;
-    if (target == nullptr) return false;
-    *target = optionValue(args, i);
-    if (target->empty()) throw ToolError(kExitUsage, name + " needs a value");
-    return true;
-}
 
 void applyPresetSources(PluginHost& host, const PresetSources& sources) {
     if (!sources.state.empty()) loadState(host, sources.state);
@@ -221,104 +208,5 @@ std::optional<double> readMeterGain(PluginHost& host) {
 }
 
 // ---- commands ----
-
-int runPresets(const Args& args) {
-    std::string plugin = defaultPluginPath();
-    PresetSources sources;
-    bool json = false;
-    bool exporting = false;
-    int exportPreset = -1;
-    std::string exportPresetArg, exportPresetPath, exportBankPath;
-    std::vector<std::string> rest;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string name = optionName(args[i]);
-        if (i == 0 && args[i] == "export") {
-            exporting = true;
-        } else if (name == "--plugin") {
-            plugin = optionValue(args, i);
-        } else if (name == "--json" && !exporting) {
-            json = true;
-        } else if (exporting && name == "--preset") {
-            exportPresetArg = optionValue(args, i);
-            if (i + 1 >= args.size() || args[i + 1].empty() || args[i + 1][0] == '-') {
-                throw ToolError(kExitUsage, "presets export --preset N needs a file name after N");
-            }
-            exportPresetPath = args[++i];
-        } else if (exporting && name == "--bank") {
-            exportBankPath = optionValue(args, i);
-        } else if (parsePresetOption(args, i, sources)) {
-        } else {
-            unknownOption(exporting ? "presets export" : "presets", args[i]);
-        }
-    }
-    if (exporting && exportPresetPath.empty() && exportBankPath.empty()) {
-        throw ToolError(kExitUsage, "presets export needs --preset N FILE.krw or --bank FILE.krb");
-    }
-    PluginHost host(plugin);
-    requireOurPlugin(host, "zelto presets");
-    applyPresetSources(host, sources);
-    if (exporting) {
-        if (!exportPresetPath.empty()) {
-            exportPreset = findProgram(host, exportPresetArg);
-            selectProgram(host, exportPreset);
-            savePresetFile(host, exportPresetPath);
-            std::printf("wrote preset %d \"%s\" to %s\n", exportPreset,
-                        programNames(host)[static_cast<size_t>(exportPreset)].c_str(),
-                        exportPresetPath.c_str());
-        }
-        if (!exportBankPath.empty()) {
-            saveBankFile(host, exportBankPath);
-            std::printf("wrote the bank of %zu presets to %s\n", programNames(host).size(),
-                        exportBankPath.c_str());
-        }
-        return kExitOk;
-    }
-    const std::vector<std::string> names = programNames(host);
-    const int current = currentProgram(host);
-    if (json) {
-        JsonWriter j;
-        j.beginObject();
-        j.value("current", current);
-        j.beginArray("presets");
-        for (size_t i = 0; i < names.size(); ++i) {
-            j.beginObject().value("index", static_cast<int>(i)).value("name", names[i]).endObject();
-        }
-        j.endArray();
-        j.endObject();
-        std::fputs(j.str().c_str(), stdout);
-    } else {
-        for (size_t i = 0; i < names.size(); ++i) {
-            std::printf("%c %2zu  %s\n", static_cast<int>(i) == current ? '*' : ' ', i,
-                        names[i].c_str());
-        }
-    }
-    return kExitOk;
-}
-
-int runState(const Args& args) {
-    if (args.empty() || args[0] != "save") {
-        throw ToolError(kExitUsage, "usage: zelto state save FILE [--preset …] (see 'zelto help')");
-    }
-    std::string plugin = defaultPluginPath();
-    PresetSources sources;
-    std::string path;
-    for (size_t i = 1; i < args.size(); ++i) {
-        const std::string name = optionName(args[i]);
-        if (name == "--plugin") {
-            plugin = optionValue(args, i);
-        } else if (parsePresetOption(args, i, sources)) {
-        } else if (!args[i].empty() && args[i][0] != '-' && path.empty()) {
-            path = args[i];
-        } else {
-            unknownOption("state save", args[i]);
-        }
-    }
-    if (path.empty()) throw ToolError(kExitUsage, "state save needs a file name");
-    PluginHost host(plugin);
-    applyPresetSources(host, sources);
-    saveState(host, path);
-    std::printf("wrote the plug-in's state to %s\n", path.c_str());
-    return kExitOk;
-}
 
 }  // namespace zelto

@@ -1,12 +1,13 @@
 // Command-line plumbing for zelto; see Cli.h.
-#include "tools/Cli.h"
+#include "tools/cli/Cli.h"
 
 #include <unistd.h>
 
 #include <cstdlib>
 
-#include "tools/Text.h"
-#include "tools/ToolError.h"
+#include "tools/common/Text.h"
+#include "tools/common/ToolError.h"
+#include "tools/hosting/PresetSources.h"
 
 #ifndef ZELTO_DEFAULT_PLUGIN
 #define ZELTO_DEFAULT_PLUGIN "KRWZelto.so"
@@ -102,6 +103,19 @@ std::pair<std::string, double> parseSetOption(const std::string& assignment) {
                         "--set " + name + ": the value must be from 0 to 1, not " + value);
     }
     return {name, *v};
+}
+
+bool parsePresetOption(const Args& args, size_t& i, PresetSources& sources) {
+    const std::string name = optionName(args[i]);
+    std::string* target = nullptr;
+    if (name == "--state") target = &sources.state;
+    if (name == "--bank") target = &sources.bankFile;
+    if (name == "--preset-file") target = &sources.presetFile;
+    if (name == "--preset") target = &sources.preset;
+    if (target == nullptr) return false;
+    *target = optionValue(args, i);
+    if (target->empty()) throw ToolError(kExitUsage, name + " needs a value");
+    return true;
 }
 
 }  // namespace zelto

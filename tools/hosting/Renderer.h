@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "tools/PresetSources.h"
-#include "tools/SignalMeter.h"
+#include "tools/audio/SignalMeter.h"
+#include "tools/hosting/PresetSources.h"
 
 namespace zelto {
 

@@ -1,4 +1,4 @@
-#include "tools/Player.h"
+#include "tools/hosting/Player.h"
 
 #include <pthread.h>
 #include <sched.h>
@@ -7,10 +7,10 @@
 #include <chrono>
 #include <cstdio>
 
-#include "tools/AudioFile.h"
-#include "tools/AudioOutput.h"
-#include "tools/PluginHost.h"
-#include "tools/ToolError.h"
+#include "tools/audio/AudioFile.h"
+#include "tools/audio/AudioOutput.h"
+#include "tools/common/ToolError.h"
+#include "tools/hosting/PluginHost.h"
 
 namespace zelto {
 

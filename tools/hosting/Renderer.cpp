@@ -4,7 +4,7 @@
 // zones on both sides; after each call the guards are checked, so a plug-in
 // that writes outside the frames it was given is caught rather than silently
 // corrupting the output or the heap.
-#include "tools/Renderer.h"
+#include "tools/hosting/Renderer.h"
 
 #include <time.h>
 #include <unistd.h>
@@ -16,11 +16,11 @@
 #include <memory>
 
 #include "platform/FileIO.h"
-#include "tools/AudioFile.h"
-#include "tools/PluginHost.h"
-#include "tools/Signals.h"
-#include "tools/Text.h"
-#include "tools/ToolError.h"
+#include "tools/audio/AudioFile.h"
+#include "tools/common/ProcessSignals.h"
+#include "tools/common/Text.h"
+#include "tools/common/ToolError.h"
+#include "tools/hosting/PluginHost.h"
 
 namespace zelto {
 

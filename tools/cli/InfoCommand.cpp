@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "tools/Cli.h"
-#include "tools/PluginHost.h"
-#include "tools/Text.h"
-#include "tools/ToolError.h"
+#include "tools/cli/Cli.h"
+#include "tools/common/Text.h"
+#include "tools/common/ToolError.h"
+#include "tools/hosting/PluginHost.h"
 
 namespace zelto {
 

@@ -11,6 +11,8 @@
 
 namespace zelto {
 
+struct PresetSources;
+
 using Args = std::vector<std::string>;
 
 /// The option name of an argument ("--block" from "--block=64"), or the
@@ -27,6 +29,9 @@ double doubleOption(const std::string& option, const std::string& text);
 
 /// NAME=VALUE of --set, the value a number from 0 to 1; a usage error otherwise.
 std::pair<std::string, double> parseSetOption(const std::string& assignment);
+
+/// Consumes args[i] (and its value) when it is --state, --bank, --preset-file or --preset.
+bool parsePresetOption(const Args& args, size_t& i, PresetSources& sources);
 
 [[noreturn]] void unknownOption(const std::string& command, const std::string& arg);
 
