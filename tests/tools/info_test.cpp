@@ -151,7 +151,7 @@ TEST(ZeltoCommandLine, HelpAndUsageErrors) {
     const RunResult help = runZelto({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     for (const char* word :
-         {"zelto info", "zelto render", "zelto demo", "--set", "Exit codes", "--json"}) {
+         {"zelto info", "zelto render", "zelto demo", "zelto master", "Exit codes", "--json"}) {
         EXPECT_NE(help.out.find(word), std::string::npos) << word;
     }
     EXPECT_EQ(runZelto({"help"}).out, help.out);
