@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -99,6 +100,9 @@ void refuseTerminalOutput() {
 }
 
 void writeStandardOutput(const std::string& path) {
+    // A reader that leaves early (`| head`) is an error with its reason, not
+    // a silent death by SIGPIPE.
+    std::signal(SIGPIPE, SIG_IGN);
     const int in = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) {
         throw ToolError(kExitOutput,
