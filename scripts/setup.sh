@@ -1,20 +1,36 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests, the benchmarks and the
-# GUI checks need. Safe to run again: apt-get skips what is already there.
+# Installs the Debian packages zelto and the plug-in need to build and run;
+# with --tests also what the tests, the benchmarks, the GUI checks and the
+# Windows cross-build need. Safe to run again: apt-get skips what is already
+# there.
+#   scripts/setup.sh           build and run (scripts/main.sh)
+#   scripts/setup.sh --tests   everything (scripts/test.sh)
 set -euo pipefail
+tests=0
+case "${1:-}" in
+  "") ;;
+  --tests) tests=1 ;;
+  *) echo "usage: scripts/setup.sh [--tests]" >&2; exit 2 ;;
+esac
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
+# The build, and what the plug-in and zelto use when they run: its editor
+# draws with cairo and these fonts, and its file dialogs are zenity's.
 $SUDO apt-get install -y -qq --no-install-recommends \
-  cmake ninja-build g++ clang clang-format libclang-rt-14-dev pkg-config \
-  libgtest-dev libgmock-dev libbenchmark-dev \
+  cmake ninja-build g++ pkg-config \
   libsndfile1-dev libebur128-dev libasound2-dev \
   libcairo2-dev libfontconfig-dev libx11-dev \
   fonts-dejavu-core fonts-dejavu-extra fonts-liberation \
+  zenity \
+  >/dev/null
+if [ "${tests}" -eq 0 ]; then exit 0; fi
+$SUDO apt-get install -y -qq --no-install-recommends \
+  clang clang-format libclang-rt-14-dev \
+  libgtest-dev libgmock-dev libbenchmark-dev \
   locales dpkg-dev \
   xvfb xauth xdotool x11-utils \
-  zenity \
   lsp-plugins-vst \
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest \
   >/dev/null

@@ -6,7 +6,7 @@
 # loads. Installs what it needs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup.sh --tests
 echo "=== format: every source file as .clang-format lays it out"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 jobs=$(nproc)
@@ -53,8 +53,10 @@ case "${deb}" in *"_${version}_"*) ;; *) echo "package ${deb} is not version ${v
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 $SUDO apt-get install -y -qq --reinstall "./${deb}" >/dev/null
-test "$(/usr/bin/zelto --version)" = "zelto ${version}"
 # Whole outputs first: grep -q leaving early would end zelto with SIGPIPE.
+versions=$(/usr/bin/zelto --version)
+test "$(head -n 1 <<<"${versions}")" = "zelto ${version}"
+grep -q "^plug-in KRW Zelto, version 1 (vendor version 0), /usr/lib/vst/KRWZelto.so$" <<<"${versions}"
 info=$(/usr/bin/zelto info /usr/lib/vst/KRWZelto.so)
 grep -q "^Effect name     KRW Zelto$" <<<"${info}"
 info=$(/usr/bin/zelto info)

@@ -99,13 +99,18 @@ struct RunResult {
 };
 
 /// Runs a program with arguments, stdout and stderr captured through files;
-/// exitCode is 128 + signal number if it was killed.
+/// exitCode is 128 + signal number if it was killed. Standard input is
+/// `stdinPath` when given (a file, or a terminal's device), else inherited.
 inline RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
-                            const std::vector<std::string>& extraEnv = {}) {
+                            const std::vector<std::string>& extraEnv = {},
+                            const std::string& stdinPath = "") {
     TempDir capture;
     const std::string outPath = capture / "stdout", errPath = capture / "stderr";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    if (!stdinPath.empty()) {
+        posix_spawn_file_actions_addopen(&actions, 0, stdinPath.c_str(), O_RDONLY, 0);
+    }
     posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0600);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
@@ -157,8 +162,9 @@ inline RunResult runProgram(const std::string& program, const std::vector<std::s
 }
 
 inline RunResult runZelto(const std::vector<std::string>& args,
-                          const std::vector<std::string>& extraEnv = {}) {
-    return runProgram(ZELTO_TOOL_PATH, args, extraEnv);
+                          const std::vector<std::string>& extraEnv = {},
+                          const std::string& stdinPath = "") {
+    return runProgram(ZELTO_TOOL_PATH, args, extraEnv, stdinPath);
 }
 
 /// Runs zelto with a third-party plug-in. Under AddressSanitizer, leaks

@@ -66,7 +66,11 @@ std::vector<RenderReport> renderCandidates(const RenderOptions& base,
             RenderOptions o = candidateOptions(base, settings[i].first, settings[i].second);
             o.measureOnly = true;
             o.measureInput = measureInput;
-            o.progress = false;
+            // One bar for the search: the render on this thread speaks for
+            // the ones beside it.
+            o.progress = base.progress && i == 0;
+            o.progressLabel =
+                (base.progressLabel.empty() ? "" : base.progressLabel + ": ") + "searching";
             o.observer = nullptr;
             o.beforeCommit = nullptr;
             reports[i] = render(o);
@@ -357,6 +361,7 @@ MasterResult master(const RenderOptions& base, const MasterTarget& target,
     result.driveDb = found->drive;
     result.outputDb = found->output;
     RenderOptions final = candidateOptions(base, found->drive, found->output);
+    final.progressLabel = (base.progressLabel.empty() ? "" : base.progressLabel + ": ") + "writing";
     final.beforeCommit = [&](const RenderReport& r) {
         // The plug-in is deterministic, so this only trips if it is not:
         // the written file must be the one that was measured.

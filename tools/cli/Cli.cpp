@@ -4,10 +4,14 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <set>
 
+#include "tools/audio/StandardStreams.h"
+#include "tools/cli/Grammar.h"
 #include "tools/common/Text.h"
 #include "tools/common/ToolError.h"
-#include "tools/hosting/PresetSources.h"
+#include "tools/hosting/PluginHost.h"
 
 #ifndef ZELTO_DEFAULT_PLUGIN
 #define ZELTO_DEFAULT_PLUGIN "KRWZelto.so"
@@ -21,38 +25,7 @@
 
 namespace zelto {
 
-std::string optionName(const std::string& arg) {
-    const auto eq = arg.find('=');
-    return arg.rfind("--", 0) == 0 && eq != std::string::npos ? arg.substr(0, eq) : arg;
-}
-
-std::string optionValue(const Args& args, size_t& i) {
-    const std::string& arg = args[i];
-    const auto eq = arg.find('=');
-    if (arg.rfind("--", 0) == 0 && eq != std::string::npos) return arg.substr(eq + 1);
-    if (i + 1 >= args.size()) throw ToolError(kExitUsage, "option " + arg + " needs a value");
-    return args[++i];
-}
-
-int64_t intOption(const std::string& option, const std::string& text, int64_t lo, int64_t hi) {
-    const auto v = parseInt(text);
-    if (!v || *v < lo || *v > hi) {
-        throw ToolError(kExitUsage, option + " takes a whole number from " + std::to_string(lo) +
-                                        " to " + std::to_string(hi) + ", not '" + text + "'");
-    }
-    return *v;
-}
-
-double doubleOption(const std::string& option, const std::string& text) {
-    const auto v = parseDouble(text);
-    if (!v) throw ToolError(kExitUsage, option + " takes a number, not '" + text + "'");
-    return *v;
-}
-
-void unknownOption(const std::string& command, const std::string& arg) {
-    throw ToolError(kExitUsage, "zelto " + command + ": unknown option or extra argument '" + arg +
-                                    "' (see 'zelto help')");
-}
+namespace fs = std::filesystem;
 
 std::string defaultPluginPath() {
     if (const char* env = std::getenv("ZELTO_PLUGIN"); env != nullptr && *env != '\0') return env;
@@ -105,17 +78,178 @@ std::pair<std::string, double> parseSetOption(const std::string& assignment) {
     return {name, *v};
 }
 
-bool parsePresetOption(const Args& args, size_t& i, PresetSources& sources) {
-    const std::string name = optionName(args[i]);
-    std::string* target = nullptr;
-    if (name == "--state") target = &sources.state;
-    if (name == "--bank") target = &sources.bankFile;
-    if (name == "--preset-file") target = &sources.presetFile;
-    if (name == "--preset") target = &sources.preset;
-    if (target == nullptr) return false;
-    *target = optionValue(args, i);
-    if (target->empty()) throw ToolError(kExitUsage, name + " needs a value");
-    return true;
+std::string pluginPath(const ParsedArgs& args) {
+    return args.text("--plugin").value_or(defaultPluginPath());
+}
+
+PresetSources presetSources(const ParsedArgs& args) {
+    PresetSources s;
+    s.state = args.text("--state").value_or("");
+    s.bankFile = args.text("--bank").value_or("");
+    s.presetFile = args.text("--preset-file").value_or("");
+    s.preset = args.text("--preset").value_or("");
+    return s;
+}
+
+ParameterSets parameterSets(const ParsedArgs& args) {
+    ParameterSets sets;
+    for (const auto& s : args.texts("--set")) sets.push_back(parseSetOption(s));
+    return sets;
+}
+
+RenderOptions renderOptions(const ParsedArgs& args) {
+    RenderOptions o;
+    o.plugin = pluginPath(args);
+    if (const auto b = args.integer("--block")) o.block = static_cast<int>(*b);
+    o.useDouble = args.has("--double");
+    o.compensate = !args.has("--no-compensate");
+    o.monoDual = args.has("--mono-dual");
+    o.presets = presetSources(args);
+    o.sets = parameterSets(args);
+    o.format = args.text("--format").value_or("");
+    if (const auto c = args.number("--ceiling")) o.ceilingDb = *c;
+    o.allowShortInput = args.has("--allow-short-input");
+    o.progress = !args.has("--no-progress") && !args.has("--quiet");
+    return o;
+}
+
+JobPlan::JobPlan() = default;
+JobPlan::~JobPlan() = default;
+JobPlan::JobPlan(JobPlan&&) noexcept = default;
+
+JobPlan planJobs(const ParsedArgs& args) {
+    const std::string cmd = args.command().name;
+    const auto& files = args.positional();
+    const auto outDir = args.text("--out-dir");
+    const auto outFormat = args.text("--out-format");
+    JobPlan plan;
+    plan.quiet = args.has("--quiet");
+    plan.json = args.has("--json");
+    if (outDir) {
+        if (files.empty()) throw ToolError(kExitUsage, cmd + " --out-dir needs input files");
+        for (const auto& f : files) {
+            if (isStandardStream(f)) {
+                throw ToolError(kExitUsage,
+                                "'-' (standard input or output) cannot go with --out-dir");
+            }
+        }
+        plan.jobs = batchJobs(files, *outDir, outFormat.value_or(""));
+        plan.outDir = *outDir;
+    } else {
+        if (files.size() != 2) {
+            throw ToolError(kExitUsage, cmd +
+                                            " needs an input and an output file, or inputs and "
+                                            "--out-dir DIR (see 'zelto help " +
+                                            cmd + "')");
+        }
+        if (outFormat && !isStandardStream(files[1])) {
+            throw ToolError(kExitUsage,
+                            "--out-format goes with --out-dir or '-' as output; "
+                            "otherwise OUT's extension picks the container");
+        }
+        plan.jobs.push_back({files[0], files[1]});
+    }
+    plan.shown = plan.jobs;
+
+    BatchJob& first = plan.jobs.front();
+    if (isStandardStream(first.output)) {
+        const std::string ext = outFormat.value_or("wav");
+        if (ext != "wav" && ext != "flac") {
+            throw ToolError(kExitUsage, "standard output takes wav or flac, not '" + ext + "'");
+        }
+        refuseTerminalOutput();
+        plan.stdoutFile = std::make_unique<TemporaryFile>("zelto-out", "." + ext);
+        first.output = plan.stdoutFile->path();
+        plan.report = stderr;
+    }
+    if (isStandardStream(first.input)) {
+        plan.stdinFile = std::make_unique<TemporaryFile>("zelto-in");
+        first.input = plan.stdinFile->path();
+    }
+
+    if (const auto plot = args.text("--plot")) {
+        const bool folder = plot->back() == '/' || fs::is_directory(*plot);
+        if (!folder && plan.jobs.size() > 1) {
+            throw ToolError(kExitUsage,
+                            "--plot with several inputs takes a folder (ending in /) for one "
+                            "picture per input, not '" +
+                                *plot + "'");
+        }
+        if (folder) plan.plotDir = *plot;
+        std::set<std::string> names;
+        for (const auto& job : plan.shown) {
+            if (!folder) {
+                plan.plots.push_back(*plot);
+                continue;
+            }
+            const std::string stem =
+                isStandardStream(job.output) ? "plot" : fs::path(job.output).stem().string();
+            if (!names.insert(stem).second) {
+                throw ToolError(kExitUsage, "two pictures in '" + *plot + "' would be named '" +
+                                                stem + ".png'");
+            }
+            plan.plots.push_back((fs::path(*plot) / (stem + ".png")).string());
+        }
+    }
+    return plan;
+}
+
+void JobPlan::prepare() {
+    if (stdinFile) readStandardInput(*stdinFile);
+    std::vector<std::string> folders;
+    if (!outDir.empty()) folders.push_back(outDir);
+    if (!plotDir.empty()) folders.push_back(plotDir);
+    for (const auto& f : folders) {
+        std::error_code ec;
+        fs::create_directories(f, ec);
+        if (ec || !fs::is_directory(f)) {
+            throw ToolError(kExitOutput, "cannot make the folder '" + f + "': " +
+                                             (ec ? ec.message() : "a file of that name is there"));
+        }
+    }
+}
+
+void JobPlan::finish(size_t k) const {
+    if (k == 0 && stdoutFile) writeStandardOutput(stdoutFile->path());
+}
+
+void JobPlan::rename(size_t k, RenderReport& r) const {
+    r.input = shown[k].input;
+    r.output = shown[k].output;
+}
+
+void JobPlan::rethrow(const std::exception_ptr& e) const {
+    try {
+        std::rethrow_exception(e);
+    } catch (const ToolError& t) {
+        std::string m = t.what();
+        auto replace = [&m](const std::unique_ptr<TemporaryFile>& f, const std::string& as) {
+            if (!f) return;
+            for (auto at = m.find(f->path()); at != std::string::npos; at = m.find(f->path())) {
+                m.replace(at, f->path().size(), as);
+            }
+        };
+        replace(stdinFile, "-");
+        replace(stdoutFile, "-");
+        throw ToolError(t.code(), m);
+    }
+}
+
+std::string progressLabel(const JobPlan& plan, size_t k) {
+    if (plan.jobs.size() < 2) return "";
+    return "[" + std::to_string(k + 1) + "/" + std::to_string(plan.jobs.size()) + "] " +
+           fs::path(plan.shown[k].input).filename().string();
+}
+
+int printVersions() {
+    std::printf("zelto %s\n", zeltoVersion());
+    std::fflush(stdout);
+    const std::string path = defaultPluginPath();
+    PluginHost host(path);
+    const VstIntPtr vendor = host.vendorVersion();
+    std::printf("plug-in %s, version %d (vendor version %lld), %s\n", host.effectName().c_str(),
+                host.effect().version, static_cast<long long>(vendor), path.c_str());
+    return kExitOk;
 }
 
 }  // namespace zelto

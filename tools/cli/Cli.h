@@ -1,55 +1,84 @@
-// Command-line plumbing shared by the zelto commands: option values in both
-// "--opt VALUE" and "--opt=VALUE" form, strict numeric parsing, and the
-// entry points of the commands. Parsing errors are usage errors (exit 2).
+// Command-line plumbing shared by the zelto commands: what the parsed options
+// mean for the plug-in, its state and the files of a render, and the entry
+// points of the commands. The options themselves are in Grammar.h.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
+#include "tools/hosting/Batch.h"
+#include "tools/hosting/PresetSources.h"
+#include "tools/hosting/Renderer.h"
+
 namespace zelto {
 
-struct PresetSources;
+class ParsedArgs;
+class TemporaryFile;
 
 using Args = std::vector<std::string>;
-
-/// The option name of an argument ("--block" from "--block=64"), or the
-/// argument itself when it carries no value.
-std::string optionName(const std::string& arg);
-
-/// The value of the option at args[i], either after '=' or in the next
-/// argument (then i advances). Throws a usage ToolError when missing.
-std::string optionValue(const Args& args, size_t& i);
-
-/// Integer option within [lo, hi]; throws a usage ToolError otherwise.
-int64_t intOption(const std::string& option, const std::string& text, int64_t lo, int64_t hi);
-double doubleOption(const std::string& option, const std::string& text);
 
 /// NAME=VALUE of --set, the value a number from 0 to 1; a usage error otherwise.
 std::pair<std::string, double> parseSetOption(const std::string& assignment);
 
-/// Consumes args[i] (and its value) when it is --state, --bank, --preset-file or --preset.
-bool parsePresetOption(const Args& args, size_t& i, PresetSources& sources);
-
-[[noreturn]] void unknownOption(const std::string& command, const std::string& arg);
-
-/// $ZELTO_PLUGIN if set, else the plug-in installed or built alongside zelto.
+/// --plugin, else $ZELTO_PLUGIN, else the plug-in installed or built alongside zelto.
+std::string pluginPath(const ParsedArgs& args);
 std::string defaultPluginPath();
 std::string builtInPluginPath();
 /// The product's version, as the build declares it ("1.0.0").
 const char* zeltoVersion();
 
-int runInfo(const Args& args);
-int runRender(const Args& args);
-int runMaster(const Args& args);
-int runDemo(const Args& args);
-int runPresets(const Args& args);
-int runState(const Args& args);
-int runSnapshot(const Args& args);
-int runGui(const Args& args);
-int runPlay(const Args& args);
-void printHelp();
+/// --state, --bank, --preset-file and --preset.
+PresetSources presetSources(const ParsedArgs& args);
+/// Every --set, in order.
+ParameterSets parameterSets(const ParsedArgs& args);
+
+/// The options render and master share, for RenderOptions.
+RenderOptions renderOptions(const ParsedArgs& args);
+
+/// What render and master write where: IN OUT or IN... --out-dir DIR, with
+/// '-' for standard input or output, and a picture per job with --plot.
+struct JobPlan {
+    std::vector<BatchJob> jobs;      // the files the renderer opens
+    std::vector<BatchJob> shown;     // the same as the user named them
+    std::vector<std::string> plots;  // one per job with --plot, else empty
+    std::string outDir, plotDir;     // made by prepare()
+    std::unique_ptr<TemporaryFile> stdinFile, stdoutFile;
+    bool quiet = false, json = false;
+    FILE* report = stdout;  // stderr when the audio goes to standard output
+
+    JobPlan();
+    ~JobPlan();
+    JobPlan(JobPlan&&) noexcept;
+    /// Reads standard input, makes --out-dir: the last step before rendering.
+    void prepare();
+    /// After job k is written: sends it to standard output if so asked.
+    void finish(size_t k) const;
+    /// The report of job k as the user named its files.
+    void rename(size_t k, RenderReport& r) const;
+    /// A render error with the temporary files' names replaced by '-'.
+    [[noreturn]] void rethrow(const std::exception_ptr& e) const;
+};
+JobPlan planJobs(const ParsedArgs& args);
+
+/// The progress label of job k of n ("[2/5] song.wav"), "" for one job.
+std::string progressLabel(const JobPlan& plan, size_t k);
+
+int runInfo(const ParsedArgs& args);
+int runRender(const ParsedArgs& args);
+int runMaster(const ParsedArgs& args);
+int runDemo(const ParsedArgs& args);
+int runPresets(const ParsedArgs& args);
+int runPresetsExport(const ParsedArgs& args);
+int runState(const ParsedArgs& args);
+int runSnapshot(const ParsedArgs& args);
+int runGui(const ParsedArgs& args);
+int runPlay(const ParsedArgs& args);
+
+/// `zelto --version`: zelto's version and the loaded plug-in's.
+int printVersions();
 
 }  // namespace zelto

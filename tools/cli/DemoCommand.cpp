@@ -9,6 +9,7 @@
 #include "tools/audio/AudioFile.h"
 #include "tools/audio/DemoProgramme.h"
 #include "tools/cli/Cli.h"
+#include "tools/cli/Grammar.h"
 #include "tools/common/ProcessSignals.h"
 #include "tools/common/Text.h"
 #include "tools/common/ToolError.h"
@@ -34,25 +35,12 @@ bool hasParameter(const std::string& plugin, const std::string& name) {
 
 }  // namespace
 
-int runDemo(const Args& args) {
-    std::string outDir = ".";
-    std::string plugin = defaultPluginPath();
-    int block = 512;
-    bool json = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string name = optionName(args[i]);
-        if (name == "--out-dir") {
-            outDir = optionValue(args, i);
-        } else if (name == "--plugin") {
-            plugin = optionValue(args, i);
-        } else if (name == "--block") {
-            block = static_cast<int>(intOption(name, optionValue(args, i), 1, 65536));
-        } else if (name == "--json") {
-            json = true;
-        } else {
-            unknownOption("demo", args[i]);
-        }
-    }
+int runDemo(const ParsedArgs& args) {
+    const std::string outDir = args.text("--out-dir").value_or(".");
+    const std::string plugin = pluginPath(args);
+    const int block = static_cast<int>(args.integer("--block").value_or(512));
+    const bool json = args.has("--json");
+    const bool quiet = args.has("--quiet");
     installSignalHandlers();
 
     namespace fs = std::filesystem;
@@ -81,14 +69,16 @@ int runDemo(const Args& args) {
     opt.input = inPath;
     opt.plugin = plugin;
     opt.block = block;
-    opt.progress = false;
+    opt.progress = !quiet && !args.has("--no-progress");
     opt.output = (fs::path(outDir) / "demo-out.wav").string();
+    opt.progressLabel = "demo-out.wav";
     const RenderReport plain = render(opt);
 
     std::optional<RenderReport> over;
     if (oversample) {
         opt.output = (fs::path(outDir) / "demo-out-oversample.wav").string();
         opt.sets = {{kOversampleName, kOversampleOn}};
+        opt.progressLabel = "demo-out-oversample.wav";
         over = render(opt);
     }
 
@@ -104,7 +94,7 @@ int runDemo(const Args& args) {
         }
         j.endObject();
         std::fputs(j.str().c_str(), stdout);
-    } else {
+    } else if (!quiet) {
         std::printf("Demo programme   %s (30 s, 44100 Hz, stereo float)\n\n", inPath.c_str());
         std::printf("== Default program ==\n%s\n", reportText(plain).c_str());
         if (over) {

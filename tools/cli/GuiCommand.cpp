@@ -26,6 +26,7 @@
 #include <thread>
 
 #include "tools/cli/Cli.h"
+#include "tools/cli/Grammar.h"
 #include "tools/common/ProcessSignals.h"
 #include "tools/common/ToolError.h"
 #include "tools/hosting/EditorWindow.h"
@@ -122,34 +123,14 @@ class ScriptedDialog {
 
 }  // namespace
 
-int runGui(const Args& args) {
-    std::string plugin = defaultPluginPath();
-    PresetSources sources;
-    ParameterSets sets;
-    double seconds = 0.0;  // 0: until the window is closed
-    int cycles = 1;
-    bool logEdits = false;
-    std::string dialogAnswer;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string name = optionName(args[i]);
-        if (name == "--plugin") {
-            plugin = optionValue(args, i);
-        } else if (name == "--seconds") {
-            seconds = doubleOption(name, optionValue(args, i));
-            if (seconds < 0.0) throw ToolError(kExitUsage, "--seconds must not be negative");
-        } else if (name == "--cycles") {
-            cycles = static_cast<int>(intOption(name, optionValue(args, i), 1, 10000));
-        } else if (name == "--log-automation") {
-            logEdits = true;
-        } else if (name == "--dialog-answer") {
-            dialogAnswer = optionValue(args, i);
-        } else if (name == "--set") {
-            sets.push_back(parseSetOption(optionValue(args, i)));
-        } else if (parsePresetOption(args, i, sources)) {
-        } else {
-            unknownOption("gui", args[i]);
-        }
-    }
+int runGui(const ParsedArgs& args) {
+    const std::string plugin = pluginPath(args);
+    const PresetSources sources = presetSources(args);
+    const ParameterSets sets = parameterSets(args);
+    const double seconds = args.number("--seconds").value_or(0.0);  // 0: until closed
+    const int cycles = static_cast<int>(args.integer("--cycles").value_or(1));
+    const bool logEdits = args.has("--log-automation");
+    const std::string dialogAnswer = args.text("--dialog-answer").value_or("");
     // The stand-in dialog program must be on PATH before the plug-in starts one.
     std::unique_ptr<ScriptedDialog> scripted;
     if (!dialogAnswer.empty()) scripted = std::make_unique<ScriptedDialog>(dialogAnswer);

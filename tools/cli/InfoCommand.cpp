@@ -7,9 +7,11 @@
 #include <vector>
 
 #include "tools/cli/Cli.h"
+#include "tools/cli/Grammar.h"
 #include "tools/common/Text.h"
 #include "tools/common/ToolError.h"
 #include "tools/hosting/PluginHost.h"
+#include "tools/hosting/PresetSources.h"
 
 namespace zelto {
 
@@ -35,6 +37,7 @@ struct PluginInfo {
     std::vector<ParamInfo> params;
     std::vector<LatencyInfo> latencies;
     std::vector<std::pair<VstInt32, int64_t>> hostCalls;
+    int ownPrograms = 0;  // our plug-in's own bank, which hosts do not see; 0 for others
 };
 
 std::vector<std::string> flagNames(VstInt32 flags) {
@@ -76,6 +79,7 @@ PluginInfo gather(const std::string& path) {
     info.vendorVersion = host.vendorVersion();
     info.vstVersion = host.vstVersion();
     info.category = host.category();
+    if (isOurPlugin(host)) info.ownPrograms = static_cast<int>(programNames(host).size());
     for (int i = 0; i < host.numParams(); ++i) {
         info.params.push_back(
             {i, host.paramName(i), host.paramLabel(i), host.paramDisplay(i), host.getParameter(i)});
@@ -105,7 +109,11 @@ void printText(const PluginInfo& in) {
     std::printf("Effect name     %s\n", in.effectName.c_str());
     std::printf("Vendor          %s\n", in.vendor.c_str());
     std::printf("Product         %s\n", in.product.c_str());
-    std::printf("Vendor version  %lld\n", static_cast<long long>(in.vendorVersion));
+    std::printf("Vendor version  %lld", static_cast<long long>(in.vendorVersion));
+    if (in.vendorVersion == 0) {
+        std::printf(" (none given; the record's version is %d)", in.record.version);
+    }
+    std::printf("\n");
     std::printf("VST version     %lld\n", static_cast<long long>(in.vstVersion));
     std::printf("Category        %lld (%s)\n", static_cast<long long>(in.category),
                 categoryName(in.category));
@@ -121,7 +129,14 @@ void printText(const PluginInfo& in) {
     std::printf("  inputs        %d\n", r.numInputs);
     std::printf("  outputs       %d\n", r.numOutputs);
     std::printf("  parameters    %d\n", r.numParams);
-    std::printf("  programs      %d\n", r.numPrograms);
+    std::printf("  programs      %d", r.numPrograms);
+    if (in.ownPrograms > 0) {
+        std::printf(
+            " (what hosts see; the plug-in keeps a bank of %d presets of its own,\n"
+            "                the state chunk carries them: see 'zelto presets')",
+            in.ownPrograms);
+    }
+    std::printf("\n");
     std::printf("  initial delay %d\n", r.initialDelay);
     std::printf("  ioRatio       %s\n", formatFixed(r.ioRatio, 3).c_str());
     std::printf("Latency\n");
@@ -158,6 +173,11 @@ void printJson(const PluginInfo& in) {
     j.value("category", static_cast<int64_t>(in.category));
     j.value("categoryName", categoryName(in.category));
     j.value("program", in.program);
+    if (in.ownPrograms > 0) {
+        j.value("ownPrograms", in.ownPrograms);
+    } else {
+        j.null("ownPrograms");
+    }
     j.beginObject("record");
     j.value("magic", hex32(static_cast<uint32_t>(r.magic)));
     j.value("uniqueId", fourCC(r.uniqueID));
@@ -198,21 +218,13 @@ void printJson(const PluginInfo& in) {
 
 }  // namespace
 
-int runInfo(const Args& args) {
-    std::string plugin;
-    bool json = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string opt = optionName(args[i]);
-        if (opt == "--json") {
-            json = true;
-        } else if (opt == "--plugin") {
-            plugin = optionValue(args, i);
-        } else if (!args[i].empty() && args[i][0] != '-' && plugin.empty()) {
-            plugin = args[i];
-        } else {
-            unknownOption("info", args[i]);
-        }
+int runInfo(const ParsedArgs& args) {
+    const bool json = args.has("--json");
+    if (!args.positional().empty() && args.has("--plugin")) {
+        throw ToolError(kExitUsage, "info takes the plug-in either as PLUGIN.so or as --plugin");
     }
+    std::string plugin =
+        args.positional().empty() ? args.text("--plugin").value_or("") : args.positional().front();
     if (plugin.empty()) plugin = defaultPluginPath();
     const PluginInfo info = gather(plugin);
     if (json) {

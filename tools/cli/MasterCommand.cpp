@@ -8,10 +8,10 @@
 #include "tools/analysis/Mastering.h"
 #include "tools/analysis/Plot.h"
 #include "tools/cli/Cli.h"
+#include "tools/cli/Grammar.h"
 #include "tools/common/ProcessSignals.h"
 #include "tools/common/Text.h"
 #include "tools/common/ToolError.h"
-#include "tools/hosting/Batch.h"
 #include "tools/hosting/PluginHost.h"
 #include "tools/hosting/PresetSources.h"
 
@@ -55,87 +55,28 @@ void savePreset(const RenderOptions& opt, const MasterResult& m, const std::stri
 
 }  // namespace
 
-int runMaster(const Args& args) {
-    RenderOptions opt;
-    opt.plugin = defaultPluginPath();
+int runMaster(const ParsedArgs& args) {
+    RenderOptions opt = renderOptions(args);
     MasterTarget target;
-    bool haveLufs = false, json = false, album = false;
-    std::string savePresetPath, plotPath, outDir;
-    std::vector<std::string> files;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const std::string name = optionName(arg);
-        if (name == "--lufs") {
-            target.lufs = doubleOption(name, optionValue(args, i));
-            haveLufs = true;
-            if (!(target.lufs >= -70.0 && target.lufs <= 20.0)) {
-                throw ToolError(kExitUsage, "--lufs takes a loudness from -70 to 20 LUFS");
-            }
-        } else if (name == "--true-peak") {
-            target.truePeakDb = doubleOption(name, optionValue(args, i));
-            if (!(target.truePeakDb >= -20.0 && target.truePeakDb <= 0.0)) {
-                throw ToolError(kExitUsage, "--true-peak takes a level from -20 to 0 dBTP");
-            }
-        } else if (name == "--max-reduction") {
-            target.maxReductionDb = doubleOption(name, optionValue(args, i));
-            if (!(*target.maxReductionDb >= 0.0 && *target.maxReductionDb <= 100.0)) {
-                throw ToolError(kExitUsage, "--max-reduction takes a number of dB from 0 to 100");
-            }
-        } else if (name == "--save-preset") {
-            savePresetPath = optionValue(args, i);
-        } else if (name == "--plot") {
-            plotPath = optionValue(args, i);
-        } else if (name == "--out-dir") {
-            outDir = optionValue(args, i);
-        } else if (name == "--album") {
-            album = true;
-        } else if (name == "--plugin") {
-            opt.plugin = optionValue(args, i);
-        } else if (name == "--block") {
-            opt.block = static_cast<int>(intOption(name, optionValue(args, i), 1, 65536));
-        } else if (name == "--double") {
-            opt.useDouble = true;
-        } else if (name == "--allow-short-input") {
-            opt.allowShortInput = true;
-        } else if (name == "--set") {
-            opt.sets.push_back(parseSetOption(optionValue(args, i)));
-        } else if (parsePresetOption(args, i, opt.presets)) {
-        } else if (name == "--format") {
-            opt.format = optionValue(args, i);
-            if (opt.format != "float" && opt.format != "pcm16" && opt.format != "pcm24") {
-                throw ToolError(kExitUsage,
-                                "--format takes float, pcm16 or pcm24, not '" + opt.format + "'");
-            }
-        } else if (name == "--json") {
-            json = true;
-        } else if (!arg.empty() && arg[0] != '-') {
-            files.push_back(arg);
-        } else {
-            unknownOption("master", arg);
-        }
-    }
-    if (!haveLufs) throw ToolError(kExitUsage, "master needs a loudness target: --lufs L");
-
-    std::vector<BatchJob> jobs;
-    if (outDir.empty()) {
-        if (files.size() != 2) {
-            throw ToolError(kExitUsage,
-                            "master needs an input and an output file, or inputs and --out-dir "
-                            "DIR (see 'zelto help')");
-        }
-        jobs.push_back({files[0], files[1]});
-    } else {
-        if (files.empty()) throw ToolError(kExitUsage, "master --out-dir needs input files");
-        jobs = batchJobs(files, outDir);
-    }
+    const auto lufs = args.number("--lufs");
+    if (!lufs) throw ToolError(kExitUsage, "master needs a loudness target: --lufs L");
+    target.lufs = *lufs;
+    if (const auto t = args.number("--true-peak")) target.truePeakDb = *t;
+    target.maxReductionDb = args.number("--max-reduction");
+    const std::string savePresetPath = args.text("--save-preset").value_or("");
+    const bool album = args.has("--album");
+    JobPlan plan = planJobs(args);
+    const std::vector<BatchJob>& jobs = plan.jobs;
+    const bool json = plan.json;
     if (album && jobs.size() < 2) {
         throw ToolError(kExitUsage, "--album needs several inputs (with --out-dir)");
     }
-    if (jobs.size() > 1 && (!savePresetPath.empty() || !plotPath.empty())) {
-        throw ToolError(kExitUsage, "--save-preset and --plot take one input");
+    if (jobs.size() > 1 && !savePresetPath.empty()) {
+        throw ToolError(kExitUsage, "--save-preset takes one input");
     }
 
     installSignalHandlers();
+    plan.prepare();
 
     // An album keeps its internal balance: the loudest input meets the
     // target and every other one stays as far below it as it was.
@@ -147,6 +88,8 @@ int runMaster(const Args& args) {
             probe.input = job.input;
             probe.output = job.output;
             probe.measureOnly = true;
+            probe.progressLabel =
+                progressLabel(plan, static_cast<size_t>(&job - jobs.data())) + ": measuring";
             const double l = render(probe).in.loudnessLufs;
             if (!std::isfinite(l)) {
                 throw ToolError(kExitTargetUnreachable,
@@ -162,45 +105,56 @@ int runMaster(const Args& args) {
     }
 
     JsonWriter j;
+    FILE* out = plan.report;
     if (json && jobs.size() > 1) j.beginArray();
     for (size_t k = 0; k < jobs.size(); ++k) {
         RenderOptions one = opt;
         one.input = jobs[k].input;
         one.output = jobs[k].output;
+        one.progressLabel = progressLabel(plan, k);
         MasterTarget t = target;
         t.lufs = targets[k];
         std::optional<LevelPlot> plot;
-        if (!plotPath.empty()) {
+        if (!plan.plots.empty()) {
             plot.emplace(t.lufs);
             one.observer = &*plot;
         }
-        const MasterResult m = master(one, t, [&](const MasterStep& s) {
-            if (json) return;
-            // Only once the inputs passed their checks, so a refused run
-            // prints nothing but its error, as render does.
-            if (s.index == 1) {
-                std::string limit;
-                if (t.maxReductionDb) {
-                    limit = ", gain reduction at most " + formatFixed(*t.maxReductionDb, 2) + " dB";
+        MasterResult m;
+        try {
+            m = master(one, t, [&](const MasterStep& s) {
+                if (json || plan.quiet) return;
+                // Only once the inputs passed their checks, so a refused run
+                // prints nothing but its error, as render does.
+                if (s.index == 1) {
+                    std::string limit;
+                    if (t.maxReductionDb) {
+                        limit =
+                            ", gain reduction at most " + formatFixed(*t.maxReductionDb, 2) + " dB";
+                    }
+                    std::fprintf(out, "Mastering %s -> %s: %s LUFS, true peak at most %s dBTP%s\n",
+                                 plan.shown[k].input.c_str(), plan.shown[k].output.c_str(),
+                                 formatFixed(t.lufs, 2).c_str(),
+                                 formatFixed(t.truePeakDb, 2).c_str(), limit.c_str());
                 }
-                std::printf("Mastering %s -> %s: %s LUFS, true peak at most %s dBTP%s\n",
-                            one.input.c_str(), one.output.c_str(), formatFixed(t.lufs, 2).c_str(),
-                            formatFixed(t.truePeakDb, 2).c_str(), limit.c_str());
-            }
-            std::printf("  %s\n", stepText(s).c_str());
-            std::fflush(stdout);
-        });
-        // The preset first: it loads the plug-in, which draws with cairo too.
-        if (!savePresetPath.empty()) savePreset(one, m, savePresetPath);
-        if (plot) plot->write(plotPath, m.report);
+                std::fprintf(out, "  %s\n", stepText(s).c_str());
+                std::fflush(out);
+            });
+            // The preset first: it loads the plug-in, which draws with cairo too.
+            if (!savePresetPath.empty()) savePreset(one, m, savePresetPath);
+            if (plot) plot->write(plan.plots[k], m.report);
+            plan.finish(k);
+        } catch (...) {
+            plan.rethrow(std::current_exception());
+        }
+        plan.rename(k, m.report);
         if (json) {
             masterJson(j, m, t);
-        } else {
-            std::printf("Found            Drive %s dB, Output %s dB after %zu renders\n",
-                        formatFixed(m.driveDb, 2).c_str(), formatFixed(m.outputDb, 2).c_str(),
-                        m.steps.size());
-            std::fputs(reportText(m.report).c_str(), stdout);
-            if (k + 1 < jobs.size()) std::fputs("\n", stdout);
+        } else if (!plan.quiet) {
+            std::fprintf(out, "Found            Drive %s dB, Output %s dB after %zu renders\n",
+                         formatFixed(m.driveDb, 2).c_str(), formatFixed(m.outputDb, 2).c_str(),
+                         m.steps.size());
+            std::fputs(reportText(m.report).c_str(), out);
+            if (k + 1 < jobs.size()) std::fputs("\n", out);
         }
         for (const auto& w : m.report.warnings) {
             std::fprintf(stderr, "zelto: warning: %s\n", w.c_str());
@@ -208,7 +162,7 @@ int runMaster(const Args& args) {
     }
     if (json) {
         if (jobs.size() > 1) j.endArray();
-        std::fputs(j.str().c_str(), stdout);
+        std::fputs(j.str().c_str(), out);
     }
     return kExitOk;
 }

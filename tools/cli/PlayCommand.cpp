@@ -4,10 +4,13 @@
 // Ctrl-C, closing the window, --seconds or the end of the file (without
 // --loop) stop it cleanly.
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "host/VendorApi.h"
+#include "tools/audio/StandardStreams.h"
 #include "tools/cli/Cli.h"
+#include "tools/cli/Grammar.h"
 #include "tools/common/ToolError.h"
 #include "tools/hosting/EditorWindow.h"
 #include "tools/hosting/Player.h"
@@ -16,44 +19,26 @@
 
 namespace zelto {
 
-int runPlay(const Args& args) {
-    std::string plugin = defaultPluginPath();
-    std::string input, snapshot;
-    PresetSources sources;
-    ParameterSets sets;
-    double seconds = 0.0;
-    int block = 256;
-    bool loop = false, useDevice = true, logEdits = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string name = optionName(args[i]);
-        if (name == "--plugin") {
-            plugin = optionValue(args, i);
-        } else if (name == "--seconds") {
-            seconds = doubleOption(name, optionValue(args, i));
-            if (seconds < 0.0) throw ToolError(kExitUsage, "--seconds must not be negative");
-        } else if (name == "--block") {
-            block = static_cast<int>(intOption(name, optionValue(args, i), 16, 8192));
-        } else if (name == "--loop") {
-            loop = true;
-        } else if (name == "--no-device") {
-            useDevice = false;
-        } else if (name == "--log-automation") {
-            logEdits = true;
-        } else if (name == "--snapshot") {
-            snapshot = optionValue(args, i);
-        } else if (name == "--set") {
-            sets.push_back(parseSetOption(optionValue(args, i)));
-        } else if (parsePresetOption(args, i, sources)) {
-        } else if (!args[i].empty() && args[i][0] == '-') {
-            unknownOption("play", args[i]);
-        } else if (input.empty()) {
-            input = args[i];
-        } else {
-            throw ToolError(kExitUsage, "play takes one input file");
-        }
+int runPlay(const ParsedArgs& args) {
+    const std::string plugin = pluginPath(args);
+    const std::string snapshot = args.text("--snapshot").value_or("");
+    const PresetSources sources = presetSources(args);
+    const ParameterSets sets = parameterSets(args);
+    const double seconds = args.number("--seconds").value_or(0.0);
+    const int block = static_cast<int>(args.integer("--block").value_or(256));
+    const bool loop = args.has("--loop");
+    const bool useDevice = !args.has("--no-device");
+    const bool logEdits = args.has("--log-automation");
+    if (args.positional().empty()) {
+        throw ToolError(kExitUsage, "play needs an input file (see 'zelto help play')");
     }
-    if (input.empty()) throw ToolError(kExitUsage, "play needs an input file (see 'zelto help')");
-    const Programme programme = readProgramme(input);
+    const std::string input = args.positional().front();
+    std::optional<TemporaryFile> piped;
+    if (isStandardStream(input)) {
+        piped.emplace("zelto-in");
+        readStandardInput(*piped);
+    }
+    const Programme programme = readProgramme(piped ? piped->path() : input);
     PluginHost host(plugin);
     applyPresetSources(host, sources);
     applyParameterSets(host, sets);

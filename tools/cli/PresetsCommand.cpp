@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "tools/cli/Cli.h"
+#include "tools/cli/Grammar.h"
 #include "tools/common/Text.h"
 #include "tools/common/ToolError.h"
 #include "tools/hosting/PluginHost.h"
@@ -12,57 +13,59 @@
 
 namespace zelto {
 
-int runPresets(const Args& args) {
-    std::string plugin = defaultPluginPath();
-    PresetSources sources;
-    bool json = false;
-    bool exporting = false;
-    int exportPreset = -1;
-    std::string exportPresetArg, exportPresetPath, exportBankPath;
-    std::vector<std::string> rest;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string name = optionName(args[i]);
-        if (i == 0 && args[i] == "export") {
-            exporting = true;
-        } else if (name == "--plugin") {
-            plugin = optionValue(args, i);
-        } else if (name == "--json" && !exporting) {
-            json = true;
-        } else if (exporting && name == "--preset") {
-            exportPresetArg = optionValue(args, i);
-            if (i + 1 >= args.size() || args[i + 1].empty() || args[i + 1][0] == '-') {
-                throw ToolError(kExitUsage, "presets export --preset N needs a file name after N");
+int runPresetsExport(const ParsedArgs& args) {
+    PresetSources sources = presetSources(args);
+    std::string exportPresetPath, exportBankPath;
+    if (!args.positional().empty()) {
+        const std::string file = args.positional().front();
+        const auto dot = file.rfind('.');
+        const std::string ext = dot == std::string::npos ? "" : file.substr(dot);
+        if (ext == ".krb") {
+            if (!sources.preset.empty()) {
+                throw ToolError(kExitUsage,
+                                "presets export FILE.krb writes the whole bank; --preset goes "
+                                "with FILE.krw");
             }
-            exportPresetPath = args[++i];
-        } else if (exporting && name == "--bank") {
-            exportBankPath = optionValue(args, i);
-        } else if (parsePresetOption(args, i, sources)) {
+            exportBankPath = file;
         } else {
-            unknownOption(exporting ? "presets export" : "presets", args[i]);
+            exportPresetPath = file;
         }
+    } else if (!sources.bankFile.empty()) {
+        // The older form: --bank names the bank to write, not one to load.
+        exportBankPath = sources.bankFile;
+        sources.bankFile.clear();
+    } else {
+        throw ToolError(kExitUsage,
+                        "presets export needs FILE.krw (a preset) or FILE.krb (the bank)");
     }
-    if (exporting && exportPresetPath.empty() && exportBankPath.empty()) {
-        throw ToolError(kExitUsage, "presets export needs --preset N FILE.krw or --bank FILE.krb");
-    }
-    PluginHost host(plugin);
-    requireOurPlugin(host, "zelto presets");
+    // --preset picks what to write; the rest is loaded first.
+    const std::string exportPresetArg = sources.preset;
+    sources.preset.clear();
+    PluginHost host(pluginPath(args));
+    requireOurPlugin(host, "presets export");
     applyPresetSources(host, sources);
-    if (exporting) {
-        if (!exportPresetPath.empty()) {
-            exportPreset = findProgram(host, exportPresetArg);
-            selectProgram(host, exportPreset);
-            savePresetFile(host, exportPresetPath);
-            std::printf("wrote preset %d \"%s\" to %s\n", exportPreset,
-                        programNames(host)[static_cast<size_t>(exportPreset)].c_str(),
-                        exportPresetPath.c_str());
-        }
-        if (!exportBankPath.empty()) {
-            saveBankFile(host, exportBankPath);
-            std::printf("wrote the bank of %zu presets to %s\n", programNames(host).size(),
-                        exportBankPath.c_str());
-        }
-        return kExitOk;
+    if (!exportPresetPath.empty()) {
+        const int exportPreset =
+            exportPresetArg.empty() ? currentProgram(host) : findProgram(host, exportPresetArg);
+        selectProgram(host, exportPreset);
+        savePresetFile(host, exportPresetPath);
+        std::printf("wrote preset %d \"%s\" to %s\n", exportPreset,
+                    programNames(host)[static_cast<size_t>(exportPreset)].c_str(),
+                    exportPresetPath.c_str());
     }
+    if (!exportBankPath.empty()) {
+        saveBankFile(host, exportBankPath);
+        std::printf("wrote the bank of %zu presets to %s\n", programNames(host).size(),
+                    exportBankPath.c_str());
+    }
+    return kExitOk;
+}
+
+int runPresets(const ParsedArgs& args) {
+    const bool json = args.has("--json");
+    PluginHost host(pluginPath(args));
+    requireOurPlugin(host, "presets");
+    applyPresetSources(host, presetSources(args));
     const std::vector<std::string> names = programNames(host);
     const int current = currentProgram(host);
     if (json) {
@@ -85,24 +88,10 @@ int runPresets(const Args& args) {
     return kExitOk;
 }
 
-int runState(const Args& args) {
-    if (args.empty() || args[0] != "save") {
-        throw ToolError(kExitUsage, "usage: zelto state save FILE [--preset …] (see 'zelto help')");
-    }
-    std::string plugin = defaultPluginPath();
-    PresetSources sources;
-    std::string path;
-    for (size_t i = 1; i < args.size(); ++i) {
-        const std::string name = optionName(args[i]);
-        if (name == "--plugin") {
-            plugin = optionValue(args, i);
-        } else if (parsePresetOption(args, i, sources)) {
-        } else if (!args[i].empty() && args[i][0] != '-' && path.empty()) {
-            path = args[i];
-        } else {
-            unknownOption("state save", args[i]);
-        }
-    }
+int runState(const ParsedArgs& args) {
+    const std::string path = args.positional().empty() ? "" : args.positional().front();
+    const PresetSources sources = presetSources(args);
+    const std::string plugin = pluginPath(args);
     if (path.empty()) throw ToolError(kExitUsage, "state save needs a file name");
     PluginHost host(plugin);
     applyPresetSources(host, sources);

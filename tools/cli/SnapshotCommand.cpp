@@ -11,6 +11,7 @@
 
 #include "host/VendorApi.h"
 #include "tools/cli/Cli.h"
+#include "tools/cli/Grammar.h"
 #include "tools/common/Text.h"
 #include "tools/common/ToolError.h"
 #include "tools/hosting/Player.h"
@@ -60,37 +61,19 @@ void playInto(PluginHost& host, const Programme& programme, double seconds) {
 
 }  // namespace
 
-int runSnapshot(const Args& args) {
-    std::string plugin = defaultPluginPath();
-    std::string out, input;
-    double at = -1.0;
-    PresetSources sources;
-    ParameterSets sets;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string name = optionName(args[i]);
-        if (name == "--out") {
-            out = optionValue(args, i);
-        } else if (name == "--plugin") {
-            plugin = optionValue(args, i);
-        } else if (name == "--input") {
-            input = optionValue(args, i);
-        } else if (name == "--at") {
-            at = doubleOption(name, optionValue(args, i));
-            if (!(at >= 0.0))
-                throw ToolError(kExitUsage, "--at must be a time in seconds, 0 or more");
-        } else if (name == "--set") {
-            sets.push_back(parseSetOption(optionValue(args, i)));
-        } else if (parsePresetOption(args, i, sources)) {
-        } else {
-            unknownOption("snapshot", args[i]);
-        }
-    }
+int runSnapshot(const ParsedArgs& args) {
+    const std::string plugin = pluginPath(args);
+    const std::string out = args.text("--out").value_or("");
+    const std::string input = args.text("--input").value_or("");
+    const double at = args.number("--at").value_or(-1.0);
+    const PresetSources sources = presetSources(args);
+    const ParameterSets sets = parameterSets(args);
     if (out.empty()) throw ToolError(kExitUsage, "snapshot needs --out FILE.png");
     if (input.empty() != (at < 0.0)) {
         throw ToolError(kExitUsage, "--input and --at go together");
     }
     PluginHost host(plugin);
-    requireOurPlugin(host, "zelto snapshot");
+    requireOurPlugin(host, "snapshot");
     applyPresetSources(host, sources);
     applyParameterSets(host, sets);
     bool editorOpen = false;

@@ -11,14 +11,16 @@ namespace zelto {
 
 namespace fs = std::filesystem;
 
-std::vector<BatchJob> batchJobs(const std::vector<std::string>& inputs, const std::string& outDir) {
+std::vector<BatchJob> batchJobs(const std::vector<std::string>& inputs, const std::string& outDir,
+                                const std::string& outExt) {
     std::vector<BatchJob> jobs;
     std::set<std::string> names;
     for (const auto& in : inputs) {
-        const fs::path name = fs::path(in).filename();
+        fs::path name = fs::path(in).filename();
         if (name.empty() || name == "." || name == "..") {
             throw ToolError(kExitUsage, "'" + in + "' names no file");
         }
+        if (!outExt.empty()) name.replace_extension(outExt);
         if (!names.insert(name.string()).second) {
             throw ToolError(kExitUsage, "two inputs are named '" + name.string() +
                                             "'; their outputs in '" + outDir +

@@ -14,9 +14,11 @@ struct BatchJob {
     std::string input, output;
 };
 
-/// One job per input, OUT = outDir/<file name of the input>. Throws a usage
+/// One job per input, OUT = outDir/<file name of the input>, its extension
+/// replaced by `outExt` when one is given ("flac"). Throws a usage
 /// ToolError when two outputs would share a name or an output would replace
 /// its own input; render's input error when an input cannot be opened.
-std::vector<BatchJob> batchJobs(const std::vector<std::string>& inputs, const std::string& outDir);
+std::vector<BatchJob> batchJobs(const std::vector<std::string>& inputs, const std::string& outDir,
+                                const std::string& outExt = "");
 
 }  // namespace zelto

@@ -104,8 +104,9 @@ double cpuNow() {
 
 class ProgressBar {
   public:
-    ProgressBar(bool wanted, int64_t totalFrames, int sampleRate)
+    ProgressBar(bool wanted, int64_t totalFrames, int sampleRate, const std::string& label)
         : total_(totalFrames),
+          label_(label.empty() ? "rendering" : label),
           on_(wanted && isatty(STDERR_FILENO) && totalFrames > 10LL * sampleRate) {}
     ~ProgressBar() {
         if (on_ && shown_ >= 0) std::fputs("\r\033[K", stderr);
@@ -119,12 +120,13 @@ class ProgressBar {
         const int filled = pct * 40 / 100;
         for (int i = 0; i < 40; ++i) bar[i] = i < filled ? '#' : '.';
         bar[40] = '\0';
-        std::fprintf(stderr, "\rzelto: rendering [%s] %3d%%", bar, pct);
+        std::fprintf(stderr, "\rzelto: %s [%s] %3d%%", label_.c_str(), bar, pct);
         std::fflush(stderr);
     }
 
   private:
     int64_t total_;
+    std::string label_;
     bool on_;
     int shown_ = -1;
 };
@@ -163,7 +165,8 @@ void renderLoop(const RenderOptions& opt, PluginHost& host, AudioReader& reader,
     SignalMeter outMeter(ch, reader.sampleRate(), opt.ceilingDb);
     std::vector<double> inFrames(static_cast<size_t>(block) * static_cast<size_t>(ch));
     std::vector<double> outFrames(static_cast<size_t>(block) * static_cast<size_t>(ch));
-    ProgressBar progress(opt.progress, reader.declaredFrames(), reader.sampleRate());
+    ProgressBar progress(opt.progress, reader.declaredFrames(), reader.sampleRate(),
+                         opt.progressLabel);
 
     const int64_t maxLatency = static_cast<int64_t>(kMaxLatencySeconds * reader.sampleRate());
     int64_t totalRead = 0, written = 0, fed = 0;

@@ -48,6 +48,7 @@ struct RenderOptions {
     std::string format;     // "" = container default
     double ceilingDb = 0.0;
     bool progress = false;         // allow the progress bar (still needs a terminal)
+    std::string progressLabel;     // what the bar says it renders ("[2/5] song.wav")
     bool allowShortInput = false;  // render a truncated input instead of refusing it
     bool measureOnly = false;      // run and measure but write nothing (searches)
     bool measureInput = true;      // false: no input levels (a search knows them already)
