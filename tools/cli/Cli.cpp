@@ -8,6 +8,7 @@
 #include "tools/common/Text.h"
 #include "tools/common/ToolError.h"
 #include "tools/hosting/PresetSources.h"
+#include "tools/hosting/Renderer.h"
 
 #ifndef ZELTO_DEFAULT_PLUGIN
 #define ZELTO_DEFAULT_PLUGIN "KRWZelto.so"
@@ -49,6 +50,19 @@ double doubleOption(const std::string& option, const std::string& text) {
     return *v;
 }
 
+double dbOption(const std::string& option, const std::string& text) {
+    std::string number = trim(text);
+    if (number.size() > 2 && toLower(number.substr(number.size() - 2)) == "db") {
+        number = trim(number.substr(0, number.size() - 2));
+    }
+    const auto v = parseDouble(number);
+    if (!v) {
+        throw ToolError(kExitUsage,
+                        option + " takes a level in dB (as -1 or -1dB), not '" + text + "'");
+    }
+    return *v;
+}
+
 void unknownOption(const std::string& command, const std::string& arg) {
     throw ToolError(kExitUsage, "zelto " + command + ": unknown option or extra argument '" + arg +
                                     "' (see 'zelto help')");
@@ -85,24 +99,45 @@ const char* zeltoVersion() {
     return ZELTO_VERSION;
 }
 
-std::pair<std::string, double> parseSetOption(const std::string& assignment) {
+ParameterSet parseSetOption(const std::string& assignment) {
     const auto eq = assignment.rfind('=');
-    if (eq == std::string::npos || eq == 0) {
+    if (eq == std::string::npos || eq == 0 || trim(assignment.substr(eq + 1)).empty()) {
         throw ToolError(kExitUsage, "--set takes NAME=VALUE, not '" + assignment + "'");
     }
-    const std::string name = assignment.substr(0, eq);
-    const std::string value = assignment.substr(eq + 1);
-    const auto v = parseDouble(value);
-    if (!v) {
-        throw ToolError(
-            kExitUsage,
-            "--set " + name + ": the value must be a number from 0 to 1, not '" + value + "'");
+    // The value is read once the plug-in is loaded: what it means depends
+    // on the parameter.
+    return {assignment.substr(0, eq), assignment.substr(eq + 1)};
+}
+
+bool parseOutputOption(const Args& args, size_t& i, RenderOptions& opt) {
+    const std::string name = optionName(args[i]);
+    if (name == "--format") {
+        opt.format = optionValue(args, i);
+        if (opt.format != "float" && opt.format != "pcm16" && opt.format != "pcm24") {
+            throw ToolError(kExitUsage,
+                            "--format takes float, pcm16 or pcm24, not '" + opt.format + "'");
+        }
+    } else if (name == "--bits") {
+        const std::string bits = optionValue(args, i);
+        if (bits == "16" || bits == "24") {
+            opt.format = "pcm" + bits;
+        } else if (bits == "32") {
+            opt.format = "float";
+        } else {
+            throw ToolError(kExitUsage,
+                            "--bits takes 16, 24 or 32 (32-bit float), not '" + bits + "'");
+        }
+    } else if (name == "--dither") {
+        opt.dither = optionValue(args, i);
+        if (opt.dither != "none" && opt.dither != "tpdf") {
+            throw ToolError(kExitUsage, "--dither takes none or tpdf, not '" + opt.dither + "'");
+        }
+    } else if (name == "--no-tags") {
+        opt.keepTags = false;
+    } else {
+        return false;
     }
-    if (*v < 0.0 || *v > 1.0) {
-        throw ToolError(kExitUsage,
-                        "--set " + name + ": the value must be from 0 to 1, not " + value);
-    }
-    return {name, *v};
+    return true;
 }
 
 bool parsePresetOption(const Args& args, size_t& i, PresetSources& sources) {

@@ -12,6 +12,8 @@
 namespace zelto {
 
 struct PresetSources;
+struct ParameterSet;
+struct RenderOptions;
 
 using Args = std::vector<std::string>;
 
@@ -26,9 +28,15 @@ std::string optionValue(const Args& args, size_t& i);
 /// Integer option within [lo, hi]; throws a usage ToolError otherwise.
 int64_t intOption(const std::string& option, const std::string& text, int64_t lo, int64_t hi);
 double doubleOption(const std::string& option, const std::string& text);
+/// A level in dB, "-1" or "-1dB"; a usage ToolError naming the form otherwise.
+double dbOption(const std::string& option, const std::string& text);
 
-/// NAME=VALUE of --set, the value a number from 0 to 1; a usage error otherwise.
-std::pair<std::string, double> parseSetOption(const std::string& assignment);
+/// NAME=VALUE of --set; a usage error without a name or value.
+ParameterSet parseSetOption(const std::string& assignment);
+
+/// Consumes args[i] (and its value) when it is --format, --bits, --dither or
+/// --no-tags, the options of how an output file is written.
+bool parseOutputOption(const Args& args, size_t& i, RenderOptions& opt);
 
 /// Consumes args[i] (and its value) when it is --state, --bank, --preset-file or --preset.
 bool parsePresetOption(const Args& args, size_t& i, PresetSources& sources);

@@ -100,12 +100,7 @@ int runMaster(const Args& args) {
         } else if (name == "--set") {
             opt.sets.push_back(parseSetOption(optionValue(args, i)));
         } else if (parsePresetOption(args, i, opt.presets)) {
-        } else if (name == "--format") {
-            opt.format = optionValue(args, i);
-            if (opt.format != "float" && opt.format != "pcm16" && opt.format != "pcm24") {
-                throw ToolError(kExitUsage,
-                                "--format takes float, pcm16 or pcm24, not '" + opt.format + "'");
-            }
+        } else if (parseOutputOption(args, i, opt)) {
         } else if (name == "--json") {
             json = true;
         } else if (!arg.empty() && arg[0] != '-') {

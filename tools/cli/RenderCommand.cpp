@@ -37,14 +37,11 @@ int runRender(const Args& args) {
         } else if (name == "--set") {
             opt.sets.push_back(parseSetOption(optionValue(args, i)));
         } else if (parsePresetOption(args, i, opt.presets)) {
-        } else if (name == "--format") {
-            opt.format = optionValue(args, i);
-            if (opt.format != "float" && opt.format != "pcm16" && opt.format != "pcm24") {
-                throw ToolError(kExitUsage,
-                                "--format takes float, pcm16 or pcm24, not '" + opt.format + "'");
-            }
+        } else if (parseOutputOption(args, i, opt)) {
         } else if (name == "--ceiling") {
-            opt.ceilingDb = doubleOption(name, optionValue(args, i));
+            opt.ceilingDb = dbOption(name, optionValue(args, i));
+        } else if (name == "--count-above") {
+            opt.countAboveDb = dbOption(name, optionValue(args, i));
         } else if (name == "--json") {
             json = true;
         } else if (name == "--allow-short-input") {
