@@ -19,6 +19,7 @@ int runPresets(const Args& args) {
     bool exporting = false;
     int exportPreset = -1;
     std::string exportPresetArg, exportPresetPath, exportBankPath;
+    ParameterSets sets;  // applied to the exported preset (or the current one)
     std::vector<std::string> rest;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string name = optionName(args[i]);
@@ -34,6 +35,8 @@ int runPresets(const Args& args) {
                 throw ToolError(kExitUsage, "presets export --preset N needs a file name after N");
             }
             exportPresetPath = args[++i];
+        } else if (exporting && name == "--set") {
+            sets.push_back(parseSetOption(optionValue(args, i)));
         } else if (exporting && name == "--bank") {
             exportBankPath = optionValue(args, i);
         } else if (parsePresetOption(args, i, sources)) {
@@ -51,12 +54,14 @@ int runPresets(const Args& args) {
         if (!exportPresetPath.empty()) {
             exportPreset = findProgram(host, exportPresetArg);
             selectProgram(host, exportPreset);
+            applyParameterSets(host, sets);
             savePresetFile(host, exportPresetPath);
             std::printf("wrote preset %d \"%s\" to %s\n", exportPreset,
                         programNames(host)[static_cast<size_t>(exportPreset)].c_str(),
                         exportPresetPath.c_str());
         }
         if (!exportBankPath.empty()) {
+            if (exportPresetPath.empty()) applyParameterSets(host, sets);
             saveBankFile(host, exportBankPath);
             std::printf("wrote the bank of %zu presets to %s\n", programNames(host).size(),
                         exportBankPath.c_str());
