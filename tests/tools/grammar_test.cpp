@@ -118,7 +118,7 @@ TEST(ZeltoGrammar, BadValuesAreOneLineNamingWhatIsAcceptedAndWriteNothing) {
         {{"render", in, out, "--format", "pcm8"}, "float, pcm16 or pcm24"},
         {{"render", in, out, "--block", "0"}, "from 1 to 65536"},
         {{"render", in, out, "--block", "64k"}, "from 1 to 65536"},
-        {{"render", in, out, "--ceiling", "abc"}, "a number"},
+        {{"render", in, out, "--ceiling", "abc"}, "a level in dB"},
         {{"render", in, "--out-dir", dir / "o", "--out-format", "mp3"}, "wav, flac, aif or aiff"},
         {{"render", in, out, "--set", "Drive=2"}, "from 0 to 1"},
         {{"render", in, out, "--json=yes"}, "takes no value"},

@@ -158,7 +158,7 @@ TEST(ZeltoRender, ReportMeasuresWhatWasReadAndWritten) {
     writeAudio(dir / "in.wav", in);
     const RunResult r =
         runZelto({"render", dir / "in.wav", dir / "out.wav", "--plugin", probe(), "--set", "Gain=1",
-                  "--ceiling", "-4", "--json", "--block", "256"});
+                  "--count-above", "-4", "--json", "--block", "256"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const Json j = parseJson(r.out);
     const double samplePeak = 20 * std::log10(0.9 * std::sqrt(0.5));
@@ -226,8 +226,9 @@ TEST(ZeltoRender, PcmAndContainerFormatsFollowTheOptionsAndClip) {
         {"F.AIF", "", SF_FORMAT_AIFF | SF_FORMAT_FLOAT},
     };
     for (const auto& c : cases) {
-        std::vector<std::string> args{"render", dir / "in.wav", dir / c.out, "--plugin",
-                                      probe(),  "--set",        "GAIN=1",    "--json"};
+        // Undithered, so every sample is the input's rounded to the nearest step.
+        std::vector<std::string> args{"render", dir / "in.wav", dir / c.out, "--plugin", probe(),
+                                      "--set",  "GAIN=1",       "--json",    "--dither", "none"};
         if (*c.format) args.insert(args.end(), {"--format", c.format});
         const RunResult r = runZelto(args);
         ASSERT_EQ(r.exitCode, 0) << c.out << r.err;
@@ -244,7 +245,8 @@ TEST(ZeltoRender, PcmAndContainerFormatsFollowTheOptionsAndClip) {
             const double lsb =
                 (c.want & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 ? 1.0 / 32768 : 1.0 / 8388608;
             for (size_t i = 0; i < out.samples.size(); i += 97) {
-                EXPECT_NEAR(out.samples[i], std::clamp(in.samples[i], -1.0, 1.0), lsb) << c.out;
+                EXPECT_NEAR(out.samples[i], std::clamp(in.samples[i], -1.0, 1.0 - lsb), lsb / 2)
+                    << c.out;  // full scale is one step below +1
             }
         } else {
             EXPECT_GT(peak, 1.4) << c.out;  // float keeps what lies above full scale
@@ -313,7 +315,7 @@ TEST(ZeltoRender, FailuresExitNonZeroAndLeaveNoFileBehind) {
         {"value not a number",
          {"render", in, out, "--plugin", p, "--set", "Gain=loud"},
          2,
-         "not 'loud'"},
+         "'loud' is not a number from 0 to 1"},
         {"value above 1",
          {"render", in, out, "--plugin", p, "--set", "Gain=1.01"},
          2,

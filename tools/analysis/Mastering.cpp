@@ -143,7 +143,8 @@ MasterResult master(const RenderOptions& base, const MasterTarget& target,
         // plug-in or preset fails with render's message and exit code before
         // any search; the destination is tried with render's own writer.
         AudioReader reader(base.input);
-        const OutputFormat format = chooseOutputFormat(base.output, base.format);
+        const OutputFormat format =
+            chooseOutputFormat(base.output, base.format, reader.sndfileFormat());
         host = std::make_unique<PluginHost>(base.plugin);
         requireOurPlugin(*host, "mastering (it sets the limiter's Drive and Output)");
         applyPresetSources(*host, base.presets);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 
@@ -40,7 +41,55 @@ const char* sampleFormatName(SampleFormat f) {
     return "float";
 }
 
-OutputFormat chooseOutputFormat(const std::string& path, const std::string& requested) {
+int sampleBits(SampleFormat f) {
+    switch (f) {
+        case SampleFormat::Pcm16:
+            return 16;
+        case SampleFormat::Pcm24:
+            return 24;
+        case SampleFormat::Float:
+            break;
+    }
+    return 32;
+}
+
+namespace {
+
+/// The output samples that keep what the input's format holds.
+SampleFormat samplesLike(int inputSndfileFormat) {
+    switch (inputSndfileFormat & SF_FORMAT_SUBMASK) {
+        case SF_FORMAT_PCM_S8:
+        case SF_FORMAT_PCM_U8:
+        case SF_FORMAT_PCM_16:
+        case SF_FORMAT_ULAW:
+        case SF_FORMAT_ALAW:
+            return SampleFormat::Pcm16;
+        case SF_FORMAT_PCM_24:
+            return SampleFormat::Pcm24;
+        default:
+            // Float, 32-bit PCM and the lossy formats: nothing is lost in float.
+            return SampleFormat::Float;
+    }
+}
+
+constexpr std::pair<int, const char*> kTagNames[] = {
+    {SF_STR_TITLE, "title"},       {SF_STR_ARTIST, "artist"},       {SF_STR_ALBUM, "album"},
+    {SF_STR_DATE, "date"},         {SF_STR_COMMENT, "comment"},     {SF_STR_TRACKNUMBER, "track"},
+    {SF_STR_SOFTWARE, "software"}, {SF_STR_COPYRIGHT, "copyright"}, {SF_STR_GENRE, "genre"},
+    {SF_STR_LICENSE, "license"},
+};
+
+}  // namespace
+
+const char* tagName(int sfString) {
+    for (const auto& [id, name] : kTagNames) {
+        if (id == sfString) return name;
+    }
+    return "tag";
+}
+
+OutputFormat chooseOutputFormat(const std::string& path, const std::string& requested,
+                                int inputSndfileFormat) {
     OutputFormat f;
     const std::string ext = extensionOf(path);
     int container = 0;
@@ -58,7 +107,10 @@ OutputFormat chooseOutputFormat(const std::string& path, const std::string& requ
                                         "': use a .wav, .flac, .aif or .aiff name");
     }
     if (requested.empty()) {
-        f.samples = container == SF_FORMAT_FLAC ? SampleFormat::Pcm24 : SampleFormat::Float;
+        f.samples = samplesLike(inputSndfileFormat);
+        if (container == SF_FORMAT_FLAC && f.samples == SampleFormat::Float) {
+            f.samples = SampleFormat::Pcm24;
+        }
     } else if (requested == "float") {
         if (container == SF_FORMAT_FLAC) {
             throw ToolError(kExitUsage,
@@ -242,6 +294,19 @@ std::string AudioReader::describe() const {
     return s;
 }
 
+AudioTags AudioReader::tags() const {
+    AudioTags tags;
+    for (const auto& [id, name] : kTagNames) {
+        const char* text = sf_get_string(file_, id);
+        if (text != nullptr && *text != 0) tags.strings.emplace_back(id, text);
+    }
+    SF_BROADCAST_INFO bext{};
+    if (sf_command(file_, SFC_GET_BROADCAST_INFO, &bext, sizeof bext) == SF_TRUE) {
+        tags.broadcast = bext;
+    }
+    return tags;
+}
+
 int64_t AudioReader::read(double* interleaved, int64_t frames) {
     const sf_count_t got = sf_readf_double(file_, interleaved, frames);
     if (got < frames && sf_error(file_) != SF_ERR_NO_ERROR) {
@@ -252,7 +317,7 @@ int64_t AudioReader::read(double* interleaved, int64_t frames) {
 
 AudioWriter::AudioWriter(const std::string& path, const OutputFormat& format, int channels,
                          int sampleRate, int64_t expectedFrames)
-    : path_(path), file_(path) {
+    : path_(path), format_(format), channels_(channels), file_(path) {
     if (!file_.ok()) {
         throw ToolError(kExitOutput, "cannot write output '" + path + "': " + file_.error() +
                                          "; nothing was written");
@@ -307,8 +372,74 @@ void AudioWriter::discard() {
     slotGuard_ = -1;
 }
 
+std::vector<std::string> AudioWriter::setTags(const AudioTags& tags) {
+    std::vector<std::string> dropped;
+    for (const auto& [id, text] : tags.strings) {
+        if (sf_set_string(sndfile_, id, text.c_str()) != 0) dropped.push_back(tagName(id));
+    }
+    if (tags.broadcast) {
+        SF_BROADCAST_INFO bext = *tags.broadcast;
+        if (sf_command(sndfile_, SFC_SET_BROADCAST_INFO, &bext, sizeof bext) != SF_TRUE) {
+            dropped.push_back("broadcast info");
+        }
+    }
+    return dropped;
+}
+
+namespace {
+
+/// The next number of a fixed 64-bit sequence (splitmix64): plenty for
+/// dither, and the same render gives the same bytes every time.
+uint64_t nextRandom(uint64_t& state) {
+    uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+/// Uniform in [0, 1) from the top 53 bits.
+double uniform(uint64_t& state) {
+    return static_cast<double>(nextRandom(state) >> 11) * 0x1.0p-53;
+}
+
+}  // namespace
+
 void AudioWriter::write(const double* interleaved, int64_t frames) {
     if (frames <= 0) return;
+    if (format_.samples != SampleFormat::Float) {
+        // PCM is quantised here rather than by libsndfile so that the step is
+        // exactly 2^-(bits-1) of full scale and the dither is ours to choose.
+        // libsndfile takes ints as 32-bit full scale and keeps the top bits.
+        const int bits = sampleBits(format_.samples);
+        const double steps = std::ldexp(1.0, bits - 1);
+        const int64_t shift = int64_t{1} << (32 - bits);
+        auto lowest = static_cast<int64_t>(-steps), highest = static_cast<int64_t>(steps) - 1;
+        if (format_.ceiling > 0.0) {
+            // Dither and rounding may lift a sample that the limiter held at
+            // its ceiling by a step or so: the ceiling holds in the file too.
+            const auto atCeiling = static_cast<int64_t>(std::floor(format_.ceiling * steps));
+            highest = std::min(highest, atCeiling);
+            lowest = std::max(lowest, -atCeiling);
+        }
+        const size_t n = static_cast<size_t>(frames) * static_cast<size_t>(channels_);
+        codes_.resize(n);
+        for (size_t i = 0; i < n; ++i) {
+            double y = interleaved[i] * steps;
+            if (format_.dither == Dither::Tpdf) {
+                y = std::floor(y + (uniform(ditherState_) - uniform(ditherState_)) + 0.5);
+            } else {
+                y = std::nearbyint(y);
+            }
+            const auto code = std::clamp(
+                static_cast<int64_t>(std::clamp(y, -4.0 * steps, 4.0 * steps)), lowest, highest);
+            codes_[i] = static_cast<int>(code * shift);
+        }
+        if (sf_writef_int(sndfile_, codes_.data(), frames) != frames) {
+            throw ToolError(kExitOutput,
+                            "cannot write output '" + path_ + "': " + sndfileError(sndfile_));
+        }
+        return;
+    }
     if (sf_writef_double(sndfile_, interleaved, frames) != frames) {
         throw ToolError(kExitOutput,
                         "cannot write output '" + path_ + "': " + sndfileError(sndfile_));

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/FileIO.h"
 
@@ -19,16 +21,41 @@ namespace zelto {
 enum class SampleFormat { Float, Pcm16, Pcm24 };
 
 const char* sampleFormatName(SampleFormat f);
+/// Bits per sample as written: 16, 24, or 32 for float.
+int sampleBits(SampleFormat f);
+
+/// How PCM samples get their last bit. Float outputs are written as they are.
+enum class Dither {
+    None,  // rounded to the nearest step (exact for samples already on it)
+    Tpdf,  // triangular dither of one step either way, then rounded
+};
 
 /// The container and sample format for OUT: container from the extension
 /// (.wav, .flac, .aif/.aiff), samples from `requested` ("float", "pcm16",
-/// "pcm24" or empty for the container's default). Throws a usage ToolError.
+/// "pcm24"), or when that is empty from the input's libsndfile format
+/// (16 and 24-bit PCM stay so, fewer bits become 16, everything else float;
+/// FLAC, which holds no float, gets 24). Throws a usage ToolError.
 struct OutputFormat {
     int sndfileFormat = 0;  // SF_FORMAT_* container | sample type
     SampleFormat samples = SampleFormat::Float;
     std::string container;  // "WAV", "FLAC", "AIFF"
+    Dither dither = Dither::None;
+    /// A linear level no PCM sample may pass once dithered and rounded (the
+    /// limiter's ceiling); 0 for none.
+    double ceiling = 0.0;
 };
-OutputFormat chooseOutputFormat(const std::string& path, const std::string& requested);
+OutputFormat chooseOutputFormat(const std::string& path, const std::string& requested,
+                                int inputSndfileFormat = 0);
+
+/// The descriptive strings and broadcast (BWF) information of a file, as far
+/// as libsndfile reads them.
+struct AudioTags {
+    std::vector<std::pair<int, std::string>> strings;  // SF_STR_* and its text
+    std::optional<SF_BROADCAST_INFO> broadcast;
+    bool empty() const { return strings.empty() && !broadcast; }
+};
+/// "title", "artist", ... for an SF_STR_* value.
+const char* tagName(int sfString);
 
 class AudioReader {
   public:
@@ -46,6 +73,9 @@ class AudioReader {
     /// does (a truncated file); nothing for a complete file.
     std::optional<int64_t> announcedFrames() const { return announcedFrames_; }
     std::string describe() const;  // "WAV float 2 ch 44100 Hz"
+    int sndfileFormat() const { return info_.format; }
+    /// The file's title, artist, ... and broadcast information.
+    AudioTags tags() const;
 
     /// Reads up to `frames` interleaved frames; returns how many were read,
     /// 0 at the end. Throws ToolError(kExitInput) on a read error.
@@ -74,7 +104,11 @@ class AudioWriter {
     AudioWriter(const AudioWriter&) = delete;
     AudioWriter& operator=(const AudioWriter&) = delete;
 
-    /// Writes interleaved frames; samples must already be in range for PCM.
+    /// Stores the tags the output's container can hold; must come before the
+    /// first write. Answers the names of those it could not keep.
+    std::vector<std::string> setTags(const AudioTags& tags);
+    /// Writes interleaved frames; samples must already be in range for PCM,
+    /// which is quantised here with the format's dither.
     void write(const double* interleaved, int64_t frames);
     /// Finishes the file, syncs it and renames it over the destination.
     void commit();
@@ -83,9 +117,13 @@ class AudioWriter {
     void discard();
 
     std::string path_;
+    OutputFormat format_;
+    int channels_ = 0;
     AtomicFileWriter file_;
     SNDFILE* sndfile_ = nullptr;
-    int slotGuard_ = -1;  // entry in the signal handler's list of temporaries
+    std::vector<int> codes_;    // one block of PCM samples as libsndfile's ints
+    uint64_t ditherState_ = 0;  // the dither's random sequence, the same every run
+    int slotGuard_ = -1;        // entry in the signal handler's list of temporaries
     bool committed_ = false;
 };
 

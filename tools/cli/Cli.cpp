@@ -12,6 +12,8 @@
 #include "tools/common/Text.h"
 #include "tools/common/ToolError.h"
 #include "tools/hosting/PluginHost.h"
+#include "tools/hosting/PresetSources.h"
+#include "tools/hosting/Renderer.h"
 
 #ifndef ZELTO_DEFAULT_PLUGIN
 #define ZELTO_DEFAULT_PLUGIN "KRWZelto.so"
@@ -26,6 +28,19 @@
 namespace zelto {
 
 namespace fs = std::filesystem;
+
+double dbOption(const std::string& option, const std::string& text) {
+    std::string number = trim(text);
+    if (number.size() > 2 && toLower(number.substr(number.size() - 2)) == "db") {
+        number = trim(number.substr(0, number.size() - 2));
+    }
+    const auto v = parseDouble(number);
+    if (!v) {
+        throw ToolError(kExitUsage,
+                        option + " takes a level in dB (as -1 or -1dB), not '" + text + "'");
+    }
+    return *v;
+}
 
 std::string defaultPluginPath() {
     if (const char* env = std::getenv("ZELTO_PLUGIN"); env != nullptr && *env != '\0') return env;
@@ -58,24 +73,14 @@ const char* zeltoVersion() {
     return ZELTO_VERSION;
 }
 
-std::pair<std::string, double> parseSetOption(const std::string& assignment) {
+ParameterSet parseSetOption(const std::string& assignment) {
     const auto eq = assignment.rfind('=');
-    if (eq == std::string::npos || eq == 0) {
+    if (eq == std::string::npos || eq == 0 || trim(assignment.substr(eq + 1)).empty()) {
         throw ToolError(kExitUsage, "--set takes NAME=VALUE, not '" + assignment + "'");
     }
-    const std::string name = assignment.substr(0, eq);
-    const std::string value = assignment.substr(eq + 1);
-    const auto v = parseDouble(value);
-    if (!v) {
-        throw ToolError(
-            kExitUsage,
-            "--set " + name + ": the value must be a number from 0 to 1, not '" + value + "'");
-    }
-    if (*v < 0.0 || *v > 1.0) {
-        throw ToolError(kExitUsage,
-                        "--set " + name + ": the value must be from 0 to 1, not " + value);
-    }
-    return {name, *v};
+    // The value is read once the plug-in is loaded: what it means depends
+    // on the parameter.
+    return {assignment.substr(0, eq), assignment.substr(eq + 1)};
 }
 
 std::string pluginPath(const ParsedArgs& args) {
@@ -107,7 +112,18 @@ RenderOptions renderOptions(const ParsedArgs& args) {
     o.presets = presetSources(args);
     o.sets = parameterSets(args);
     o.format = args.text("--format").value_or("");
-    if (const auto c = args.number("--ceiling")) o.ceilingDb = *c;
+    if (const auto bits = args.text("--bits")) {
+        const std::string asFormat = *bits == "32" ? "float" : "pcm" + *bits;
+        if (!o.format.empty() && o.format != asFormat) {
+            throw ToolError(kExitUsage, "--bits " + *bits + " and --format " + o.format +
+                                            " ask for different formats; give one of them");
+        }
+        o.format = asFormat;
+    }
+    o.dither = args.text("--dither").value_or("");
+    o.keepTags = !args.has("--no-tags");
+    if (const auto c = args.text("--ceiling")) o.ceilingDb = dbOption("--ceiling", *c);
+    if (const auto c = args.text("--count-above")) o.countAboveDb = dbOption("--count-above", *c);
     o.allowShortInput = args.has("--allow-short-input");
     o.progress = !args.has("--no-progress") && !args.has("--quiet");
     return o;

@@ -21,8 +21,12 @@ class TemporaryFile;
 
 using Args = std::vector<std::string>;
 
-/// NAME=VALUE of --set, the value a number from 0 to 1; a usage error otherwise.
-std::pair<std::string, double> parseSetOption(const std::string& assignment);
+/// A level in dB, "-1" or "-1dB"; a usage ToolError naming the form otherwise.
+double dbOption(const std::string& option, const std::string& text);
+
+/// NAME=VALUE of --set; a usage error without a name or value. What VALUE
+/// means depends on the parameter: it is read once the plug-in is loaded.
+ParameterSet parseSetOption(const std::string& assignment);
 
 /// --plugin, else $ZELTO_PLUGIN, else the plug-in installed or built alongside zelto.
 std::string pluginPath(const ParsedArgs& args);

@@ -31,8 +31,12 @@ const std::vector<OptionSpec> kOptions = {
      "feed a mono file to both inputs (for plug-ins that need every\n"
      "pin connected); by default the second pins are not connected"},
     {"--set", "", "NAME=VALUE", ValueKind::Text, 0, 0, "", true,
-     "set a parameter by name (any case) or index to a normalised\n"
-     "value 0..1, after any preset, bank or state; repeatable"},
+     "set a parameter by name (any case) or index, after any preset,\n"
+     "bank or state; repeatable. VALUE as the plug-in shows it: a\n"
+     "number with its unit (Drive=+6dB, Output=-1dB, Release=150ms,\n"
+     "Transient=20%, Leveller=off) or a step's text (Oversample=on,\n"
+     "TransShape=soft, Scale=K-14, Bits=16); a bare number from 0 to 1\n"
+     "is the normalised value, as before. Other plug-ins take 0..1 only"},
     {"--preset", "", "NAME|N", ValueKind::Text, 0, 0, "", false,
      "start from this preset of the plug-in's bank"},
     {"--preset-file", "", "F.krw", ValueKind::Text, 0, 0, "", false,
@@ -43,10 +47,24 @@ const std::vector<OptionSpec> kOptions = {
      "load a saved host state (as 'zelto state save' writes);\n"
      "loaded in the order state, bank, preset file, preset"},
     {"--format", "", "F", ValueKind::Choice, 0, 0, "float|pcm16|pcm24", false,
-     "sample format of the output: float, pcm16 or pcm24 (default\n"
-     "float; pcm24 for FLAC); PCM is clipped to +-1, not dithered"},
-    {"--ceiling", "", "DB", ValueKind::Number, -kNoLimit, kNoLimit, "", false,
-     "level for the report's \"samples above ceiling\" (default 0)"},
+     "sample format of the output: float, pcm16 or pcm24 (default:\n"
+     "the input's; FLAC, which has no float, gets pcm24)"},
+    {"--bits", "", "N", ValueKind::Choice, 0, 0, "16|24|32", false,
+     "16, 24 or 32 (float): the same as --format"},
+    {"--dither", "", "D", ValueKind::Choice, 0, 0, "none|tpdf", false,
+     "none or tpdf (default tpdf where a PCM output has fewer bits than\n"
+     "the plug-in's result, unless the plug-in's own Quantize is on at\n"
+     "that word length or fewer bits); PCM is clipped to +-1"},
+    {"--no-tags", "", "", ValueKind::Flag, 0, 0, "", false,
+     "leave out the input's title, artist, album, date, comment,\n"
+     "track, software and BWF fields (copied by default where the\n"
+     "output's container holds them)"},
+    {"--ceiling", "", "DB", ValueKind::Text, 0, 0, "", false,
+     "set the limiter's Output (its ceiling), -12.04 to 0 dB (-1 or\n"
+     "-1dB), and count the samples above it"},
+    {"--count-above", "", "DB", ValueKind::Text, 0, 0, "", false,
+     "level the report counts samples above (default: the ceiling,\n"
+     "else 0 dBFS)"},
     {"--allow-short-input", "", "", ValueKind::Flag, 0, 0, "", false,
      "render a truncated input (one that ends before its header\n"
      "says) instead of refusing it; the report says so"},
@@ -113,7 +131,7 @@ std::vector<const char*> with(std::vector<const char*> a, const std::vector<cons
 
 const std::vector<const char*> kRenderOptions = with(
     {"--plugin", "--block", "--double", "--no-compensate", "--mono-dual", "--set"},
-    with(kStateOptions, {"--format", "--allow-short-input", "--out-dir", "--out-format", "--plot",
+    with(kStateOptions, {"--format", "--bits", "--dither", "--no-tags", "--allow-short-input", "--out-dir", "--out-format", "--plot",
                          "--no-progress", "--quiet", "--json"}));
 
 const std::vector<CommandSpec> kCommands = {
@@ -135,7 +153,7 @@ const std::vector<CommandSpec> kCommands = {
      "true peak, integrated loudness, samples above the ceiling, latency\n"
      "and the speed of the plug-in's process calls. A mono file is offered\n"
      "as one input and one output.",
-     with(kRenderOptions, {"--ceiling"}), runRender, -1},
+     with(kRenderOptions, {"--ceiling", "--count-above"}), runRender, -1},
     {"master", "master IN OUT --lufs L [options]\nmaster IN... --out-dir DIR --lufs L [--album] "
                "[options]",
      "find the settings that reach a loudness under a true-peak ceiling",
@@ -170,7 +188,7 @@ const std::vector<CommandSpec> kCommands = {
      "loading any --state, --bank or --preset-file given. The older form\n"
      "'presets export --bank FILE.krb' (no other file) still writes the\n"
      "bank to FILE.krb.",
-     with({"--plugin"}, kStateOptions), runPresetsExport, 1},
+     with({"--plugin", "--set"}, kStateOptions), runPresetsExport, 1},
     {"state save", "state save FILE [--state F] [--bank F] [--preset-file F] [--preset P]",
      "write the state chunk a host keeps in a project",
      "Write the plug-in's state chunk, as a host stores it in a project.",

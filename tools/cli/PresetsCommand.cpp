@@ -48,12 +48,14 @@ int runPresetsExport(const ParsedArgs& args) {
         const int exportPreset =
             exportPresetArg.empty() ? currentProgram(host) : findProgram(host, exportPresetArg);
         selectProgram(host, exportPreset);
+        applyParameterSets(host, parameterSets(args));
         savePresetFile(host, exportPresetPath);
         std::printf("wrote preset %d \"%s\" to %s\n", exportPreset,
                     programNames(host)[static_cast<size_t>(exportPreset)].c_str(),
                     exportPresetPath.c_str());
     }
     if (!exportBankPath.empty()) {
+        if (exportPresetPath.empty()) applyParameterSets(host, parameterSets(args));
         saveBankFile(host, exportBankPath);
         std::printf("wrote the bank of %zu presets to %s\n", programNames(host).size(),
                     exportBankPath.c_str());

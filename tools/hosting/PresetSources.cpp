@@ -4,9 +4,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
+#include "host/ParameterText.h"
+#include "host/Parameters.h"
 #include "host/VendorApi.h"
 #include "platform/FileIO.h"
 #include "tools/common/Text.h"
@@ -108,10 +111,75 @@ void applyPresetSources(PluginHost& host, const PresetSources& sources) {
     if (!sources.preset.empty()) selectProgram(host, findProgram(host, sources.preset));
 }
 
-void applyParameterSets(PluginHost& host, const ParameterSets& sets) {
-    for (const auto& [name, value] : sets) {
-        host.setParameter(host.findParameter(name), static_cast<float>(value));
+ParameterSet::ParameterSet(std::string n, double normalised) : name(std::move(n)) {
+    // Nine significant digits carry every float exactly.
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", normalised);
+    value = text;
+}
+
+std::string acceptedParameterText(int index) {
+    if (index < 0 || index >= kNumParams) return "";
+    const ParamInfo& info = kParamInfo[static_cast<size_t>(index)];
+    ParameterUnit unit{};
+    if (settingUnit(index, unit)) {
+        auto number = [&](double x) {
+            const bool whole = std::fabs(x - std::round(x)) < 1e-9;
+            std::string s = formatFixed(x, whole ? 0 : 2);
+            return (x > 0.0 && std::strcmp(unit.unit, "dB") == 0 && unit.lowest < 0.0 ? "+" : "") +
+                   s;
+        };
+        std::string s = number(unit.lowest) + " to " + number(unit.highest) + " " + unit.unit;
+        if (unit.takesOff) s += ", or off";
+        return s;
     }
+    std::string list;
+    if (info.display == DisplayKind::AttShowMask) return "a mask of 1, 2 and L (as 12L), or none";
+    if (info.display != DisplayKind::StepText && info.display != DisplayKind::Switch) return "";
+    const int texts = info.display == DisplayKind::Switch ? 2 : info.steps;
+    for (int i = 0; i < texts; ++i) {
+        if (info.texts[static_cast<size_t>(i)] == nullptr) continue;
+        list += (list.empty() ? "" : i + 1 == texts ? " or " : ", ");
+        list += info.texts[static_cast<size_t>(i)];
+    }
+    return list;
+}
+
+float parameterValueFromText(PluginHost& host, int index, const std::string& text,
+                             const std::string& what) {
+    const bool ours = isOurPlugin(host) && index < kNumParams;
+    if (ours) {
+        const ParsedSetting parsed = parseSettingText(index, text.c_str());
+        if (parsed.error == SettingTextError::None) return parsed.value;
+        const std::string accepted = acceptedParameterText(index);
+        const std::string takes =
+            accepted.empty() ? "takes a normalised number from 0 to 1"
+                             : "takes " + accepted + " (or a normalised number from 0 to 1)";
+        const std::string why = parsed.error == SettingTextError::OutOfRange
+                                    ? "'" + text + "' is out of range"
+                                : parsed.error == SettingTextError::WrongUnit
+                                    ? "'" + text + "' is in another unit"
+                                    : "'" + text + "' is not a value it takes";
+        throw ToolError(kExitUsage, what + ": " + why + "; " +
+                                        kParamInfo[static_cast<size_t>(index)].name + " " + takes);
+    }
+    const auto v = parseDouble(trim(text));
+    if (v && *v >= 0.0 && *v <= 1.0) return static_cast<float>(*v);
+    throw ToolError(kExitUsage, what + ": '" + text +
+                                    "' is not a number from 0 to 1; units and step texts are "
+                                    "understood for the KRW Zelto plug-in only, and '" +
+                                    host.path() + "' is another");
+}
+
+void applyParameterSets(PluginHost& host, const ParameterSets& sets) {
+    // Every value is read before any is set: a bad one changes nothing.
+    std::vector<std::pair<int, float>> values;
+    for (const auto& set : sets) {
+        const int index = host.findParameter(set.name);
+        values.emplace_back(index,
+                            parameterValueFromText(host, index, set.value, "--set " + set.name));
+    }
+    for (const auto& [index, value] : values) host.setParameter(index, value);
 }
 
 bool isOurPlugin(PluginHost& host) {

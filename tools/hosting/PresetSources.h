@@ -30,9 +30,28 @@ struct PresetSources {
 /// kExitUnsupported or kExitUsage) when one cannot be applied.
 void applyPresetSources(PluginHost& host, const PresetSources& sources);
 
-/// --set NAME=VALUE pairs, in command-line order (values checked by parseSetOption).
-using ParameterSets = std::vector<std::pair<std::string, double>>;
-/// Sets each parameter by name or index; a usage ToolError for an unknown one.
+/// One --set NAME=VALUE: the value as written, read once the plug-in is
+/// known (our own takes units and step texts, any other only 0..1).
+struct ParameterSet {
+    std::string name;
+    std::string value;
+    ParameterSet(std::string n, std::string v) : name(std::move(n)), value(std::move(v)) {}
+    /// An exact normalised value (written so that it reads back bit for bit).
+    ParameterSet(std::string n, double normalised);
+};
+using ParameterSets = std::vector<ParameterSet>;
+
+/// The normalised value `text` stands for on parameter `index` of the loaded
+/// plug-in; a usage ToolError naming what the parameter accepts otherwise.
+/// `what` names the setting in the message ("--set Drive").
+float parameterValueFromText(PluginHost& host, int index, const std::string& text,
+                             const std::string& what);
+/// What parameter `index` of our plug-in accepts, e.g. "-24 to +24 dB" or
+/// "off, on", for help and messages; empty where only 0..1 applies.
+std::string acceptedParameterText(int index);
+
+/// Sets each parameter by name or index, in order; a usage ToolError for an
+/// unknown parameter or a value it does not take (then nothing is set).
 void applyParameterSets(PluginHost& host, const ParameterSets& sets);
 
 bool isOurPlugin(PluginHost& host);

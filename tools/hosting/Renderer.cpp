@@ -15,6 +15,8 @@
 #include <cstring>
 #include <memory>
 
+#include "host/ParameterText.h"
+#include "host/Parameters.h"
 #include "platform/FileIO.h"
 #include "tools/audio/AudioFile.h"
 #include "tools/common/ProcessSignals.h"
@@ -161,8 +163,8 @@ void renderLoop(const RenderOptions& opt, PluginHost& host, AudioReader& reader,
     host.setConnectedPins(opt.monoDual ? 2 : ch, opt.monoDual ? 2 : ch);
 
     if (opt.observer != nullptr) opt.observer->begin(ch, reader.sampleRate());
-    SignalMeter inMeter(ch, reader.sampleRate(), opt.ceilingDb);
-    SignalMeter outMeter(ch, reader.sampleRate(), opt.ceilingDb);
+    SignalMeter inMeter(ch, reader.sampleRate(), rep.ceilingDb);
+    SignalMeter outMeter(ch, reader.sampleRate(), rep.ceilingDb);
     std::vector<double> inFrames(static_cast<size_t>(block) * static_cast<size_t>(ch));
     std::vector<double> outFrames(static_cast<size_t>(block) * static_cast<size_t>(ch));
     ProgressBar progress(opt.progress, reader.declaredFrames(), reader.sampleRate(),
@@ -317,6 +319,39 @@ void renderLoop(const RenderOptions& opt, PluginHost& host, AudioReader& reader,
     rep.nsPerFrame = fed > 0 ? cpu * 1e9 / static_cast<double>(fed) : 0.0;
 }
 
+/// Whether PCM output is dithered: as asked, else TPDF unless our plug-in's
+/// own requantizer already put every sample on the output's grid (it works
+/// at its Bits setting, outside the calibration path).
+Dither chooseDither(const RenderOptions& opt, PluginHost& host, const OutputFormat& format,
+                    RenderReport& rep) {
+    const int outBits = sampleBits(format.samples);
+    if (format.samples == SampleFormat::Float) {
+        rep.dither = "none";
+        rep.ditherNote = "float output";
+        return Dither::None;
+    }
+    if (!opt.dither.empty()) {
+        rep.dither = opt.dither;
+        if (opt.dither == "none") rep.ditherNote = "asked for";
+        return opt.dither == "tpdf" ? Dither::Tpdf : Dither::None;
+    }
+    if (isOurPlugin(host)) {
+        auto step = [&](int index) {
+            return stepFromValue(host.getParameter(index),
+                                 kParamInfo[static_cast<size_t>(index)].steps);
+        };
+        const int quantizerBits = step(kParamBits) == 0 ? 8 : step(kParamBits) == 1 ? 16 : 24;
+        if (step(kParamQuantize) != 0 && step(kParamCalibrate) == 0 && quantizerBits <= outBits) {
+            rep.dither = "none";
+            rep.ditherNote =
+                "the plug-in requantizes to " + std::to_string(quantizerBits) + " bits";
+            return Dither::None;
+        }
+    }
+    rep.dither = "tpdf";
+    return Dither::Tpdf;
+}
+
 }  // namespace
 
 RenderReport render(const RenderOptions& opt) {
@@ -327,7 +362,20 @@ RenderReport render(const RenderOptions& opt) {
     rep.block = opt.block;
     rep.doublePrecision = opt.useDouble;
     rep.compensated = opt.compensate;
-    rep.ceilingDb = opt.ceilingDb;
+    rep.ceilingSet = opt.ceilingDb.has_value();
+    rep.ceilingDb = opt.countAboveDb.value_or(opt.ceilingDb.value_or(0.0));
+    if (opt.dither != "" && opt.dither != "none" && opt.dither != "tpdf") {
+        throw ToolError(kExitUsage, "--dither takes none or tpdf, not '" + opt.dither + "'");
+    }
+    ParameterUnit ceilingRange{};
+    settingUnit(kParamOutput, ceilingRange);
+    // As for --set Output=: the range shown to two decimals is accepted.
+    if (opt.ceilingDb && !(*opt.ceilingDb >= ceilingRange.lowest - 0.005 &&
+                           *opt.ceilingDb <= ceilingRange.highest)) {
+        throw ToolError(kExitUsage, "--ceiling takes " + formatFixed(ceilingRange.lowest, 2) +
+                                        " to 0 dB (the range of the limiter's Output), not " +
+                                        formatFixed(*opt.ceilingDb, 2));
+    }
 
     AudioReader reader(opt.input);
     // Replacing the input with its own render would destroy the source while
@@ -339,10 +387,11 @@ RenderReport render(const RenderOptions& opt) {
     if (const auto announced = reader.announcedFrames(); announced && !opt.allowShortInput) {
         throw truncatedInput(opt.input, *announced, reader.declaredFrames());
     }
-    const OutputFormat format = chooseOutputFormat(opt.output, opt.format);
+    OutputFormat format = chooseOutputFormat(opt.output, opt.format, reader.sndfileFormat());
     rep.channels = reader.channels();
     rep.sampleRate = reader.sampleRate();
     rep.outputFormat = format.container + " " + sampleFormatName(format.samples);
+    rep.outputBits = sampleBits(format.samples);
 
     PluginHost host(opt.plugin);
     const AEffect& fx = host.effect();
@@ -373,8 +422,21 @@ RenderReport render(const RenderOptions& opt) {
         rep.program = std::to_string(program) + " " + host.programName();
     }
     applyParameterSets(host, opt.sets);
-    for (const auto& [name, value] : opt.sets) {
-        const int index = host.findParameter(name);
+    std::vector<int> changed;
+    for (const auto& set : opt.sets) changed.push_back(host.findParameter(set.name));
+    format.dither = chooseDither(opt, host, format, rep);
+    if (opt.ceilingDb) {
+        // The limiter's Output is its ceiling: the loudest sample it lets out.
+        if (!isOurPlugin(host)) {
+            throw ToolError(kExitUnsupported,
+                            "--ceiling sets the KRW Zelto limiter's Output; '" + opt.plugin +
+                                "' is another plug-in (--count-above DB only counts samples)");
+        }
+        host.setParameter(kParamOutput, valueFromSettingUnits(kParamOutput, *opt.ceilingDb));
+        format.ceiling = std::pow(10.0, *opt.ceilingDb / 20.0);
+        changed.push_back(kParamOutput);
+    }
+    for (const int index : changed) {
         rep.settings.push_back({index, host.paramName(index),
                                 static_cast<double>(host.getParameter(index)),
                                 host.paramDisplay(index)});
@@ -385,6 +447,26 @@ RenderReport render(const RenderOptions& opt) {
     std::optional<AudioWriter> writer;
     if (!opt.measureOnly) {
         writer.emplace(opt.output, format, ch, reader.sampleRate(), reader.declaredFrames());
+        if (opt.keepTags) {
+            const AudioTags tags = reader.tags();
+            const std::vector<std::string> dropped = writer->setTags(tags);
+            for (const auto& [id, text] : tags.strings) {
+                const std::string name = tagName(id);
+                if (std::find(dropped.begin(), dropped.end(), name) == dropped.end()) {
+                    rep.tags.push_back(name);
+                }
+            }
+            if (tags.broadcast &&
+                std::find(dropped.begin(), dropped.end(), "broadcast info") == dropped.end()) {
+                rep.tags.push_back("broadcast info");
+            }
+            if (!dropped.empty()) {
+                std::string list;
+                for (const auto& d : dropped) list += (list.empty() ? "" : ", ") + d;
+                rep.warnings.push_back(format.container + " output cannot hold the input's " +
+                                       list + "; left out");
+            }
+        }
     }
 
     host.setSampleRate(reader.sampleRate());
@@ -422,6 +504,12 @@ std::string db(double v, const char* unit) {
     return s + " " + unit;
 }
 
+std::string joined(const std::vector<std::string>& names) {
+    std::string s;
+    for (const auto& n : names) s += (s.empty() ? "" : ", ") + n;
+    return s;
+}
+
 void statsJson(JsonWriter& j, const LevelStats& s) {
     j.value("samplePeakDbfs", s.samplePeakDb);
     j.value("truePeakDbtp", s.truePeakDb);
@@ -447,6 +535,11 @@ std::string reportText(const RenderReport& r) {
     }
     add("Output           " + r.output + " (" + r.outputFormat + ", " +
         std::to_string(r.outputFrames) + " frames)");
+    add("Written as       " + std::to_string(r.outputBits) +
+        (r.outputBits == 32 ? "-bit float" : "-bit PCM") + ", dither " +
+        (r.dither == "tpdf" ? std::string("TPDF") : r.dither) +
+        (r.ditherNote.empty() ? "" : " (" + r.ditherNote + ")") + ", tags " +
+        (r.tags.empty() ? std::string("none") : joined(r.tags)));
     add("Processing       block " + std::to_string(r.block) + ", " +
         (r.doublePrecision ? "double" : "single") + " precision, latency " +
         std::to_string(r.latency) + " samples " +
@@ -495,12 +588,18 @@ void reportJson(JsonWriter& j, const RenderReport& r, const char* key) {
     j.endObject();
     j.beginObject("output");
     j.value("path", r.output).value("format", r.outputFormat).value("frames", r.outputFrames);
+    j.value("bits", r.outputBits).value("float", r.outputBits == 32);
+    j.value("dither", r.dither);
+    if (!r.ditherNote.empty()) j.value("ditherNote", r.ditherNote);
+    j.beginArray("tags");
+    for (const auto& t : r.tags) j.element(t);
+    j.endArray();
     statsJson(j, r.out);
     j.value("clippedSamples", r.clippedSamples);
     j.endObject();
     j.value("block", r.block).value("doublePrecision", r.doublePrecision);
     j.value("latency", r.latency).value("latencyCompensated", r.compensated);
-    j.value("ceilingDbfs", r.ceilingDb);
+    j.value("ceilingDbfs", r.ceilingDb).value("ceilingSet", r.ceilingSet);
     if (!r.program.empty()) j.value("preset", r.program);
     j.beginArray("parameters");
     for (const auto& s : r.settings) {

@@ -42,16 +42,21 @@ struct RenderOptions {
     int block = 512;
     bool useDouble = false;
     bool compensate = true;
-    bool monoDual = false;  // feed a mono file to both inputs instead of one
-    PresetSources presets;  // loaded before the --set values
-    ParameterSets sets;     // --set NAME=VALUE, in order, after the presets
-    std::string format;     // "" = container default
-    double ceilingDb = 0.0;
-    bool progress = false;         // allow the progress bar (still needs a terminal)
-    std::string progressLabel;     // what the bar says it renders ("[2/5] song.wav")
-    bool allowShortInput = false;  // render a truncated input instead of refusing it
-    bool measureOnly = false;      // run and measure but write nothing (searches)
-    bool measureInput = true;      // false: no input levels (a search knows them already)
+    bool monoDual = false;            // feed a mono file to both inputs instead of one
+    PresetSources presets;            // loaded before the --set values
+    ParameterSets sets;               // --set NAME=VALUE, in order, after the presets
+    std::string format;               // "float", "pcm16", "pcm24"; "" = the input's
+    std::string dither;               // "none", "tpdf"; "" = TPDF where PCM has fewer bits than
+                                      // the plug-in's result and its own requantizer is not at work
+    bool keepTags = true;             // copy title, artist, ... and BWF information to the output
+    std::optional<double> ceilingDb;  // sets our plug-in's Output (its ceiling) in dB
+    std::optional<double> countAboveDb;  // level samples are counted above; default
+                                         // the ceiling, else 0 dBFS
+    bool progress = false;               // allow the progress bar (still needs a terminal)
+    std::string progressLabel;           // what the bar says it renders ("[2/5] song.wav")
+    bool allowShortInput = false;        // render a truncated input instead of refusing it
+    bool measureOnly = false;            // run and measure but write nothing (searches)
+    bool measureInput = true;            // false: no input levels (a search knows them already)
     RenderObserver* observer = nullptr;
     /// Called with the finished report just before the output is committed;
     /// throwing from it leaves the destination untouched.
@@ -77,10 +82,15 @@ struct RenderReport {
     bool doublePrecision = false;
     bool compensated = false;
     int latency = 0;
-    std::string outputFormat;  // "WAV float"
-    std::string program;       // our plug-in's current preset after loading, e.g. "3 Limiter Fast"
+    std::string outputFormat;       // "WAV float"
+    int outputBits = 0;             // 16, 24, or 32 for float
+    std::string dither;             // "tpdf" or "none"
+    std::string ditherNote;         // why not, where there was a reason
+    std::vector<std::string> tags;  // names of the tags copied to the output
+    std::string program;  // our plug-in's current preset after loading, e.g. "3 Limiter Fast"
     std::vector<ParameterSetting> settings;
-    double ceilingDb = 0.0;
+    double ceilingDb = 0.0;   // the level samples above were counted against
+    bool ceilingSet = false;  // --ceiling set the plug-in's Output to it
     LevelStats in{}, out{};
     int64_t clippedSamples = 0;                // clipped to +-1 for a PCM output
     std::optional<double> maxGainReductionDb;  // ours only, when the meters can be read
