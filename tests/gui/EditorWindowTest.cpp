@@ -566,14 +566,20 @@ TEST(EditorWindow, PlayStreamsLongFilesAndLoopsShortOnes) {
     EXPECT_GT(most, 0);
     EXPECT_LE(most, kLimit) << "resident memory reached " << (most >> 20) << " MB";
 
-    const std::string tick = folder / "one-frame.wav";
-    writeWav(tick, 1);
-    const std::string looped = folder / "loop.txt";
-    const pid_t loop =
-        spawn({ZELTO_TOOL_PATH, "play", tick, "--loop", "--seconds", "1", "--no-device"}, looped);
-    ASSERT_GT(loop, 0);
-    EXPECT_EQ(waitFor(loop, 30s), 0) << readText(looped);
-    EXPECT_NEAR(playedSeconds(readText(looped)), 1.0, 0.3) << readText(looped);
+    // One frame repeats from memory; a quarter second is read again from
+    // its start four times.
+    for (const uint32_t frames : {1u, 11025u}) {
+        const std::string shortFile = folder / ("short-" + std::to_string(frames) + ".wav");
+        writeWav(shortFile, frames);
+        const std::string looped = folder / "loop.txt";
+        const pid_t loop =
+            spawn({ZELTO_TOOL_PATH, "play", shortFile, "--loop", "--seconds", "1", "--no-device"},
+                  looped);
+        ASSERT_GT(loop, 0);
+        EXPECT_EQ(waitFor(loop, 30s), 0) << frames << ": " << readText(looped);
+        EXPECT_NEAR(playedSeconds(readText(looped)), 1.0, 0.3)
+            << frames << ": " << readText(looped);
+    }
 }
 
 TEST(EditorWindow, PresetStripSavesLoadsStoresAndRecalls) {

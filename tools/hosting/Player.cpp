@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <exception>
 
 #include "tools/audio/AudioFile.h"
 #include "tools/audio/AudioOutput.h"
@@ -158,11 +159,19 @@ void Player::readFile() {
     try {
         std::vector<float> left(static_cast<size_t>(kChunkFrames));
         std::vector<float> right(left.size());
-        // A file shorter than one chunk is looped from memory rather than
-        // sought back to its start after every few frames.
+        // A file shorter than one chunk is looped from memory, repeated to
+        // fill the chunk, rather than sought back to its start after every
+        // few frames.
         const bool fromMemory = loop_ && source_.frames() <= kChunkFrames;
         int64_t held = 0;
-        if (fromMemory) held = source_.read(left.data(), right.data(), kChunkFrames);
+        if (fromMemory) {
+            const int64_t once = source_.read(left.data(), right.data(), kChunkFrames);
+            held = once > 0 ? kChunkFrames - kChunkFrames % once : 0;
+            for (int64_t i = once; i < held; ++i) {
+                left[static_cast<size_t>(i)] = left[static_cast<size_t>(i % once)];
+                right[static_cast<size_t>(i)] = right[static_cast<size_t>(i % once)];
+            }
+        }
         bool readSinceRewind = false;
         while (!stop_) {
             int64_t n = held;
@@ -179,6 +188,9 @@ void Player::readFile() {
         }
     } catch (const ToolError& e) {
         fail(e.code(), e.what());
+        return;
+    } catch (const std::exception& e) {
+        fail(kExitFailure, std::string("reading '") + source_.path() + "' failed: " + e.what());
         return;
     }
     {
