@@ -437,8 +437,76 @@ PresetLoadResult CPresetSystemEditor::loadBankBlob(const uint8_t* data, size_t s
 
 // ---- files ----
 
+namespace {
+
+bool isAbsolutePath(const std::string& path) {
+#ifdef _WIN32
+    // "C:\x", "C:/x", "\\server\share" or "\\?\..."; "\x" alone hangs off the
+    // current drive, which changes with the host as the folder does.
+    const bool drive = path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+    const bool unc = path.size() >= 2 && (path[0] == '\\' || path[0] == '/') &&
+                     (path[1] == '\\' || path[1] == '/');
+    return drive || unc;
+#else
+    return !path.empty() && path[0] == '/';
+#endif
+}
+
+// The folder a relative path names, made absolute against the working
+// directory now: a host's working directory is anybody's guess, so a relative
+// folder remembered for the next file dialog would point somewhere else there.
+// Leading "./" and "../" are resolved against the working directory (which
+// getcwd gives free of links, so taking its last part off is exact); empty
+// when there is no working directory to resolve against.
+std::string absoluteFolder(const std::string& folder) {
+    if (isAbsolutePath(folder)) return folder;
+#ifdef _WIN32
+    // "C:x" and "\x" depend on a current folder per drive or the current
+    // drive: not remembered rather than guessed.
+    if ((folder.size() >= 2 && folder[1] == ':') ||
+        (!folder.empty() && (folder[0] == '\\' || folder[0] == '/'))) {
+        return std::string();
+    }
+#endif
+    char buffer[4096];
+    if (getcwd(buffer, sizeof buffer) == nullptr) return std::string();
+    std::string base = buffer;
+    auto isSeparator = [](char c) {
+#ifdef _WIN32
+        if (c == '\\') return true;
+#endif
+        return c == '/';
+    };
+    std::string rest = folder;
+    for (;;) {
+        if (rest.size() >= 2 && rest[0] == '.' && isSeparator(rest[1])) {
+            rest.erase(0, 2);
+        } else if (rest == ".") {
+            rest.clear();
+        } else if ((rest.size() >= 3 && rest.compare(0, 2, "..") == 0 && isSeparator(rest[2])) ||
+                   rest == "..") {
+            rest.erase(0, std::min<size_t>(3, rest.size()));
+            while (base.size() > 1 && isSeparator(base.back())) base.pop_back();
+            size_t cut = base.size();
+            while (cut > 0 && !isSeparator(base[cut - 1])) --cut;
+            if (cut > 0) base.erase(cut);  // keeps the separator: "/a/b" -> "/a/"
+        } else {
+            break;
+        }
+    }
+    if (base.empty() || !isSeparator(base.back())) base += '/';
+    return base + rest;
+}
+
+}  // namespace
+
 void CPresetSystemEditor::rememberPath(const std::string& path, std::string& fileName) {
-    splitPath(path, currentFolder_, fileName);
+    std::string folder, name;
+    splitPath(path, folder, name);
+    folder = absoluteFolder(folder);
+    if (folder.empty()) return;
+    currentFolder_ = folder;
+    fileName = name;
 }
 
 // The remembered folder and file names follow only loads and saves that
@@ -541,7 +609,8 @@ void CPresetSystemEditor::loadStoredDefaults() {
 
 void CPresetSystemEditor::saveFileLocations() {
     const SettingsStore store = presetStore();
-    store.writeText(kCurrDirValue, currentFolder_);
+    // Older versions stored relative folders; one read back is not passed on.
+    store.writeText(kCurrDirValue, isAbsolutePath(currentFolder_) ? currentFolder_ : std::string());
     store.writeText(kCurrBankValue, bankFileName_);
     store.writeText(kCurrPresetValue, presetFileName_);
 }
@@ -549,6 +618,7 @@ void CPresetSystemEditor::saveFileLocations() {
 void CPresetSystemEditor::loadFileLocations() {
     const SettingsStore store = presetStore();
     currentFolder_ = store.readText(kCurrDirValue).value_or(std::string());
+    if (!isAbsolutePath(currentFolder_)) currentFolder_.clear();
     bankFileName_ = store.readText(kCurrBankValue).value_or(std::string());
     presetFileName_ = store.readText(kCurrPresetValue).value_or(std::string());
 }

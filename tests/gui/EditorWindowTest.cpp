@@ -14,7 +14,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -187,6 +189,79 @@ std::string readText(const std::string& path) {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
+void put16(std::string& s, uint32_t v) {
+    s += static_cast<char>(v & 0xFF);
+    s += static_cast<char>((v >> 8) & 0xFF);
+}
+void put32(std::string& s, uint32_t v) {
+    put16(s, v & 0xFFFF);
+    put16(s, v >> 16);
+}
+void put64(std::string& s, uint64_t v) {
+    put32(s, static_cast<uint32_t>(v));
+    put32(s, static_cast<uint32_t>(v >> 32));
+}
+std::string fmtChunk(int channels, int rate) {
+    std::string s = "fmt ";
+    put32(s, 16);
+    put16(s, 1);  // integer PCM
+    put16(s, static_cast<uint32_t>(channels));
+    put32(s, static_cast<uint32_t>(rate));
+    put32(s, static_cast<uint32_t>(rate * channels * 2));
+    put16(s, static_cast<uint32_t>(channels * 2));
+    put16(s, 16);
+    return s;
+}
+
+/// A 16-bit stereo WAV at 44.1 kHz of `frames` frames of a quiet tone.
+void writeWav(const std::string& path, uint32_t frames) {
+    std::string data;
+    for (uint32_t n = 0; n < frames; ++n) {
+        const auto v = static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(0.05 * n)));
+        put16(data, v);
+        put16(data, v);
+    }
+    std::string file = "RIFF";
+    put32(file, static_cast<uint32_t>(4 + 24 + 8 + data.size()));
+    file += "WAVE" + fmtChunk(2, 44100) + "data";
+    put32(file, static_cast<uint32_t>(data.size()));
+    std::ofstream(path, std::ios::binary) << file << data;
+}
+
+/// An RF64 file announcing `frames` frames of 16-bit stereo silence, sparse:
+/// it takes a header's worth of disk whatever its length.
+void writeSparseRf64(const std::string& path, uint64_t frames) {
+    const uint64_t dataBytes = frames * 4;
+    std::string head = "RF64";
+    put32(head, 0xFFFFFFFFu);
+    head += "WAVE";
+    head += "ds64";
+    put32(head, 28);
+    put64(head, 4 + (8 + 28) + (8 + 16) + 8 + dataBytes);
+    put64(head, dataBytes);
+    put64(head, frames);
+    put32(head, 0);
+    head += fmtChunk(2, 44100) + "data";
+    put32(head, 0xFFFFFFFFu);
+    { std::ofstream(path, std::ios::binary) << head; }
+    ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(head.size() + dataBytes)), 0);
+}
+
+/// The seconds "played N s of ..." reports, -1 without that line.
+double playedSeconds(const std::string& text) {
+    const size_t at = text.find("played ");
+    return at == std::string::npos ? -1.0 : std::atof(text.c_str() + at + 7);
+}
+
+/// Resident memory of a running process in bytes, 0 once it is gone.
+long residentBytes(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmRSS:", 0) == 0) return 1024 * std::atol(line.c_str() + 6);
+    }
+    return 0;
+}
+
 }  // namespace
 
 TEST(EditorWindow, ShowsTheSnapshotClicksAndClosesCleanly) {
@@ -199,7 +274,10 @@ TEST(EditorWindow, ShowsTheSnapshotClicksAndClosesCleanly) {
 
     const std::string report = folder / "gui.txt";
     pid_t gui = -1;
+    // The switch makes zelto gui count windows, threads and descriptors.
+    setenv("ZELTO_CHECK_EDITOR_RESOURCES", "1", 1);
     const auto [editor, top] = showGui(display, gui, {"--preset", "3"}, report);
+    unsetenv("ZELTO_CHECK_EDITOR_RESOURCES");
     ASSERT_GT(gui, 0);
     ASSERT_NE(top, 0u) << "zelto gui showed no window";
     ASSERT_NE(editor, 0u) << "the editor is one child window of the host's window";
@@ -256,9 +334,21 @@ TEST(EditorWindow, OpensAndClosesManyTimesWithoutLeaks) {
     XCloseDisplay(display);
     TempFolder folder;
     setenv("ZELTO_CONFIG_HOME", folder.path().c_str(), 1);
-    // zelto gui exits non-zero when a cycle leaves a window, a thread or a
-    // file descriptor behind.
-    EXPECT_EQ(run({ZELTO_TOOL_PATH, "gui", "--seconds", "3", "--cycles", "25"}), 0);
+    // With the switch, zelto gui exits non-zero when a cycle leaves a window,
+    // a thread or a file descriptor behind, and prints what it counted.
+    setenv("ZELTO_CHECK_EDITOR_RESOURCES", "1", 1);
+    const pid_t gui =
+        spawn({ZELTO_TOOL_PATH, "gui", "--seconds", "3", "--cycles", "25"}, folder / "out.txt");
+    unsetenv("ZELTO_CHECK_EDITOR_RESOURCES");
+    ASSERT_GT(gui, 0);
+    EXPECT_EQ(waitFor(gui, 60s), 0);
+    const std::string text = readText(folder / "out.txt");
+    EXPECT_NE(text.find("editor closed: child windows left 0"), std::string::npos) << text;
+    // Without it, what a user runs prints nothing of the kind.
+    const pid_t plain = spawn({ZELTO_TOOL_PATH, "gui", "--seconds", "1"}, folder / "plain.txt");
+    ASSERT_GT(plain, 0);
+    EXPECT_EQ(waitFor(plain, 60s), 0);
+    EXPECT_EQ(readText(folder / "plain.txt"), "");
 }
 
 TEST(EditorWindow, MouseAndKeysReachTheHostAsAutomation) {
@@ -410,9 +500,87 @@ TEST(EditorWindow, PlayMovesTheMetersAndTheLogoShowsTheInfoPanel) {
     EXPECT_EQ(findWindow(display, "KRW Zelto"), 0u) << "a window outlived zelto play";
     const std::string text = readText(report);
     EXPECT_EQ(text.find("automate"), std::string::npos) << text;
-    EXPECT_NE(text.find("child windows left 0"), std::string::npos) << text;
+    EXPECT_EQ(text.find("editor closed"), std::string::npos) << text;
     EXPECT_NE(text.find("played"), std::string::npos) << text;
     XCloseDisplay(display);
+}
+
+// Playing a file to its end is success, whether the end comes before
+// --seconds or with no --seconds at all, with a device or paced by the clock.
+TEST(EditorWindow, PlayingAFileToItsEndExitsZero) {
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) GTEST_SKIP() << "no X display; ctest runs this under xvfb-run";
+    XCloseDisplay(display);
+    TempFolder folder;
+    setenv("ZELTO_CONFIG_HOME", folder.path().c_str(), 1);
+    const std::string one = folder / "one-second.wav";
+    writeWav(one, 44100);
+    const std::vector<std::vector<std::string>> runs{
+        {"--no-device"}, {"--no-device", "--seconds", "5"}, {}, {"--seconds", "5"}};
+    for (const auto& extra : runs) {
+        std::vector<std::string> command{ZELTO_TOOL_PATH, "play", one};
+        command.insert(command.end(), extra.begin(), extra.end());
+        std::string what;
+        for (const auto& e : extra) what += e + " ";
+        const std::string report = folder / "report.txt";
+        const pid_t play = spawn(command, report);
+        ASSERT_GT(play, 0);
+        EXPECT_EQ(waitFor(play, 30s), 0) << what << readText(report);
+        const std::string text = readText(report);
+        EXPECT_NEAR(playedSeconds(text), 1.0, 0.01) << what << text;
+        EXPECT_EQ(text.find("editor closed"), std::string::npos) << what << text;
+    }
+}
+
+// A 13-hour file plays in the memory of a short one (it is streamed, not read
+// whole), and a file of one frame loops as well as a long one.
+TEST(EditorWindow, PlayStreamsLongFilesAndLoopsShortOnes) {
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) GTEST_SKIP() << "no X display; ctest runs this under xvfb-run";
+    XCloseDisplay(display);
+    TempFolder folder;
+    setenv("ZELTO_CONFIG_HOME", folder.path().c_str(), 1);
+    const std::string huge = folder / "thirteen-hours.wav";
+    writeSparseRf64(huge, uint64_t{1} << 31);
+    const std::string report = folder / "huge.txt";
+    const pid_t play =
+        spawn({ZELTO_TOOL_PATH, "play", huge, "--seconds", "1", "--no-device"}, report);
+    ASSERT_GT(play, 0);
+    constexpr long kLimit = 50L << 20;
+    long most = 0;
+    int status = 0;
+    const auto end = std::chrono::steady_clock::now() + 30s;
+    while (waitpid(play, &status, WNOHANG) == 0 && most <= kLimit &&
+           std::chrono::steady_clock::now() < end) {
+        most = std::max(most, residentBytes(play));
+        std::this_thread::sleep_for(10ms);
+    }
+    if (waitpid(play, &status, WNOHANG) == 0) {
+        kill(play, SIGKILL);
+        waitpid(play, &status, 0);
+        ADD_FAILURE() << "zelto play did not end within 30 s; resident " << (most >> 20) << " MB";
+    } else {
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << readText(report);
+        // The audio starts as the window is being made: a busy machine
+        // plays a little more than the second the window stays open.
+        EXPECT_GE(playedSeconds(readText(report)), 0.95) << readText(report);
+    }
+    EXPECT_GT(most, 0);
+    EXPECT_LE(most, kLimit) << "resident memory reached " << (most >> 20) << " MB";
+
+    // One frame repeats from memory; a quarter second is read again from
+    // its start four times.
+    for (const uint32_t frames : {1u, 11025u}) {
+        const std::string shortFile = folder / ("short-" + std::to_string(frames) + ".wav");
+        writeWav(shortFile, frames);
+        const std::string looped = folder / "loop.txt";
+        const pid_t loop =
+            spawn({ZELTO_TOOL_PATH, "play", shortFile, "--loop", "--seconds", "1", "--no-device"},
+                  looped);
+        ASSERT_GT(loop, 0);
+        EXPECT_EQ(waitFor(loop, 30s), 0) << frames << ": " << readText(looped);
+        EXPECT_GE(playedSeconds(readText(looped)), 0.95) << frames << ": " << readText(looped);
+    }
 }
 
 TEST(EditorWindow, PresetStripSavesLoadsStoresAndRecalls) {

@@ -105,5 +105,23 @@ TEST(ZeltoSnapshotAtTime, InputAndTimeGoTogetherAndBadInputIsRefused) {
     EXPECT_FALSE(fileExists(dir / "a.png"));
 }
 
+// A time past the end used to show the start of the file (or overflow the
+// frame count): it is refused with the file's length, however far past.
+TEST(ZeltoSnapshotAtTime, ATimePastTheEndIsRefusedWithTheFilesLength) {
+    TempDir dir;
+    writeAudio(dir / "two.wav", testSignal(2, 44100, 88200, 0.5));
+    for (const std::string at : {"2.5", "100", "1e15", "1e300"}) {
+        const RunResult r =
+            runZelto({"snapshot", "--out", dir / "a.png", "--input", dir / "two.wav", "--at", at});
+        EXPECT_EQ(r.exitCode, 2) << at << ": " << r.err;
+        EXPECT_NE(r.err.find("2.000 s long"), std::string::npos) << at << ": " << r.err;
+        EXPECT_FALSE(fileExists(dir / "a.png")) << at;
+    }
+    const RunResult end =
+        runZelto({"snapshot", "--out", dir / "a.png", "--input", dir / "two.wav", "--at", "2"});
+    EXPECT_EQ(end.exitCode, 0) << end.err;
+    EXPECT_TRUE(fileExists(dir / "a.png"));
+}
+
 }  // namespace
 }  // namespace zelto_test

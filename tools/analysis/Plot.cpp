@@ -437,8 +437,14 @@ void LevelPlot::write(const std::string& path, const RenderReport& report) {
     const cairo_status_t status = cairo_surface_write_to_png_stream(surface, appendPng, &png);
     cairo_surface_destroy(surface);
     releaseTextCaches();
-    if (status != CAIRO_STATUS_SUCCESS || !writeFileAtomically(path, png.data(), png.size())) {
-        throw ToolError(kExitOutput, "cannot write plot '" + path + "'");
+    if (status != CAIRO_STATUS_SUCCESS) {
+        throw ToolError(kExitOutput,
+                        "cannot write plot '" + path + "': " + cairo_status_to_string(status));
+    }
+    std::string why;
+    if (!writeFileAtomically(path, png.data(), png.size(), &why)) {
+        throw ToolError(kExitOutput,
+                        "cannot write plot '" + path + "': " + why + "; nothing was written");
     }
 }
 

@@ -315,6 +315,13 @@ int64_t AudioReader::read(double* interleaved, int64_t frames) {
     return got;
 }
 
+void AudioReader::rewind() {
+    if (sf_seek(file_, 0, SEEK_SET) != 0) {
+        throw ToolError(kExitInput,
+                        "cannot go back to the start of '" + path_ + "': " + sndfileError(file_));
+    }
+}
+
 AudioWriter::AudioWriter(const std::string& path, const OutputFormat& format, int channels,
                          int sampleRate, int64_t expectedFrames)
     : path_(path), format_(format), channels_(channels), file_(path) {

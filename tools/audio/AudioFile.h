@@ -80,6 +80,9 @@ class AudioReader {
     /// Reads up to `frames` interleaved frames; returns how many were read,
     /// 0 at the end. Throws ToolError(kExitInput) on a read error.
     int64_t read(double* interleaved, int64_t frames);
+    /// Back to the first frame; throws ToolError(kExitInput) when the file
+    /// cannot seek.
+    void rewind();
 
   private:
     void checkLength(int fd);

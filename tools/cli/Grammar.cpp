@@ -119,7 +119,8 @@ const std::vector<OptionSpec> kOptions = {
     {"--input", "", "FILE", ValueKind::Text, 0, 0, "", false,
      "run this file through the plug-in first (with --at)"},
     {"--at", "", "SECONDS", ValueKind::Number, 0, kNoLimit, "", false,
-     "the moment of --input to show, 0 or more seconds"},
+     "the moment of --input to show, from 0 to the file's length in\n"
+     "seconds (a time past its end is an error naming the length)"},
 };
 
 const std::vector<const char*> kStateOptions = {"--state", "--bank", "--preset-file", "--preset"};
@@ -203,8 +204,7 @@ const std::vector<CommandSpec> kCommands = {
     {"gui", "gui [options]",
      "show the editor in a window",
      "Show the editor in a window of its own (needs an X display) and\n"
-     "idle it every 30 ms until the window is closed or --seconds pass.\n"
-     "Fails if closing the editor left windows, threads or files open.",
+     "idle it every 30 ms until the window is closed or --seconds pass.",
      with({"--plugin", "--seconds", "--cycles", "--log-automation", "--dialog-answer", "--set"},
           kStateOptions),
      runGui, 0},

@@ -38,16 +38,17 @@ int runPlay(const ParsedArgs& args) {
         piped.emplace("zelto-in");
         readStandardInput(*piped);
     }
-    const Programme programme = readProgramme(piped ? piped->path() : input);
+    if (!snapshot.empty()) requireWritable(snapshot, "window snapshot");
+    StereoSource source(piped ? piped->path() : input);
     PluginHost host(plugin);
     applyPresetSources(host, sources);
     applyParameterSets(host, sets);
     if (logEdits) logAutomation(host);
-    host.setSampleRate(programme.sampleRate);
+    host.setSampleRate(source.sampleRate());
     host.setBlockSize(block);
     host.resume();
 
-    Player player(host, programme, block, loop, useDevice);
+    Player player(host, source, block, loop, useDevice);
     player.start();
     EditorWindowOptions window;
     window.seconds = seconds;
@@ -57,7 +58,8 @@ int runPlay(const ParsedArgs& args) {
         window.beforeClose = [&host, &snapshot] {
             if (host.dispatch(effVendorSpecific, kVendorApiMagic, kVendorSnapshotPng,
                               const_cast<char*>(snapshot.c_str())) != 1) {
-                throw ToolError(kExitOutput, "cannot write the window to '" + snapshot + "'");
+                throw ToolError(kExitOutput, "cannot write window snapshot '" + snapshot +
+                                                 "': the plug-in could not draw or write it");
             }
         };
     }
@@ -71,7 +73,8 @@ int runPlay(const ParsedArgs& args) {
     player.stop();
     host.suspend();
     std::printf("played %.2f s of '%s'\n",
-                static_cast<double>(player.framesPlayed()) / programme.sampleRate, input.c_str());
+                static_cast<double>(player.framesPlayed()) / source.sampleRate(), input.c_str());
+    if (player.failureCode() != 0) throw ToolError(player.failureCode(), player.failure());
     return code;
 }
 

@@ -22,18 +22,20 @@ namespace zelto {
 
 namespace {
 
-/// Runs the programme up to `seconds` through the plug-in with its editor open
-/// offscreen, idling it every 40 ms of programme time on that clock.
-void playInto(PluginHost& host, const Programme& programme, double seconds) {
+/// Runs the file up to `seconds` (within its length) through the plug-in with
+/// its editor open offscreen, idling it every 40 ms of programme time on that
+/// clock.
+void playInto(PluginHost& host, StereoSource& source, double seconds) {
     const int block = 64;
-    host.setSampleRate(programme.sampleRate);
+    const int rate = source.sampleRate();
+    host.setSampleRate(rate);
     host.setBlockSize(block);
     host.resume();
     if (host.dispatch(effEditOpen, 0, 0, nullptr) == 0) {
         throw ToolError(kExitUnsupported, "the plug-in's editor cannot open offscreen");
     }
-    const int64_t end = std::min<int64_t>(
-        programme.frames(), static_cast<int64_t>(std::llround(seconds * programme.sampleRate)));
+    const int64_t end =
+        std::min<int64_t>(source.frames(), static_cast<int64_t>(std::llround(seconds * rate)));
     std::vector<float> inL(block), inR(block), outL(block), outR(block);
     AEffect& effect = host.effect();
     uint32_t nextIdleMs = 0;
@@ -42,21 +44,20 @@ void playInto(PluginHost& host, const Programme& programme, double seconds) {
         host.dispatch(effEditIdle);
     };
     for (int64_t pos = 0; pos < end; pos += block) {
-        const auto n = static_cast<size_t>(std::min<int64_t>(block, end - pos));
-        std::copy_n(programme.left.begin() + pos, n, inL.begin());
-        std::copy_n(programme.right.begin() + pos, n, inR.begin());
+        const auto n = static_cast<size_t>(
+            source.read(inL.data(), inR.data(), std::min<int64_t>(block, end - pos)));
+        if (n == 0) break;
         float* inputs[] = {inL.data(), inR.data()};
         float* outputs[] = {outL.data(), outR.data()};
         effect.processReplacing(&effect, inputs, outputs, static_cast<VstInt32>(n));
-        const auto ms =
-            static_cast<uint32_t>((pos + static_cast<int64_t>(n)) * 1000 / programme.sampleRate);
+        const auto ms = static_cast<uint32_t>((pos + static_cast<int64_t>(n)) * 1000 / rate);
         if (ms >= nextIdleMs) {
             idleAt(ms);
             nextIdleMs = ms + 40;
         }
     }
     // One last pass at the moment asked for.
-    idleAt(static_cast<uint32_t>(end * 1000 / programme.sampleRate) + 40);
+    idleAt(static_cast<uint32_t>(end * 1000 / rate) + 40);
 }
 
 }  // namespace
@@ -72,19 +73,28 @@ int runSnapshot(const ParsedArgs& args) {
     if (input.empty() != (at < 0.0)) {
         throw ToolError(kExitUsage, "--input and --at go together");
     }
+    requireWritable(out, "editor snapshot");
     PluginHost host(plugin);
     requireOurPlugin(host, "snapshot");
     applyPresetSources(host, sources);
     applyParameterSets(host, sets);
     bool editorOpen = false;
     if (!input.empty()) {
-        const Programme programme = readProgramme(input);
-        playInto(host, programme, at);
+        StereoSource source(input);
+        // Compared in seconds: a huge --at must not overflow a frame count.
+        const double length = static_cast<double>(source.frames()) / source.sampleRate();
+        if (at > length) {
+            throw ToolError(kExitUsage, "--at " + formatShortest(at) + " is past the end of '" +
+                                            input + "', which is " + formatFixed(length, 3) +
+                                            " s long");
+        }
+        playInto(host, source, at);
         editorOpen = true;
     }
     if (host.dispatch(effVendorSpecific, kVendorApiMagic, kVendorSnapshotPng,
                       const_cast<char*>(out.c_str())) != 1) {
-        throw ToolError(kExitOutput, "cannot write the editor snapshot to '" + out + "'");
+        throw ToolError(kExitOutput, "cannot write editor snapshot '" + out +
+                                         "': the plug-in could not draw or write it");
     }
     if (editorOpen) host.dispatch(effEditClose);
     std::printf("wrote the editor window to %s\n", out.c_str());

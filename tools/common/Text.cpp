@@ -42,6 +42,15 @@ size_t utf8SequenceLength(std::string_view s, size_t i) {
 
 }  // namespace
 
+bool isValidUtf8(std::string_view s) {
+    for (size_t i = 0; i < s.size();) {
+        const size_t len = utf8SequenceLength(s, i);
+        if (len == 0) return false;
+        i += len;
+    }
+    return true;
+}
+
 std::string cleanPluginText(std::string_view raw) {
     std::string out;
     out.reserve(raw.size());
@@ -139,8 +148,21 @@ std::string hex32(uint32_t v) {
 std::string JsonWriter::escape(std::string_view s) {
     std::string out;
     out.reserve(s.size() + 2);
-    for (char ch : s) {
+    for (size_t i = 0; i < s.size(); ++i) {
+        const char ch = s[i];
         const auto c = static_cast<unsigned char>(ch);
+        if (c >= 0x80) {
+            const size_t len = utf8SequenceLength(s, i);
+            if (len == 0) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                out += buf;
+            } else {
+                out.append(s.substr(i, len));
+                i += len - 1;
+            }
+            continue;
+        }
         switch (c) {
             case '"':
                 out += "\\\"";
@@ -232,6 +254,17 @@ JsonWriter& JsonWriter::value(std::string_view key, std::string_view v) {
     out_ += '"';
     out_ += escape(v);
     out_ += '"';
+    if (!key.empty() && !isValidUtf8(v)) {
+        static constexpr char kHex[] = "0123456789abcdef";
+        std::string hex;
+        hex.reserve(2 * v.size());
+        for (char ch : v) {
+            const auto c = static_cast<unsigned char>(ch);
+            hex += kHex[c >> 4];
+            hex += kHex[c & 0xF];
+        }
+        value(std::string(key) + "Bytes", hex);
+    }
     return *this;
 }
 

@@ -34,8 +34,18 @@ std::optional<int64_t> parseInt(std::string_view s);
 std::string fourCC(int32_t id);
 std::string hex32(uint32_t v);
 
+/// Whether the bytes are well-formed UTF-8 (no overlong forms, surrogates or
+/// values past U+10FFFF).
+bool isValidUtf8(std::string_view s);
+
 /// Minimal streaming JSON writer: objects, arrays, strings, numbers, null.
 /// Non-finite numbers are written as null because JSON has no place for them.
+/// The output is always valid UTF-8. Strings come in as bytes (file names on
+/// Linux need not be UTF-8): every byte that is not part of a valid UTF-8
+/// sequence is written as "\u00XX", i.e. read as Latin-1, and a string value
+/// holding such a byte gets a sibling KEY + "Bytes" with its exact bytes in
+/// lower-case hex, so "path": "caf\u00e9.wav" comes with
+/// "pathBytes": "636166e92e776176" and the name can be opened again.
 class JsonWriter {
   public:
     JsonWriter& beginObject(std::string_view key = {});

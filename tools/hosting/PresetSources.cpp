@@ -61,15 +61,6 @@ void requireReadable(const std::string& path, const char* kind) {
                     std::string(kind) + " file '" + path + "' " + describeReadError(why));
 }
 
-// The plug-in refuses the same targets but can only answer yes or no.
-void requireReplaceable(const std::string& path, const char* kind) {
-    std::string why;
-    if (!canReplace(path, &why)) {
-        throw ToolError(kExitOutput, "cannot write " + std::string(kind) + " file '" + path +
-                                         "': " + why + "; nothing was written");
-    }
-}
-
 void loadFile(PluginHost& host, VstIntPtr call, const std::string& path, const char* kind) {
     requireOurPlugin(host, std::string("loading a ") + kind + " file");
     requireReadable(path, kind);
@@ -236,19 +227,34 @@ int currentProgram(PluginHost& host) {
     return static_cast<int>(vendorCall(host, kVendorCurrentPreset, nullptr)) - 1;
 }
 
+void requireWritable(const std::string& path, const std::string& what) {
+    // A trial writer checks the target and makes its temporary file in the
+    // destination's folder, as the real writer will; destroyed uncommitted,
+    // it leaves nothing.
+    const AtomicFileWriter trial(path);
+    if (!trial.ok()) {
+        throw ToolError(kExitOutput, "cannot write " + what + " '" + path + "': " + trial.error() +
+                                         "; nothing was written");
+    }
+}
+
 void savePresetFile(PluginHost& host, const std::string& path) {
     requireOurPlugin(host, "saving a preset file");
-    requireReplaceable(path, "preset");
+    requireWritable(path, "preset file");
     if (vendorCall(host, kVendorSavePresetFile, path.c_str()) != 1) {
-        throw ToolError(kExitOutput, "cannot write preset file '" + path + "'");
+        throw ToolError(kExitOutput, "cannot write preset file '" + path +
+                                         "': the plug-in could not write it (is the disk "
+                                         "full?); nothing was written");
     }
 }
 
 void saveBankFile(PluginHost& host, const std::string& path) {
     requireOurPlugin(host, "saving a bank file");
-    requireReplaceable(path, "bank");
+    requireWritable(path, "bank file");
     if (vendorCall(host, kVendorSaveBankFile, path.c_str()) != 1) {
-        throw ToolError(kExitOutput, "cannot write bank file '" + path + "'");
+        throw ToolError(kExitOutput, "cannot write bank file '" + path +
+                                         "': the plug-in could not write it (is the disk "
+                                         "full?); nothing was written");
     }
 }
 

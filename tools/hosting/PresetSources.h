@@ -64,6 +64,13 @@ int findProgram(PluginHost& host, const std::string& nameOrIndex);
 void selectProgram(PluginHost& host, int program);
 int currentProgram(PluginHost& host);
 
+/// Checks that `what` (e.g. "preset file") can be written at path before a
+/// writer that can only answer yes or no (the plug-in) is asked to: throws
+/// ToolError(kExitOutput) naming the path and the system's reason when the
+/// folder is missing, not writable, or the path is a folder or device.
+/// Nothing is left behind.
+void requireWritable(const std::string& path, const std::string& what);
+
 void savePresetFile(PluginHost& host, const std::string& path);
 void saveBankFile(PluginHost& host, const std::string& path);
 void saveState(PluginHost& host, const std::string& path);
