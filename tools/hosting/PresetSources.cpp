@@ -238,24 +238,28 @@ void requireWritable(const std::string& path, const std::string& what) {
     }
 }
 
-void savePresetFile(PluginHost& host, const std::string& path) {
-    requireOurPlugin(host, "saving a preset file");
-    requireWritable(path, "preset file");
-    if (vendorCall(host, kVendorSavePresetFile, path.c_str()) != 1) {
-        throw ToolError(kExitOutput, "cannot write preset file '" + path +
+namespace {
+
+/// Writes a preset or bank file with the plug-in's own writer.
+void saveThroughPlugin(PluginHost& host, VstIntPtr what, const std::string& path,
+                       const std::string& kind) {
+    requireOurPlugin(host, "saving a " + kind);
+    requireWritable(path, kind);
+    if (vendorCall(host, what, path.c_str()) != 1) {
+        throw ToolError(kExitOutput, "cannot write " + kind + " '" + path +
                                          "': the plug-in could not write it (is the disk "
                                          "full?); nothing was written");
     }
 }
 
+}  // namespace
+
+void savePresetFile(PluginHost& host, const std::string& path) {
+    saveThroughPlugin(host, kVendorSavePresetFile, path, "preset file");
+}
+
 void saveBankFile(PluginHost& host, const std::string& path) {
-    requireOurPlugin(host, "saving a bank file");
-    requireWritable(path, "bank file");
-    if (vendorCall(host, kVendorSaveBankFile, path.c_str()) != 1) {
-        throw ToolError(kExitOutput, "cannot write bank file '" + path +
-                                         "': the plug-in could not write it (is the disk "
-                                         "full?); nothing was written");
-    }
+    saveThroughPlugin(host, kVendorSaveBankFile, path, "bank file");
 }
 
 void saveState(PluginHost& host, const std::string& path) {
