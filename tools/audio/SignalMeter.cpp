@@ -9,14 +9,43 @@
 
 namespace zelto {
 
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+}  // namespace
+
 double toDb(double linear) {
-    return linear > 0.0 ? 20.0 * std::log10(linear) : -std::numeric_limits<double>::infinity();
+    return linear > 0.0 ? 20.0 * std::log10(linear) : -kInf;
 }
 
-SignalMeter::SignalMeter(int channels, int sampleRate, double ceilingDb)
-    : channels_(channels), ceiling_(std::pow(10.0, ceilingDb / 20.0)) {
-    state_ = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(sampleRate),
-                          EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK);
+double LevelStats::highestTruePeakDb() const {
+    if (std::isnan(truePeakDb)) return bs1770TruePeakDb;
+    if (std::isnan(bs1770TruePeakDb)) return truePeakDb;
+    return std::max(truePeakDb, bs1770TruePeakDb);
+}
+
+double LevelStats::peakToLoudnessDb() const {
+    const double peak = highestTruePeakDb();
+    if (!std::isfinite(peak) || !std::isfinite(loudnessLufs)) return kNaN;
+    return peak - loudnessLufs;
+}
+
+SignalMeter::SignalMeter(int channels, int sampleRate, double ceilingDb, Detail detail)
+    : channels_(channels),
+      sampleRate_(sampleRate),
+      detail_(detail),
+      ceiling_(std::pow(10.0, ceilingDb / 20.0)),
+      hop_(std::max(1, sampleRate / 10)),
+      maxMomentary_(-kInf),
+      maxShortTerm_(-kInf),
+      truePeak_(channels) {
+    const int mode = detail == Detail::Full
+                         ? EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK
+                         : EBUR128_MODE_I;
+    state_ =
+        ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(sampleRate), mode);
 }
 
 SignalMeter::~SignalMeter() {
@@ -30,8 +59,31 @@ void SignalMeter::add(const double* interleaved, int64_t frames) {
         peak_ = std::max(peak_, a);
         if (a > ceiling_) ++over_;
     }
-    if (state_ != nullptr && frames > 0) {
+    truePeak_.add(interleaved, frames);
+    if (state_ == nullptr || frames <= 0) return;
+    if (detail_ == Detail::Search) {
         ebur128_add_frames_double(state_, interleaved, static_cast<size_t>(frames));
+        frames_ += frames;
+        return;
+    }
+    // The maxima are read every 100 ms of audio, as a meter's display would
+    // update; short-term loudness only once a whole 3 s window exists.
+    while (frames > 0) {
+        const int64_t n = std::min(frames, hop_ - frames_ % hop_);
+        ebur128_add_frames_double(state_, interleaved, static_cast<size_t>(n));
+        frames_ += n;
+        interleaved += n * channels_;
+        frames -= n;
+        if (frames_ % hop_ != 0) continue;
+        double l = 0.0;
+        if (frames_ * 10 >= 4LL * sampleRate_ &&
+            ebur128_loudness_momentary(state_, &l) == EBUR128_SUCCESS) {
+            maxMomentary_ = std::max(maxMomentary_, l);
+        }
+        if (frames_ >= 3LL * sampleRate_ &&
+            ebur128_loudness_shortterm(state_, &l) == EBUR128_SUCCESS) {
+            maxShortTerm_ = std::max(maxShortTerm_, l);
+        }
     }
 }
 
@@ -39,24 +91,37 @@ LevelStats SignalMeter::stats() const {
     LevelStats s{};
     s.samplePeakDb = toDb(peak_);
     s.overCeiling = over_;
-    s.truePeakDb = std::numeric_limits<double>::quiet_NaN();
-    s.loudnessLufs = -std::numeric_limits<double>::infinity();
-    if (state_ == nullptr) return s;
-    double truePeak = 0.0;
-    bool ok = true;
-    for (int c = 0; c < channels_; ++c) {
-        double p = 0.0;
-        if (ebur128_true_peak(state_, static_cast<unsigned>(c), &p) != EBUR128_SUCCESS) ok = false;
-        truePeak = std::max(truePeak, p);
-    }
-    // The true peak can never be below the sample peak; the interpolator's
+    s.truePeakDb = kNaN;
+    s.bs1770TruePeakDb = kNaN;
+    s.loudnessLufs = -kInf;
+    s.loudnessRangeLu = kNaN;
+    s.maxMomentaryLufs = kNaN;
+    s.maxShortTermLufs = kNaN;
+    // The true peak can never be below the sample peak; an interpolator's
     // own estimate may be, by rounding, on sample-exact peaks.
-    if (ok) s.truePeakDb = toDb(std::max(truePeak, peak_));
+    s.truePeakDb = toDb(std::max(truePeak_.peak(), peak_));
+    if (state_ == nullptr) return s;
+    if (detail_ == Detail::Full) {
+        double truePeak = 0.0;
+        bool ok = true;
+        for (int c = 0; c < channels_; ++c) {
+            double p = 0.0;
+            if (ebur128_true_peak(state_, static_cast<unsigned>(c), &p) != EBUR128_SUCCESS) {
+                ok = false;
+            }
+            truePeak = std::max(truePeak, p);
+        }
+        if (ok) s.bs1770TruePeakDb = toDb(std::max(truePeak, peak_));
+        double lra = 0.0;
+        if (ebur128_loudness_range(state_, &lra) == EBUR128_SUCCESS) s.loudnessRangeLu = lra;
+        s.maxMomentaryLufs = maxMomentary_;
+        s.maxShortTermLufs = maxShortTerm_;
+    }
     double lufs = 0.0;
     if (ebur128_loudness_global(state_, &lufs) == EBUR128_SUCCESS) s.loudnessLufs = lufs;
     // Energy that overflows gates every block away: that is not silence.
     if (!std::isfinite(s.loudnessLufs) && peak_ > 1e10) {
-        s.loudnessLufs = std::numeric_limits<double>::quiet_NaN();
+        s.loudnessLufs = kNaN;
     }
     return s;
 }

@@ -139,9 +139,9 @@ ToolError truncatedInput(const std::string& path, int64_t announced, int64_t pre
 
 /// The processing loop for one sample type. Reads, processes, measures and
 /// writes block by block so memory does not grow with the file.
-template <typename T>
-void renderLoop(const RenderOptions& opt, PluginHost& host, AudioReader& reader,
-                AudioWriter* writer, bool pcm, RenderReport& rep) {
+template <typename T, typename Reader>
+void renderLoop(const RenderOptions& opt, PluginHost& host, Reader& reader, AudioWriter* writer,
+                bool pcm, RenderReport& rep) {
     const int ch = reader.channels();
     const int block = opt.block;
     const AEffect& fx = host.effect();
@@ -159,8 +159,8 @@ void renderLoop(const RenderOptions& opt, PluginHost& host, AudioReader& reader,
     host.setConnectedPins(opt.monoDual ? 2 : ch, opt.monoDual ? 2 : ch);
 
     if (opt.observer != nullptr) opt.observer->begin(ch, reader.sampleRate());
-    SignalMeter inMeter(ch, reader.sampleRate(), opt.ceilingDb);
-    SignalMeter outMeter(ch, reader.sampleRate(), opt.ceilingDb);
+    SignalMeter inMeter(ch, reader.sampleRate(), opt.ceilingDb, opt.meters);
+    SignalMeter outMeter(ch, reader.sampleRate(), opt.ceilingDb, opt.meters);
     std::vector<double> inFrames(static_cast<size_t>(block) * static_cast<size_t>(ch));
     std::vector<double> outFrames(static_cast<size_t>(block) * static_cast<size_t>(ch));
     ProgressBar progress(opt.progress, reader.declaredFrames(), reader.sampleRate());
@@ -314,9 +314,8 @@ void renderLoop(const RenderOptions& opt, PluginHost& host, AudioReader& reader,
     rep.nsPerFrame = fed > 0 ? cpu * 1e9 / static_cast<double>(fed) : 0.0;
 }
 
-}  // namespace
-
-RenderReport render(const RenderOptions& opt) {
+template <typename Reader>
+RenderReport renderFrom(const RenderOptions& opt, Reader& reader) {
     RenderReport rep;
     rep.input = opt.input;
     rep.output = opt.output;
@@ -326,13 +325,6 @@ RenderReport render(const RenderOptions& opt) {
     rep.compensated = opt.compensate;
     rep.ceilingDb = opt.ceilingDb;
 
-    AudioReader reader(opt.input);
-    // Replacing the input with its own render would destroy the source while
-    // it is still being read, whatever name the output was given.
-    if (sameFile(opt.input, opt.output)) {
-        throw ToolError(kExitUsage, "output '" + opt.output + "' is the input file '" + opt.input +
-                                        "'; choose another output name");
-    }
     if (const auto announced = reader.announcedFrames(); announced && !opt.allowShortInput) {
         throw truncatedInput(opt.input, *announced, reader.declaredFrames());
     }
@@ -407,6 +399,23 @@ RenderReport render(const RenderOptions& opt) {
     return rep;
 }
 
+}  // namespace
+
+RenderReport render(const RenderOptions& opt) {
+    if (opt.clip) {
+        ClipReader reader(*opt.clip);
+        return renderFrom(opt, reader);
+    }
+    AudioReader reader(opt.input);
+    // Replacing the input with its own render would destroy the source while
+    // it is still being read, whatever name the output was given.
+    if (sameFile(opt.input, opt.output)) {
+        throw ToolError(kExitUsage, "output '" + opt.output + "' is the input file '" + opt.input +
+                                        "'; choose another output name");
+    }
+    return renderFrom(opt, reader);
+}
+
 namespace {
 
 std::string db(double v, const char* unit) {
@@ -419,10 +428,20 @@ std::string db(double v, const char* unit) {
     return s + " " + unit;
 }
 
+/// A range or a ratio: never signed.
+std::string amount(double v, const char* unit) {
+    return std::isfinite(v) ? formatFixed(v, 2) + " " + unit : std::string("n/a");
+}
+
 void statsJson(JsonWriter& j, const LevelStats& s) {
     j.value("samplePeakDbfs", s.samplePeakDb);
     j.value("truePeakDbtp", s.truePeakDb);
+    j.value("bs1770TruePeakDbtp", s.bs1770TruePeakDb);
     j.value("loudnessLufs", s.loudnessLufs);
+    j.value("loudnessRangeLu", s.loudnessRangeLu);
+    j.value("maxMomentaryLufs", s.maxMomentaryLufs);
+    j.value("maxShortTermLufs", s.maxShortTermLufs);
+    j.value("peakToLoudnessRatioDb", s.peakToLoudnessDb());
     j.value("samplesAboveCeiling", s.overCeiling);
 }
 
@@ -461,7 +480,13 @@ std::string reportText(const RenderReport& r) {
     };
     row("Sample peak", db(r.in.samplePeakDb, "dBFS"), db(r.out.samplePeakDb, "dBFS"));
     row("True peak", db(r.in.truePeakDb, "dBTP"), db(r.out.truePeakDb, "dBTP"));
+    row("  BS.1770 meter", db(r.in.bs1770TruePeakDb, "dBTP"), db(r.out.bs1770TruePeakDb, "dBTP"));
     row("Loudness", db(r.in.loudnessLufs, "LUFS"), db(r.out.loudnessLufs, "LUFS"));
+    row("Loudness range", amount(r.in.loudnessRangeLu, "LU"), amount(r.out.loudnessRangeLu, "LU"));
+    row("Max momentary", db(r.in.maxMomentaryLufs, "LUFS"), db(r.out.maxMomentaryLufs, "LUFS"));
+    row("Max short-term", db(r.in.maxShortTermLufs, "LUFS"), db(r.out.maxShortTermLufs, "LUFS"));
+    row("Peak/loudness", amount(r.in.peakToLoudnessDb(), "dB"),
+        amount(r.out.peakToLoudnessDb(), "dB"));
     row(("Above " + db(r.ceilingDb, "dBFS")).c_str(), std::to_string(r.in.overCeiling),
         std::to_string(r.out.overCeiling));
     if (r.outputFormat.find("pcm") != std::string::npos) {

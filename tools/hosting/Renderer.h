@@ -8,11 +8,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "tools/audio/AudioClip.h"
 #include "tools/audio/SignalMeter.h"
 #include "tools/hosting/PresetSources.h"
 
@@ -51,6 +53,10 @@ struct RenderOptions {
     bool allowShortInput = false;  // render a truncated input instead of refusing it
     bool measureOnly = false;      // run and measure but write nothing (searches)
     bool measureInput = true;      // false: no input levels (a search knows them already)
+    /// The input already in memory (a search renders it many times); the
+    /// input path then only names it in the report.
+    std::shared_ptr<const AudioClip> clip;
+    SignalMeter::Detail meters = SignalMeter::Detail::Full;  // Search: what a candidate needs
     RenderObserver* observer = nullptr;
     /// Called with the finished report just before the output is committed;
     /// throwing from it leaves the destination untouched.
