@@ -49,7 +49,38 @@ SignalMeter::SignalMeter(int channels, int sampleRate, double ceilingDb, Detail 
 }
 
 SignalMeter::~SignalMeter() {
+    if (worker_.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        worker_.join();
+    }
     if (state_ != nullptr) ebur128_destroy(&state_);
+}
+
+void SignalMeter::work() {
+    for (;;) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return busy_ || stop_; });
+        if (!busy_) return;
+        lock.unlock();
+        addToLoudness(handed_.data(), static_cast<int64_t>(handed_.size()) / channels_);
+        lock.lock();
+        busy_ = false;
+        changed_.notify_all();
+    }
+}
+
+void SignalMeter::handOver() {
+    if (!worker_.joinable()) worker_ = std::thread([this] { work(); });
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return !busy_; });
+    std::swap(pending_, handed_);
+    pending_.clear();
+    busy_ = true;
+    changed_.notify_all();
 }
 
 void SignalMeter::add(const double* interleaved, int64_t frames) {
@@ -59,13 +90,18 @@ void SignalMeter::add(const double* interleaved, int64_t frames) {
         peak_ = std::max(peak_, a);
         if (a > ceiling_) ++over_;
     }
-    truePeak_.add(interleaved, frames);
+    if (detail_ != Detail::Loudness) truePeak_.add(interleaved, frames);
     if (state_ == nullptr || frames <= 0) return;
-    if (detail_ == Detail::Search) {
+    if (detail_ != Detail::Full) {
         ebur128_add_frames_double(state_, interleaved, static_cast<size_t>(frames));
         frames_ += frames;
         return;
     }
+    pending_.insert(pending_.end(), interleaved, interleaved + n);
+    if (pending_.size() >= static_cast<size_t>(hop_ * 10 * channels_)) handOver();
+}
+
+void SignalMeter::addToLoudness(const double* interleaved, int64_t frames) {
     // The maxima are read every 100 ms of audio, as a meter's display would
     // update; short-term loudness only once a whole 3 s window exists.
     while (frames > 0) {
@@ -87,7 +123,19 @@ void SignalMeter::add(const double* interleaved, int64_t frames) {
     }
 }
 
-LevelStats SignalMeter::stats() const {
+LevelStats SignalMeter::stats() {
+    if (detail_ == Detail::Full && !finished_) {
+        finished_ = true;
+        if (!pending_.empty()) handOver();
+        if (worker_.joinable()) {
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                stop_ = true;
+            }
+            changed_.notify_all();
+            worker_.join();
+        }
+    }
     LevelStats s{};
     s.samplePeakDb = toDb(peak_);
     s.overCeiling = over_;
@@ -99,7 +147,7 @@ LevelStats SignalMeter::stats() const {
     s.maxShortTermLufs = kNaN;
     // The true peak can never be below the sample peak; an interpolator's
     // own estimate may be, by rounding, on sample-exact peaks.
-    s.truePeakDb = toDb(std::max(truePeak_.peak(), peak_));
+    if (detail_ != Detail::Loudness) s.truePeakDb = toDb(std::max(truePeak_.peak(), peak_));
     if (state_ == nullptr) return s;
     if (detail_ == Detail::Full) {
         double truePeak = 0.0;

@@ -8,8 +8,11 @@
 
 #include <ebur128.h>
 
+#include <condition_variable>
 #include <cstdint>
-#include <optional>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include "tools/audio/TruePeak.h"
 
@@ -32,9 +35,10 @@ struct LevelStats {
 
 class SignalMeter {
   public:
-    /// What to measure. A search only needs the integrated loudness, the
-    /// sample peak and the accurate true peak of each candidate.
-    enum class Detail { Search, Full };
+    /// What to measure. A search needs the integrated loudness and sample
+    /// peak of each candidate (Loudness), and the accurate true peak of
+    /// those near its target (Search); a report needs everything (Full).
+    enum class Detail { Loudness, Search, Full };
 
     SignalMeter(int channels, int sampleRate, double ceilingDb, Detail detail = Detail::Full);
     ~SignalMeter();
@@ -42,10 +46,13 @@ class SignalMeter {
     SignalMeter& operator=(const SignalMeter&) = delete;
 
     void add(const double* interleaved, int64_t frames);
-    LevelStats stats() const;
+    /// The figures of everything added; call once, at the end.
+    LevelStats stats();
 
   private:
     void addToLoudness(const double* interleaved, int64_t frames);
+    void handOver();
+    void work();
 
     int channels_;
     int sampleRate_;
@@ -58,6 +65,14 @@ class SignalMeter {
     double maxMomentary_, maxShortTerm_;
     ebur128_state* state_ = nullptr;
     TruePeakMeter truePeak_;
+    // A full meter's loudness figures and BS.1770 true peak take longer than
+    // the rest together; a thread of their own measures them from batches
+    // of frames while the caller renders and reads its own peaks.
+    std::vector<double> pending_, handed_;
+    std::thread worker_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool busy_ = false, stop_ = false, finished_ = false;
 };
 
 double toDb(double linear);

@@ -33,10 +33,14 @@ void masterJson(JsonWriter& j, const MasterResult& m, const MasterTarget& t) {
     j.beginArray("renders");
     for (const auto& s : m.steps) {
         j.beginObject().value("driveDb", s.driveDb).value("outputDb", s.outputDb);
-        j.value("loudnessLufs", s.lufs).value("truePeakDbtp", s.truePeakDb);
+        j.value("loudnessLufs", s.lufs).value("truePeakDbtp", s.truePeakDb);  // null: not measured
         j.value("maxGainReductionDb", s.gainReductionDb).endObject();
     }
     j.endArray();
+    j.beginObject("seconds");
+    j.value("reading", m.times.reading).value("inputFigures", m.times.input);
+    j.value("loudnessRenders", m.times.search).value("truePeakRenders", m.times.truePeak);
+    j.value("writtenRender", m.times.final).endObject();
     reportJson(j, m.report, "render");
     j.endObject();
 }
@@ -199,6 +203,7 @@ int runMaster(const Args& args) {
             std::printf("Found            Drive %s dB, Output %s dB after %zu renders\n",
                         formatFixed(m.driveDb, 2).c_str(), formatFixed(m.outputDb, 2).c_str(),
                         m.steps.size());
+            std::printf("Time             %s\n", timesText(m.times).c_str());
             std::fputs(reportText(m.report).c_str(), stdout);
             if (k + 1 < jobs.size()) std::fputs("\n", stdout);
         }

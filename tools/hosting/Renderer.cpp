@@ -402,13 +402,18 @@ RenderReport renderFrom(const RenderOptions& opt, Reader& reader) {
 }  // namespace
 
 RenderReport render(const RenderOptions& opt) {
+    // Replacing the input with its own render would destroy the source while
+    // it is still being read, whatever name the output was given.
+    auto replacesInput = [&] { return !opt.measureOnly && sameFile(opt.input, opt.output); };
     if (opt.clip) {
+        if (replacesInput()) {
+            throw ToolError(kExitUsage, "output '" + opt.output + "' is the input file '" +
+                                            opt.input + "'; choose another output name");
+        }
         ClipReader reader(*opt.clip);
         return renderFrom(opt, reader);
     }
     AudioReader reader(opt.input);
-    // Replacing the input with its own render would destroy the source while
-    // it is still being read, whatever name the output was given.
     if (sameFile(opt.input, opt.output)) {
         throw ToolError(kExitUsage, "output '" + opt.output + "' is the input file '" + opt.input +
                                         "'; choose another output name");
