@@ -63,7 +63,8 @@ int runMaster(const Args& args) {
     RenderOptions opt;
     opt.plugin = defaultPluginPath();
     MasterTarget target;
-    bool haveLufs = false, json = false, album = false;
+    bool haveLufs = false, havePeak = false, json = false, album = false;
+    std::optional<DeliveryTarget> delivery;
     std::string savePresetPath, plotPath, outDir;
     std::vector<std::string> files;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -77,9 +78,12 @@ int runMaster(const Args& args) {
             }
         } else if (name == "--true-peak") {
             target.truePeakDb = doubleOption(name, optionValue(args, i));
+            havePeak = true;
             if (!(target.truePeakDb >= -20.0 && target.truePeakDb <= 0.0)) {
                 throw ToolError(kExitUsage, "--true-peak takes a level from -20 to 0 dBTP");
             }
+        } else if (name == "--target") {
+            delivery = findDeliveryTarget(optionValue(args, i));
         } else if (name == "--max-reduction") {
             target.maxReductionDb = doubleOption(name, optionValue(args, i));
             if (!(*target.maxReductionDb >= 0.0 && *target.maxReductionDb <= 100.0)) {
@@ -118,7 +122,15 @@ int runMaster(const Args& args) {
             unknownOption("master", arg);
         }
     }
-    if (!haveLufs) throw ToolError(kExitUsage, "master needs a loudness target: --lufs L");
+    // A named target gives both levels; --lufs and --true-peak override them.
+    if (delivery) {
+        if (!haveLufs) target.lufs = delivery->lufs;
+        if (!havePeak) target.truePeakDb = delivery->truePeakDb;
+        haveLufs = true;
+    }
+    if (!haveLufs) {
+        throw ToolError(kExitUsage, "master needs a loudness target: --lufs L or --target NAME");
+    }
 
     std::vector<BatchJob> jobs;
     if (outDir.empty()) {
@@ -173,6 +185,12 @@ int runMaster(const Args& args) {
         one.output = jobs[k].output;
         MasterTarget t = target;
         t.lufs = targets[k];
+        // The verdict judges what was asked for: the named specification, or
+        // the levels given, to the search's own tolerance.
+        one.delivery =
+            delivery && !album && t.lufs == delivery->lufs && t.truePeakDb == delivery->truePeakDb
+                ? *delivery
+                : DeliveryTarget{"the target", t.lufs, kLoudnessTolerance, t.truePeakDb};
         std::optional<LevelPlot> plot;
         if (!plotPath.empty()) {
             plot.emplace(t.lufs);

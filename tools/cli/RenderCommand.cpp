@@ -18,6 +18,7 @@ int runRender(const Args& args) {
     RenderOptions opt;
     opt.plugin = defaultPluginPath();
     opt.progress = true;
+    opt.delivery = findDeliveryTarget("streaming");
     bool json = false;
     std::vector<std::string> files;
     std::string outDir, plotPath;
@@ -43,6 +44,8 @@ int runRender(const Args& args) {
                 throw ToolError(kExitUsage,
                                 "--format takes float, pcm16 or pcm24, not '" + opt.format + "'");
             }
+        } else if (name == "--target") {
+            opt.delivery = findDeliveryTarget(optionValue(args, i));
         } else if (name == "--ceiling") {
             opt.ceilingDb = doubleOption(name, optionValue(args, i));
         } else if (name == "--json") {

@@ -308,6 +308,10 @@ void renderLoop(const RenderOptions& opt, PluginHost& host, Reader& reader, Audi
     rep.outputFrames = written;
     rep.in = inMeter.stats();
     rep.out = outMeter.stats();
+    if (opt.delivery) {
+        rep.delivery = opt.delivery;
+        rep.verdict = judgeDelivery(*opt.delivery, rep.out);
+    }
     rep.cpuSeconds = cpu;
     const double seconds = static_cast<double>(totalRead) / reader.sampleRate();
     rep.realtimeFactor = cpu > 0.0 ? seconds / cpu : 0.0;
@@ -505,6 +509,7 @@ std::string reportText(const RenderReport& r) {
     add("Speed            " + formatFixed(r.realtimeFactor, 1) + "x real time, " +
         formatFixed(r.nsPerFrame, 1) + " ns per frame (CPU " + formatFixed(r.cpuSeconds, 3) +
         " s in process calls)");
+    if (r.verdict) add("Delivery         " + r.verdict->text);
     return t;
 }
 
@@ -547,6 +552,14 @@ void reportJson(JsonWriter& j, const RenderReport& r, const char* key) {
     j.beginArray("warnings");
     for (const auto& w : r.warnings) j.element(w);
     j.endArray();
+    if (r.delivery && r.verdict) {
+        j.beginObject("delivery");
+        j.value("target", r.delivery->name).value("loudnessLufs", r.delivery->lufs);
+        j.value("toleranceLu", r.delivery->toleranceLu);
+        j.value("truePeakDbtp", r.delivery->truePeakDb);
+        j.value("meets", r.verdict->meets).value("verdict", r.verdict->text);
+        j.endObject();
+    }
     j.endObject();
 }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "tools/audio/AudioClip.h"
+#include "tools/audio/DeliveryTargets.h"
 #include "tools/audio/SignalMeter.h"
 #include "tools/hosting/PresetSources.h"
 
@@ -57,6 +58,8 @@ struct RenderOptions {
     /// input path then only names it in the report.
     std::shared_ptr<const AudioClip> clip;
     SignalMeter::Detail meters = SignalMeter::Detail::Full;  // Search: what a candidate needs
+    /// The specification the report's last line judges the output against.
+    std::optional<DeliveryTarget> delivery;
     RenderObserver* observer = nullptr;
     /// Called with the finished report just before the output is committed;
     /// throwing from it leaves the destination untouched.
@@ -93,6 +96,8 @@ struct RenderReport {
     double realtimeFactor = 0.0;
     double nsPerFrame = 0.0;
     std::vector<std::string> warnings;
+    std::optional<DeliveryTarget> delivery;
+    std::optional<DeliveryVerdict> verdict;  // of the output against `delivery`
 };
 
 RenderReport render(const RenderOptions& options);
