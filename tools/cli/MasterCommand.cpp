@@ -8,6 +8,7 @@
 #include "tools/analysis/Mastering.h"
 #include "tools/analysis/Plot.h"
 #include "tools/cli/Cli.h"
+#include "tools/common/Parallel.h"
 #include "tools/common/ProcessSignals.h"
 #include "tools/common/Text.h"
 #include "tools/common/ToolError.h"
@@ -65,6 +66,7 @@ int runMaster(const Args& args) {
     MasterTarget target;
     bool haveLufs = false, havePeak = false, json = false, album = false;
     std::optional<DeliveryTarget> delivery;
+    int workers = defaultWorkers();
     std::string savePresetPath, plotPath, outDir;
     std::vector<std::string> files;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -95,6 +97,8 @@ int runMaster(const Args& args) {
             plotPath = optionValue(args, i);
         } else if (name == "--out-dir") {
             outDir = optionValue(args, i);
+        } else if (name == "-j" || name == "--jobs") {
+            workers = static_cast<int>(intOption(name, optionValue(args, i), 1, 256));
         } else if (name == "--album") {
             album = true;
         } else if (name == "--plugin") {
@@ -153,37 +157,63 @@ int runMaster(const Args& args) {
 
     installSignalHandlers();
 
+    // Several files: one worker per core, each with its own plug-in
+    // instance rendering one candidate at a time and a share of the memory.
+    workers = std::max(1, std::min(workers, static_cast<int>(jobs.size())));
+    MasterResources resources;
+    if (workers > 1) {
+        resources.parallel = false;
+        resources.memoryBytes /= workers;
+    }
+    auto rethrowFirst = [](const std::vector<std::exception_ptr>& errors) {
+        for (const auto& e : errors) {
+            if (e) std::rethrow_exception(e);
+        }
+    };
+
     // An album keeps its internal balance: the loudest input meets the
     // target and every other one stays as far below it as it was.
     std::vector<double> targets(jobs.size(), target.lufs);
     if (album) {
-        std::vector<double> loudness;
-        for (const auto& job : jobs) {
+        std::vector<double> loudness(jobs.size());
+        rethrowFirst(forEachIndex(jobs.size(), workers, [&](size_t k) {
             RenderOptions probe = opt;
-            probe.input = job.input;
-            probe.output = job.output;
+            probe.input = jobs[k].input;
+            probe.output = jobs[k].output;
             probe.measureOnly = true;
+            probe.meters = SignalMeter::Detail::Loudness;
             const double l = render(probe).in.loudnessLufs;
             if (!std::isfinite(l)) {
                 throw ToolError(kExitTargetUnreachable,
-                                "input '" + job.input +
+                                "input '" + jobs[k].input +
                                     "' has no measurable loudness (silent, or shorter than 0.4 s); "
                                     "nothing was written");
             }
-            loudness.push_back(l);
-        }
+            loudness[k] = l;
+        }));
         double loudest = loudness.front();
         for (double l : loudness) loudest = std::max(loudest, l);
         for (size_t k = 0; k < jobs.size(); ++k) targets[k] = target.lufs - (loudest - loudness[k]);
     }
 
-    JsonWriter j;
-    if (json && jobs.size() > 1) j.beginArray();
-    for (size_t k = 0; k < jobs.size(); ++k) {
+    // Workers keep what they would print until it is their turn, so the
+    // output reads as a serial run's.
+    std::vector<std::string> printed(jobs.size());
+    std::vector<std::optional<MasterResult>> results(jobs.size());
+    std::vector<MasterTarget> used(jobs.size(), target);
+    auto emit = [&](size_t k, const std::string& text) {
+        if (workers > 1) {
+            printed[k] += text;
+        } else {
+            std::fputs(text.c_str(), stdout);
+            std::fflush(stdout);
+        }
+    };
+    auto runOne = [&](size_t k) {
         RenderOptions one = opt;
         one.input = jobs[k].input;
         one.output = jobs[k].output;
-        MasterTarget t = target;
+        MasterTarget& t = used[k];
         t.lufs = targets[k];
         // The verdict judges what was asked for: the named specification, or
         // the levels given, to the search's own tolerance.
@@ -193,10 +223,10 @@ int runMaster(const Args& args) {
                 : DeliveryTarget{"the target", t.lufs, kLoudnessTolerance, t.truePeakDb};
         std::optional<LevelPlot> plot;
         if (!plotPath.empty()) {
-            plot.emplace(t.lufs);
+            plot.emplace(t.lufs, t.truePeakDb);
             one.observer = &*plot;
         }
-        const MasterResult m = master(one, t, [&](const MasterStep& s) {
+        auto onStep = [&](const MasterStep& s) {
             if (json) return;
             // Only once the inputs passed their checks, so a refused run
             // prints nothing but its error, as render does.
@@ -205,18 +235,25 @@ int runMaster(const Args& args) {
                 if (t.maxReductionDb) {
                     limit = ", gain reduction at most " + formatFixed(*t.maxReductionDb, 2) + " dB";
                 }
-                std::printf("Mastering %s -> %s: %s LUFS, true peak at most %s dBTP%s\n",
-                            one.input.c_str(), one.output.c_str(), formatFixed(t.lufs, 2).c_str(),
-                            formatFixed(t.truePeakDb, 2).c_str(), limit.c_str());
+                emit(k, "Mastering " + one.input + " -> " + one.output + ": " +
+                            formatFixed(t.lufs, 2) + " LUFS, true peak at most " +
+                            formatFixed(t.truePeakDb, 2) + " dBTP" + limit + "\n");
             }
-            std::printf("  %s\n", stepText(s).c_str());
-            std::fflush(stdout);
-        });
+            emit(k, "  " + stepText(s) + "\n");
+        };
+        results[k] = master(one, t, onStep, resources);
         // The preset first: it loads the plug-in, which draws with cairo too.
-        if (!savePresetPath.empty()) savePreset(one, m, savePresetPath);
-        if (plot) plot->write(plotPath, m.report);
+        if (!savePresetPath.empty()) savePreset(one, *results[k], savePresetPath);
+        if (plot) plot->write(plotPath, results[k]->report);
+    };
+
+    JsonWriter j;
+    if (json && jobs.size() > 1) j.beginArray();
+    auto printOne = [&](size_t k) {
+        std::fputs(printed[k].c_str(), stdout);
+        const MasterResult& m = *results[k];
         if (json) {
-            masterJson(j, m, t);
+            masterJson(j, m, used[k]);
         } else {
             std::printf("Found            Drive %s dB, Output %s dB after %zu renders\n",
                         formatFixed(m.driveDb, 2).c_str(), formatFixed(m.outputDb, 2).c_str(),
@@ -225,8 +262,25 @@ int runMaster(const Args& args) {
             std::fputs(reportText(m.report).c_str(), stdout);
             if (k + 1 < jobs.size()) std::fputs("\n", stdout);
         }
+        std::fflush(stdout);
         for (const auto& w : m.report.warnings) {
             std::fprintf(stderr, "zelto: warning: %s\n", w.c_str());
+        }
+    };
+    if (workers > 1) {
+        const auto errors = forEachIndex(jobs.size(), workers, runOne);
+        for (size_t k = 0; k < jobs.size(); ++k) {
+            if (errors[k]) {
+                std::fputs(printed[k].c_str(), stdout);
+                std::rethrow_exception(errors[k]);
+            }
+            if (!results[k]) rethrowFirst(errors);  // never started after a failure
+            printOne(k);
+        }
+    } else {
+        for (size_t k = 0; k < jobs.size(); ++k) {
+            runOne(k);
+            printOne(k);
         }
     }
     if (json) {

@@ -85,7 +85,7 @@ int runRender(const Args& args) {
         opt.input = jobs[k].input;
         opt.output = jobs[k].output;
         std::optional<LevelPlot> plot;
-        if (!plotPath.empty()) plot.emplace();
+        if (!plotPath.empty()) plot.emplace(std::nullopt, opt.delivery->truePeakDb);
         opt.observer = plot ? &*plot : nullptr;
         const RenderReport report = render(opt);
         if (plot) plot->write(plotPath, report);
