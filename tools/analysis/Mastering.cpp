@@ -301,6 +301,7 @@ MasterResult master(const RenderOptions& given, const MasterTarget& target,
     std::string peakNote;
     std::optional<Point> found;
     bool exhausted = false;
+    int peakCorrections = 0;
     auto nearestToTarget = [&]() {
         const Point* nearest = &points.front();
         for (const Point& p : points) {
@@ -421,7 +422,27 @@ MasterResult master(const RenderOptions& given, const MasterTarget& target,
         const Point* nearest = nearestToTarget();
         const double g = peakAt(*nearest);
         if (std::fabs(nearest->f() + output - L) <= 1.0 && !std::isnan(g) && g + output > T) {
-            output = std::min(output, T - g - kPeakMargin);
+            // Lowering Output asks for more drive to stay as loud, and more
+            // drive raises the true peak again, by `rise` dB per dB of
+            // loudness where two renders have measured it: lower it by that
+            // much more, so the search does not chase the peak up in small
+            // steps.
+            double rise = 0.0;
+            const Point* other = nullptr;
+            for (const Point& p : points) {
+                if (std::isnan(p.truePeak) || std::fabs(p.drive - nearest->drive) < 0.05) continue;
+                if (other == nullptr || std::fabs(p.drive - nearest->drive) <
+                                            std::fabs(other->drive - nearest->drive)) {
+                    other = &p;
+                }
+            }
+            if (other != nullptr && std::fabs(other->f() - nearest->f()) > 0.05) {
+                rise = std::clamp((g - other->g()) / (nearest->f() - other->f()), 0.0, 0.8);
+            }
+            const double excess = g + output - T;
+            ++peakCorrections;
+            output = std::min(output, output - excess / (1.0 - rise) -
+                                          kPeakMargin * static_cast<double>(peakCorrections));
             peakNote = " (Output came down to " + signedDb(output) +
                        " dB because true peaks pass the limiter's ceiling by up to " +
                        formatFixed(g, 2) +
