@@ -130,7 +130,10 @@ LevelStats measureInput(const RenderOptions& base) {
     }
     const int ch = base.clip ? base.clip->channels : file->channels();
     const int rate = base.clip ? base.clip->sampleRate : file->sampleRate();
-    SignalMeter meter(ch, rate, base.ceilingDb);
+    // Everything but the BS.1770 true peak, the slowest figure of all: the
+    // input's accurate true peak says more, and the written render reads
+    // the BS.1770 one of the output, where it matters.
+    SignalMeter meter(ch, rate, base.ceilingDb, SignalMeter::Detail::Figures);
     std::vector<double> block(static_cast<size_t>(8192 * ch));
     for (;;) {
         const int64_t got =
@@ -240,8 +243,13 @@ MasterResult master(const RenderOptions& given, const MasterTarget& target,
     };
     auto run = [&](const std::vector<std::pair<double, double>>& settings) {
         const auto t0 = std::chrono::steady_clock::now();
-        const auto reports =
-            renderCandidates(base, settings, SignalMeter::Detail::Loudness, resources.parallel);
+        // Past the user's own starting point the candidates aim at the
+        // target, so they read their true peak too: a candidate that meets
+        // the loudness then knows whether it also holds the ceiling.
+        const auto reports = renderCandidates(
+            base, settings,
+            points.empty() ? SignalMeter::Detail::Loudness : SignalMeter::Detail::Search,
+            resources.parallel);
         result.times.search += secondsSince(t0);
         result.times.loudnessRenders += static_cast<int>(settings.size());
         for (size_t i = 0; i < reports.size(); ++i) record(settings[i], reports[i]);

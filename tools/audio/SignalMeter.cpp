@@ -41,46 +41,81 @@ SignalMeter::SignalMeter(int channels, int sampleRate, double ceilingDb, Detail 
       maxMomentary_(-kInf),
       maxShortTerm_(-kInf),
       truePeak_(channels) {
-    const int mode = detail == Detail::Full
-                         ? EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK
-                         : EBUR128_MODE_I;
-    state_ =
-        ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(sampleRate), mode);
+    const bool report = detail == Detail::Figures || detail == Detail::Full;
+    state_ = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(sampleRate),
+                          report ? EBUR128_MODE_I | EBUR128_MODE_LRA : EBUR128_MODE_I);
+    if (detail == Detail::Full) {
+        for (int c = 0; c < channels; ++c) {
+            bs1770Peak_.push_back(
+                ebur128_init(1, static_cast<unsigned long>(sampleRate), EBUR128_MODE_TRUE_PEAK));
+        }
+    }
 }
 
 SignalMeter::~SignalMeter() {
-    if (worker_.joinable()) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            stop_ = true;
-        }
-        changed_.notify_all();
-        worker_.join();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stop_ = true;
     }
+    changed_.notify_all();
+    for (auto& w : workers_) w.join();
     if (state_ != nullptr) ebur128_destroy(&state_);
+    for (auto*& p : bs1770Peak_) {
+        if (p != nullptr) ebur128_destroy(&p);
+    }
 }
 
-void SignalMeter::work() {
+void SignalMeter::work(int job) {
+    std::vector<double> mono;
+    uint64_t done = 0;
     for (;;) {
         std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [&] { return busy_ || stop_; });
-        if (!busy_) return;
+        changed_.wait(lock, [&] { return batch_ > done || stop_; });
+        if (batch_ == done) return;
+        done = batch_;
         lock.unlock();
-        addToLoudness(handed_.data(), static_cast<int64_t>(handed_.size()) / channels_);
+        const int64_t frames = static_cast<int64_t>(handed_.size()) / channels_;
+        if (job == 0) {
+            if (state_ != nullptr) addToLoudness(handed_.data(), frames);
+        } else if (ebur128_state* st = bs1770Peak_[static_cast<size_t>(job - 1)]) {
+            mono.resize(static_cast<size_t>(frames));
+            for (int64_t i = 0; i < frames; ++i) {
+                mono[static_cast<size_t>(i)] =
+                    handed_[static_cast<size_t>(i * channels_ + job - 1)];
+            }
+            ebur128_add_frames_double(st, mono.data(), static_cast<size_t>(frames));
+        }
         lock.lock();
-        busy_ = false;
-        changed_.notify_all();
+        if (--working_ == 0) changed_.notify_all();
     }
 }
 
 void SignalMeter::handOver() {
-    if (!worker_.joinable()) worker_ = std::thread([this] { work(); });
+    const int jobs = 1 + static_cast<int>(bs1770Peak_.size());
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return !busy_; });
+    changed_.wait(lock, [&] { return working_ == 0; });
     std::swap(pending_, handed_);
     pending_.clear();
-    busy_ = true;
+    ++batch_;
+    working_ = jobs;
+    if (workers_.empty()) {
+        for (int job = 0; job < jobs; ++job) workers_.emplace_back([this, job] { work(job); });
+    }
     changed_.notify_all();
+}
+
+void SignalMeter::finish() {
+    if (finished_) return;
+    finished_ = true;
+    if (!pending_.empty()) handOver();
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return working_ == 0; });
+        stop_ = true;
+    }
+    changed_.notify_all();
+    for (auto& w : workers_) w.join();
+    workers_.clear();
 }
 
 void SignalMeter::add(const double* interleaved, int64_t frames) {
@@ -92,7 +127,7 @@ void SignalMeter::add(const double* interleaved, int64_t frames) {
     }
     if (detail_ != Detail::Loudness) truePeak_.add(interleaved, frames);
     if (state_ == nullptr || frames <= 0) return;
-    if (detail_ != Detail::Full) {
+    if (detail_ == Detail::Loudness || detail_ == Detail::Search) {
         ebur128_add_frames_double(state_, interleaved, static_cast<size_t>(frames));
         frames_ += frames;
         return;
@@ -124,18 +159,7 @@ void SignalMeter::addToLoudness(const double* interleaved, int64_t frames) {
 }
 
 LevelStats SignalMeter::stats() {
-    if (detail_ == Detail::Full && !finished_) {
-        finished_ = true;
-        if (!pending_.empty()) handOver();
-        if (worker_.joinable()) {
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                stop_ = true;
-            }
-            changed_.notify_all();
-            worker_.join();
-        }
-    }
+    if (detail_ == Detail::Figures || detail_ == Detail::Full) finish();
     LevelStats s{};
     s.samplePeakDb = toDb(peak_);
     s.overCeiling = over_;
@@ -151,15 +175,15 @@ LevelStats SignalMeter::stats() {
     if (state_ == nullptr) return s;
     if (detail_ == Detail::Full) {
         double truePeak = 0.0;
-        bool ok = true;
-        for (int c = 0; c < channels_; ++c) {
+        bool ok = !bs1770Peak_.empty();
+        for (ebur128_state* st : bs1770Peak_) {
             double p = 0.0;
-            if (ebur128_true_peak(state_, static_cast<unsigned>(c), &p) != EBUR128_SUCCESS) {
-                ok = false;
-            }
+            if (st == nullptr || ebur128_true_peak(st, 0, &p) != EBUR128_SUCCESS) ok = false;
             truePeak = std::max(truePeak, p);
         }
         if (ok) s.bs1770TruePeakDb = toDb(std::max(truePeak, peak_));
+    }
+    if (detail_ == Detail::Figures || detail_ == Detail::Full) {
         double lra = 0.0;
         if (ebur128_loudness_range(state_, &lra) == EBUR128_SUCCESS) s.loudnessRangeLu = lra;
         s.maxMomentaryLufs = maxMomentary_;

@@ -37,8 +37,9 @@ class SignalMeter {
   public:
     /// What to measure. A search needs the integrated loudness and sample
     /// peak of each candidate (Loudness), and the accurate true peak of
-    /// those near its target (Search); a report needs everything (Full).
-    enum class Detail { Loudness, Search, Full };
+    /// those near its target (Search); a report needs everything (Full), or
+    /// everything but the BS.1770 true peak (Figures).
+    enum class Detail { Loudness, Search, Figures, Full };
 
     SignalMeter(int channels, int sampleRate, double ceilingDb, Detail detail = Detail::Full);
     ~SignalMeter();
@@ -52,7 +53,8 @@ class SignalMeter {
   private:
     void addToLoudness(const double* interleaved, int64_t frames);
     void handOver();
-    void work();
+    void work(int job);
+    void finish();
 
     int channels_;
     int sampleRate_;
@@ -63,16 +65,20 @@ class SignalMeter {
     int64_t frames_ = 0;
     int64_t hop_;  // 100 ms: how often the momentary and short-term maxima are taken
     double maxMomentary_, maxShortTerm_;
-    ebur128_state* state_ = nullptr;
+    ebur128_state* state_ = nullptr;          // loudness
+    std::vector<ebur128_state*> bs1770Peak_;  // one per channel (Full)
     TruePeakMeter truePeak_;
-    // A full meter's loudness figures and BS.1770 true peak take longer than
-    // the rest together; a thread of their own measures them from batches
-    // of frames while the caller renders and reads its own peaks.
+    // A report's loudness figures and its BS.1770 true peak take longer than
+    // the rest together: threads of their own (one for the loudness, one per
+    // channel for the true peak) measure them from batches of frames while
+    // the caller renders and reads its own peaks.
     std::vector<double> pending_, handed_;
-    std::thread worker_;
+    std::vector<std::thread> workers_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    bool busy_ = false, stop_ = false, finished_ = false;
+    uint64_t batch_ = 0;  // the number of batches handed over
+    int working_ = 0;     // workers still measuring the current one
+    bool stop_ = false, finished_ = false;
 };
 
 double toDb(double linear);

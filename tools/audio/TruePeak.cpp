@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace zelto {
@@ -83,37 +84,63 @@ const Filter& filter() {
 #define ZELTO_WIDEST_SIMD
 #endif
 
+// Eight floats the compiler keeps in one register (two on processors
+// without the wide ones). Loads go through memcpy, which needs no
+// alignment; the helpers take references, so no such value is ever passed
+// by value between functions.
+typedef float Floats8 __attribute__((vector_size(32)));
+
+inline void load8(Floats8& v, const float* p) {
+    std::memcpy(&v, p, sizeof v);
+}
+/// m = max(m, |v|), lane by lane.
+inline void maxAbs8(Floats8& m, const Floats8& v) {
+    const Floats8 a = v < 0.0f ? -v : v;
+    m = a > m ? a : m;
+}
+
+static_assert(kLanes == 16 && kL == 32 && kCoarse == 4, "the kernels below are unrolled for these");
+
 /// The three coarse points of kLanes consecutive windows starting at x; the
 /// largest magnitude of each window's coarse points and its own sample into
 /// `out`.
-ZELTO_WIDEST_SIMD void coarseBlock(const float* x, float* out) {
-    const Filter& f = filter();
-    float a[kCoarse - 1][kLanes] = {};
+ZELTO_WIDEST_SIMD void coarseBlock(const Filter& f, const float* x, float* out) {
+    Floats8 a0 = {}, a1 = {}, b0 = {}, b1 = {}, c0 = {}, c1 = {};
     for (int k = 0; k < kT; ++k) {
-        const float h0 = f.coarse[0][k], h1 = f.coarse[1][k], h2 = f.coarse[2][k];
-        const float* xs = x + k;
-        for (int j = 0; j < kLanes; ++j) {
-            a[0][j] += h0 * xs[j];
-            a[1][j] += h1 * xs[j];
-            a[2][j] += h2 * xs[j];
-        }
+        Floats8 x0, x1;
+        load8(x0, x + k);
+        load8(x1, x + k + 8);
+        const Floats8 ha = Floats8{} + f.coarse[0][k], hb = Floats8{} + f.coarse[1][k],
+                      hc = Floats8{} + f.coarse[2][k];
+        a0 += ha * x0;
+        a1 += ha * x1;
+        b0 += hb * x0;
+        b1 += hb * x1;
+        c0 += hc * x0;
+        c1 += hc * x1;
     }
-    const float* own = x + kT / 2 - 1;
-    for (int j = 0; j < kLanes; ++j) {
-        out[j] = std::max(std::max(std::fabs(own[j]), std::fabs(a[0][j])),
-                          std::max(std::fabs(a[1][j]), std::fabs(a[2][j])));
-    }
+    Floats8 m0 = {}, m1 = {}, own0, own1;
+    load8(own0, x + kT / 2 - 1);
+    load8(own1, x + kT / 2 - 1 + 8);
+    maxAbs8(m0, own0);
+    maxAbs8(m0, a0);
+    maxAbs8(m0, b0);
+    maxAbs8(m0, c0);
+    maxAbs8(m1, own1);
+    maxAbs8(m1, a1);
+    maxAbs8(m1, b1);
+    maxAbs8(m1, c1);
+    std::memcpy(out, &m0, sizeof m0);
+    std::memcpy(out + 8, &m1, sizeof m1);
 }
 
 /// The largest magnitude of the four 8x points between the coarse ones of
 /// the window starting at x.
-ZELTO_WIDEST_SIMD float middleWindow(const float* x) {
-    const Filter& f = filter();
+float middleWindow(const Filter& f, const float* x) {
     float a[kCoarse] = {};
     for (int k = 0; k < kT; ++k) {
         const float v = x[k];
-        const float* h = f.middle[k].data();
-        for (int p = 0; p < kCoarse; ++p) a[p] += h[p] * v;
+        for (int p = 0; p < kCoarse; ++p) a[p] += f.middle[k][p] * v;
     }
     float m = 0.0f;
     for (int p = 0; p < kCoarse; ++p) m = std::max(m, std::fabs(a[p]));
@@ -121,17 +148,29 @@ ZELTO_WIDEST_SIMD float middleWindow(const float* x) {
 }
 
 /// The largest magnitude of all kL points of the window starting at x.
-ZELTO_WIDEST_SIMD float fineWindow(const float* x) {
-    const Filter& f = filter();
-    float a[kL] = {};
+ZELTO_WIDEST_SIMD float fineWindow(const Filter& f, const float* x) {
+    Floats8 a0 = {}, a1 = {}, a2 = {}, a3 = {};
     for (int k = 0; k < kT; ++k) {
-        const float v = x[k];
+        const Floats8 v = Floats8{} + x[k];
         const float* h = f.fine[k].data();
-        for (int p = 0; p < kL; ++p) a[p] += h[p] * v;
+        Floats8 h0, h1, h2, h3;
+        load8(h0, h);
+        load8(h1, h + 8);
+        load8(h2, h + 16);
+        load8(h3, h + 24);
+        a0 += h0 * v;
+        a1 += h1 * v;
+        a2 += h2 * v;
+        a3 += h3 * v;
     }
-    float m = 0.0f;
-    for (int p = 0; p < kL; ++p) m = std::max(m, std::fabs(a[p]));
-    return m;
+    Floats8 m = {};
+    maxAbs8(m, a0);
+    maxAbs8(m, a1);
+    maxAbs8(m, a2);
+    maxAbs8(m, a3);
+    float r = 0.0f;
+    for (int p = 0; p < 8; ++p) r = std::max(r, m[p]);
+    return r;
 }
 
 }  // namespace
@@ -169,21 +208,22 @@ void TruePeakMeter::run(Channel& c) const {
     const size_t m = c.x.size();
     if (m < static_cast<size_t>(kT)) return;
     const size_t windows = m - kT + 1;
+    const Filter& f = filter();
     // Room for the last block of lanes to read past the end.
     c.x.resize(m + kLanes, 0.0f);
     std::vector<float> coarse(windows + kLanes);
     float chunkMax = 0.0f;
     for (size_t i = 0; i < windows; i += kLanes) {
-        coarseBlock(c.x.data() + i, coarse.data() + i);
+        coarseBlock(f, c.x.data() + i, coarse.data() + i);
     }
     for (size_t i = 0; i < windows; ++i) chunkMax = std::max(chunkMax, coarse[i]);
     double peak = std::max(c.peak, static_cast<double>(chunkMax));
     for (size_t i = 0; i < windows; ++i) {
         if (coarse[i] < peak * kRefineBelow || coarse[i] == 0.0f) continue;
-        const double middle = std::max(coarse[i], middleWindow(c.x.data() + i));
+        const double middle = std::max(coarse[i], middleWindow(f, c.x.data() + i));
         peak = std::max(peak, middle);
         if (middle < peak * kFinishBelow) continue;
-        peak = std::max(peak, static_cast<double>(fineWindow(c.x.data() + i)));
+        peak = std::max(peak, static_cast<double>(fineWindow(f, c.x.data() + i)));
     }
     c.peak = peak;
     // Keep the history the next windows need.
