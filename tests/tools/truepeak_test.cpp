@@ -1,9 +1,12 @@
 // The accurate true-peak meter against signals whose reconstructed peak is
-// known exactly, and against libebur128's meter on bright programme.
+// known exactly, and against libebur128's meter on bright programme; the
+// search's lean loudness meter against libebur128's.
 #include "tools/audio/TruePeak.h"
 
 #include <ebur128.h>
+
 #include <gtest/gtest.h>
+#include "tools/audio/Loudness.h"
 
 #include <cmath>
 #include <limits>
@@ -130,6 +133,42 @@ TEST(TruePeakMeter, NeverReadsBelowTheBs1770MeterOnBrightProgramme) {
             EXPECT_GE(db(ours), db(reference) - 0.01) << rate << (hot ? " hot" : "");
         }
     }
+}
+
+TEST(GatedLoudness, AgreesWithLibebur128AtEveryRateForMonoAndStereo) {
+    for (int rate : {22050, 44100, 48000, 96000}) {
+        for (int channels : {1, 2}) {
+            BrightOptions o;
+            o.rate = rate;
+            o.channels = channels;
+            o.seconds = 6.0;
+            o.quietFrom = 2.0;  // the gates have something to do
+            o.quietTo = 3.5;
+            const Audio a = brightProgramme(o);
+            ebur128_state* st = ebur128_init(static_cast<unsigned>(channels),
+                                             static_cast<unsigned long>(rate), EBUR128_MODE_I);
+            ebur128_add_frames_double(st, a.samples.data(), a.frames());
+            double reference = 0.0;
+            ebur128_loudness_global(st, &reference);
+            ebur128_destroy(&st);
+            zelto::GatedLoudness ours(channels, rate);
+            for (size_t at = 0; at < a.frames(); at += 333) {
+                const size_t n = std::min<size_t>(333, a.frames() - at);
+                ours.add(a.samples.data() + at * static_cast<size_t>(channels),
+                         static_cast<int64_t>(n));
+            }
+            EXPECT_NEAR(ours.integrated(), reference, 0.001) << rate << " Hz, " << channels;
+        }
+    }
+    // Silence and anything shorter than one 400 ms block has no loudness.
+    zelto::GatedLoudness quiet(2, 48000);
+    std::vector<double> silence(2 * 48000, 0.0);
+    quiet.add(silence.data(), 48000);
+    EXPECT_EQ(quiet.integrated(), -std::numeric_limits<double>::infinity());
+    zelto::GatedLoudness brief(1, 48000);
+    std::vector<double> tone = sine(0.02, 0.0, 0.5, 19000);
+    brief.add(tone.data(), 19000);
+    EXPECT_EQ(brief.integrated(), -std::numeric_limits<double>::infinity());
 }
 
 }  // namespace

@@ -438,14 +438,19 @@ MasterResult master(const RenderOptions& given, const MasterTarget& target,
             double rise = 0.0;
             const Point* other = nullptr;
             for (const Point& p : points) {
-                if (std::isnan(p.truePeak) || std::fabs(p.drive - nearest->drive) < 0.05) continue;
+                // Only near its drive: from the unlimited to the limited
+                // region the peak's behaviour changes.
+                if (std::isnan(p.truePeak) || std::fabs(p.drive - nearest->drive) < 0.05 ||
+                    std::fabs(p.drive - nearest->drive) > 2.0) {
+                    continue;
+                }
                 if (other == nullptr || std::fabs(p.drive - nearest->drive) <
                                             std::fabs(other->drive - nearest->drive)) {
                     other = &p;
                 }
             }
             if (other != nullptr && std::fabs(other->f() - nearest->f()) > 0.05) {
-                rise = std::clamp((g - other->g()) / (nearest->f() - other->f()), 0.0, 0.8);
+                rise = std::clamp((g - other->g()) / (nearest->f() - other->f()), 0.0, 0.5);
             }
             const double excess = g + output - T;
             ++peakCorrections;

@@ -11,6 +11,8 @@ namespace zelto {
 namespace {
 
 std::string number(double v, int decimals) {
+    // Far beyond any real signal the exact figure means nothing.
+    if (v > 200.0) return "> +200";
     std::string s = formatFixed(v, decimals);
     if (v > 0.0 && s.find_first_not_of("0.") != std::string::npos) s = "+" + s;
     return s;

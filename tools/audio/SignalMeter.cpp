@@ -38,12 +38,16 @@ SignalMeter::SignalMeter(int channels, int sampleRate, double ceilingDb, Detail 
       detail_(detail),
       ceiling_(std::pow(10.0, ceilingDb / 20.0)),
       hop_(std::max(1, sampleRate / 10)),
-      maxMomentary_(-kInf),
-      maxShortTerm_(-kInf),
+      maxMomentary_(kNaN),
+      maxShortTerm_(kNaN),
       truePeak_(channels) {
-    const bool report = detail == Detail::Figures || detail == Detail::Full;
-    state_ = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(sampleRate),
-                          report ? EBUR128_MODE_I | EBUR128_MODE_LRA : EBUR128_MODE_I);
+    if (detail == Detail::Loudness || detail == Detail::Search) {
+        searchLoudness_.emplace(channels, sampleRate);
+    } else {
+        state_ =
+            ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(sampleRate),
+                         EBUR128_MODE_I | EBUR128_MODE_LRA);
+    }
     if (detail == Detail::Full) {
         for (int c = 0; c < channels; ++c) {
             bs1770Peak_.push_back(
@@ -126,12 +130,11 @@ void SignalMeter::add(const double* interleaved, int64_t frames) {
         if (a > ceiling_) ++over_;
     }
     if (detail_ != Detail::Loudness) truePeak_.add(interleaved, frames);
-    if (state_ == nullptr || frames <= 0) return;
-    if (detail_ == Detail::Loudness || detail_ == Detail::Search) {
-        ebur128_add_frames_double(state_, interleaved, static_cast<size_t>(frames));
-        frames_ += frames;
+    if (searchLoudness_) {
+        searchLoudness_->add(interleaved, frames);
         return;
     }
+    if (state_ == nullptr || frames <= 0) return;
     pending_.insert(pending_.end(), interleaved, interleaved + n);
     if (pending_.size() >= static_cast<size_t>(hop_ * 10 * channels_)) handOver();
 }
@@ -149,11 +152,11 @@ void SignalMeter::addToLoudness(const double* interleaved, int64_t frames) {
         double l = 0.0;
         if (frames_ * 10 >= 4LL * sampleRate_ &&
             ebur128_loudness_momentary(state_, &l) == EBUR128_SUCCESS) {
-            maxMomentary_ = std::max(maxMomentary_, l);
+            maxMomentary_ = std::isnan(maxMomentary_) ? l : std::max(maxMomentary_, l);
         }
         if (frames_ >= 3LL * sampleRate_ &&
             ebur128_loudness_shortterm(state_, &l) == EBUR128_SUCCESS) {
-            maxShortTerm_ = std::max(maxShortTerm_, l);
+            maxShortTerm_ = std::isnan(maxShortTerm_) ? l : std::max(maxShortTerm_, l);
         }
     }
 }
@@ -172,6 +175,11 @@ LevelStats SignalMeter::stats() {
     // The true peak can never be below the sample peak; an interpolator's
     // own estimate may be, by rounding, on sample-exact peaks.
     if (detail_ != Detail::Loudness) s.truePeakDb = toDb(std::max(truePeak_.peak(), peak_));
+    if (searchLoudness_) {
+        s.loudnessLufs = searchLoudness_->integrated();
+        if (!std::isfinite(s.loudnessLufs) && peak_ > 1e10) s.loudnessLufs = kNaN;
+        return s;
+    }
     if (state_ == nullptr) return s;
     if (detail_ == Detail::Full) {
         double truePeak = 0.0;
@@ -191,9 +199,10 @@ LevelStats SignalMeter::stats() {
     }
     double lufs = 0.0;
     if (ebur128_loudness_global(state_, &lufs) == EBUR128_SUCCESS) s.loudnessLufs = lufs;
-    // Energy that overflows gates every block away: that is not silence.
+    // Energy that overflows gates every block away: that is not silence,
+    // and no loudness figure of it means anything.
     if (!std::isfinite(s.loudnessLufs) && peak_ > 1e10) {
-        s.loudnessLufs = kNaN;
+        s.loudnessLufs = s.loudnessRangeLu = s.maxMomentaryLufs = s.maxShortTermLufs = kNaN;
     }
     return s;
 }

@@ -11,9 +11,11 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
+#include "tools/audio/Loudness.h"
 #include "tools/audio/TruePeak.h"
 
 namespace zelto {
@@ -24,8 +26,8 @@ struct LevelStats {
     double bs1770TruePeakDb;  // dBTP by the BS.1770 interpolator, NaN if not measured
     double loudnessLufs;      // LUFS, -inf when below the gate or too short, NaN when it overflows
     double loudnessRangeLu;   // LU, NaN if not measured
-    double maxMomentaryLufs;  // LUFS (400 ms), -inf when shorter; NaN if not measured
-    double maxShortTermLufs;  // LUFS (3 s), -inf when shorter; NaN if not measured
+    double maxMomentaryLufs;  // LUFS (400 ms windows); NaN if shorter or not measured
+    double maxShortTermLufs;  // LUFS (3 s windows); NaN if shorter or not measured
     int64_t overCeiling;      // samples (not frames) with |x| > ceiling
     /// Peak-to-loudness ratio: the higher true peak over the integrated loudness.
     double peakToLoudnessDb() const;
@@ -65,8 +67,9 @@ class SignalMeter {
     int64_t frames_ = 0;
     int64_t hop_;  // 100 ms: how often the momentary and short-term maxima are taken
     double maxMomentary_, maxShortTerm_;
-    ebur128_state* state_ = nullptr;          // loudness
-    std::vector<ebur128_state*> bs1770Peak_;  // one per channel (Full)
+    ebur128_state* state_ = nullptr;               // loudness for a report
+    std::optional<GatedLoudness> searchLoudness_;  // the same, leaner, for a search
+    std::vector<ebur128_state*> bs1770Peak_;       // one per channel (Full)
     TruePeakMeter truePeak_;
     // A report's loudness figures and its BS.1770 true peak take longer than
     // the rest together: threads of their own (one for the loudness, one per
