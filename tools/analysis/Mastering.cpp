@@ -29,6 +29,7 @@
 
 #include "tools/audio/AudioClip.h"
 #include "tools/audio/AudioFile.h"
+#include "tools/common/ProcessSignals.h"
 #include "tools/common/Text.h"
 #include "tools/common/ToolError.h"
 #include "tools/hosting/PluginHost.h"
@@ -136,6 +137,8 @@ LevelStats measureInput(const RenderOptions& base) {
     SignalMeter meter(ch, rate, base.ceilingDb, SignalMeter::Detail::Figures);
     std::vector<double> block(static_cast<size_t>(8192 * ch));
     for (;;) {
+        // A long file must not hold up Ctrl-C while the renders stop.
+        if (interruptRequested()) throw ToolError(kExitInterrupted, "interrupted");
         const int64_t got =
             memory ? memory->read(block.data(), 8192) : file->read(block.data(), 8192);
         meter.add(block.data(), got);
