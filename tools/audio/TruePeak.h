@@ -7,10 +7,11 @@
 //
 // A full 32-times interpolation of every sample costs more than the plug-in
 // does, so the meter first reads a 4-times grid (three interpolated points
-// per sample) and interpolates the remaining 28 only between samples whose
-// 4-times reading comes within 2 dB of the largest seen: between points a
-// quarter sample apart, content below half the sample rate cannot rise more
-// than 0.7 dB, so nothing that could be the peak is skipped.
+// per sample), then the 8-times points only between samples whose 4-times
+// reading comes within 1 dB of the largest seen, and the rest only where
+// those come within 0.25 dB: between points a quarter (an eighth) of a
+// sample apart, content below half the sample rate cannot rise more than
+// 0.7 dB (0.17 dB), so nothing that could be the peak is skipped.
 #pragma once
 
 #include <cstdint>
