@@ -11,12 +11,13 @@
 // each core: the interpolated drive and a hedge on the side where the curve's
 // bend says the root most likely lies, which usually brackets it tightly.
 //
-// What costs time is measuring, not the plug-in: the candidates measure only
-// their loudness and sample peak, on the input held in memory; the accurate
-// true peak is read by a second render of the candidate nearest the target
-// only, and the BS.1770 true peak and the other report figures once, on the
-// written render. Should the BS.1770 meter read higher than the accurate one
-// there, its reading counts for that drive and the search goes on.
+// What costs time is measuring, not the plug-in: the candidates, rendered
+// from the input held in memory, measure only their integrated loudness
+// (with a lean meter of our own) and their accurate true peak; the BS.1770
+// true peak and the other report figures are read once, on the written
+// render, the input's alongside the search. Should the BS.1770 meter read
+// higher than the accurate one there, its reading counts for that drive,
+// nothing is written and the search goes on.
 #include "tools/analysis/Mastering.h"
 
 #include <algorithm>
@@ -191,9 +192,8 @@ std::string timesText(const MasterTimes& t) {
     auto sec = [](double v) { return formatFixed(v, 2) + " s"; };
     return std::string(t.inMemory ? "reading into memory " + sec(t.reading) + ", "
                                   : "input read from disk per render, ") +
-           "input figures " + sec(t.input) + ", " + std::to_string(t.loudnessRenders) +
-           " loudness renders " + sec(t.search) + ", " + std::to_string(t.truePeakRenders) +
-           " true-peak renders " + sec(t.truePeak) + ", " + std::to_string(t.finalRenders) +
+           "input figures " + sec(t.input) + ", " + std::to_string(t.searchRenders) +
+           " search renders " + sec(t.search) + ", " + std::to_string(t.finalRenders) +
            " written " + sec(t.final);
 }
 
@@ -246,28 +246,16 @@ MasterResult master(const RenderOptions& given, const MasterTarget& target,
     };
     auto run = [&](const std::vector<std::pair<double, double>>& settings) {
         const auto t0 = std::chrono::steady_clock::now();
-        // Past the user's own starting point the candidates aim at the
-        // target, so they read their true peak too: a candidate that meets
-        // the loudness then knows whether it also holds the ceiling.
-        const auto reports = renderCandidates(
-            base, settings,
-            points.empty() ? SignalMeter::Detail::Loudness : SignalMeter::Detail::Search,
-            resources.parallel);
+        // Every candidate reads its accurate true peak too (it costs less
+        // than a tenth of a render): one that meets the loudness then knows
+        // whether it also holds the ceiling, and one near it how far Output
+        // must come down.
+        const auto reports =
+            renderCandidates(base, settings, SignalMeter::Detail::Search, resources.parallel);
         result.times.search += secondsSince(t0);
-        result.times.loudnessRenders += static_cast<int>(settings.size());
+        result.times.searchRenders += static_cast<int>(settings.size());
         for (size_t i = 0; i < reports.size(); ++i) record(settings[i], reports[i]);
     };
-    // The true peak of a setting already rendered for its loudness.
-    auto measurePeak = [&](const Point& p) {
-        const auto t0 = std::chrono::steady_clock::now();
-        const std::pair<double, double> setting{p.drive, p.output};
-        const auto reports =
-            renderCandidates(base, {setting}, SignalMeter::Detail::Search, resources.parallel);
-        result.times.truePeak += secondsSince(t0);
-        ++result.times.truePeakRenders;
-        record(setting, reports.front());
-    };
-
     // The input's own figures are only needed for the report and for a
     // clear message about a silent input: they are measured alongside the
     // search, on a thread of their own.
@@ -331,15 +319,6 @@ MasterResult master(const RenderOptions& given, const MasterTarget& target,
         return g;
     };
     for (int round = 0;; ++round) {
-        // The candidate nearest the target is the one whose true peak
-        // decides both whether it is done and how far Output must come down.
-        // One already on target goes straight to the written render, which
-        // reads its true peak anyway.
-        if (const Point* nearest = nearestToTarget(); std::fabs(nearest->f() + output - L) <= 1.0 &&
-                                                      std::fabs(nearest->f() + output - L) > kAim &&
-                                                      std::isnan(peakAt(*nearest))) {
-            measurePeak(Point(*nearest));
-        }
         // Done when a render met both targets; the least drive wins, as it
         // limits least. Out of rounds (or of new settings to try) short of
         // the aim, any render inside the tolerance will do.

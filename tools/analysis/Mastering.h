@@ -51,12 +51,11 @@ struct MasterResources {
 
 /// Where a master's time went, in seconds of wall-clock time.
 struct MasterTimes {
-    double reading = 0.0;   // the input into memory
-    double input = 0.0;     // the input's own figures (alongside the first render)
-    double search = 0.0;    // the loudness renders
-    double truePeak = 0.0;  // renders that also measured the true peak
-    double final = 0.0;     // the written render, with every figure
-    int loudnessRenders = 0, truePeakRenders = 0, finalRenders = 0;
+    double reading = 0.0;  // the input into memory
+    double input = 0.0;    // the input's own figures (alongside the search)
+    double search = 0.0;   // the candidates' renders (loudness and accurate true peak)
+    double final = 0.0;    // the written render (or renders), with every figure
+    int searchRenders = 0, finalRenders = 0;
     bool inMemory = false;
 };
 

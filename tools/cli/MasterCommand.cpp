@@ -40,7 +40,7 @@ void masterJson(JsonWriter& j, const MasterResult& m, const MasterTarget& t) {
     j.endArray();
     j.beginObject("seconds");
     j.value("reading", m.times.reading).value("inputFigures", m.times.input);
-    j.value("loudnessRenders", m.times.search).value("truePeakRenders", m.times.truePeak);
+    j.value("searchRenders", m.times.search);
     j.value("writtenRender", m.times.final).endObject();
     reportJson(j, m.report, "render");
     j.endObject();
