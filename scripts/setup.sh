@@ -31,9 +31,12 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   libgtest-dev libgmock-dev libbenchmark-dev \
   locales dpkg-dev \
   xvfb xauth xdotool x11-utils \
+  ffmpeg \
   lsp-plugins-vst \
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest \
   >/dev/null
+# ffmpeg (above) is the tests' second, independent loudness and true-peak
+# meter (its ebur128 filter), beside libebur128.
 # Wine runs the Windows build's tests. Installed with its recommended
 # packages (its own fonts among them), which the window tests draw with.
 $SUDO apt-get install -y -qq wine wine64 >/dev/null

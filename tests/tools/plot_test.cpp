@@ -141,6 +141,57 @@ TEST(ZeltoPlot, MasterDrawsTheTargetOnTheRowOfItsLoudness) {
     }
 }
 
+TEST(ZeltoPlot, TheCeilingIsDrawnTheFloorFollowsQuietPassagesAndShortTermWaitsForItsWindow) {
+    // 12 s of tone with a -51 dBFS passage from 4 to 8 s.
+    TempDir dir;
+    const double seconds = 12.0;
+    Audio a{2, kRate, 0, std::vector<double>(static_cast<size_t>(seconds * kRate) * 2)};
+    for (size_t n = 0; n < a.frames(); ++n) {
+        const double t = static_cast<double>(n) / kRate;
+        const double amp = (t >= 4.0 && t < 8.0) ? std::pow(10.0, -51.0 / 20.0) : 0.5;
+        a.samples[2 * n] = a.samples[2 * n + 1] = amp * std::sin(2 * kPi * 440 * t);
+    }
+    writeAudio(dir / "in.wav", a);
+    const RunResult r =
+        runZelto({"master", dir / "in.wav", dir / "out.wav", "--lufs", "-14", "--true-peak", "-3",
+                  "--plugin", ZELTO_PLUGIN_PATH, "--plot", dir / "p.png"});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    const Picture p = load(dir / "p.png");
+    ASSERT_EQ(p.width, zelto::kPlotWidth);
+
+    // The ceiling: one row of the level panel red nearly all the way across.
+    int ceilingRow = -1;
+    for (int y = kPlotLevels.top; y <= kPlotLevels.bottom() && ceilingRow < 0; ++y) {
+        int n = 0;
+        for (int x = kPlotLevels.left; x <= kPlotLevels.right(); ++x) n += isWarnRed(p.at(x, y));
+        if (n > kPlotLevels.width * 8 / 10) ceilingRow = y;
+    }
+    ASSERT_GE(ceilingRow, 0) << "no ceiling line";
+    // Its row fixes the scale (the top is +12 dB), and so the panel's floor,
+    // which must lie under the quiet passage.
+    const double pxPerDb = (ceilingRow - kPlotLevels.top) / (12.0 - -3.0);
+    const double floorDb = 12.0 - (kPlotLevels.height - 1) / pxPerDb;
+    EXPECT_LE(floorDb, -56.0);
+    EXPECT_GE(floorDb, zelto::kPlotLevelsFloorMin - 1.0);
+    // The passage shows as bars rising well above the floor.
+    const int x = kPlotLevels.column(6.0, seconds);
+    int top = kPlotLevels.bottom();
+    while (top > kPlotLevels.top &&
+           p.at(x, top - 1) != p.at(kPlotLevels.left + 1, kPlotLevels.top + 30))
+        --top;
+    EXPECT_LT(top, kPlotLevels.bottom() - 10) << "the quiet passage sits on the floor";
+
+    // No short-term loudness before its first whole 3 s window.
+    bool early = false;
+    for (int cx = kPlotLoudness.left; cx < kPlotLoudness.column(2.9, seconds); ++cx) {
+        for (int y = kPlotLoudness.top + 24; y <= kPlotLoudness.bottom(); ++y) {
+            const uint32_t c = p.at(cx, y);
+            early = early || (green(c) > 150 && red(c) < 100 && blue(c) < 120);
+        }
+    }
+    EXPECT_FALSE(early);
+}
+
 TEST(ZeltoPlot, AnUnwritablePictureIsAnOutputError) {
     TempDir dir;
     writeAudio(dir / "in.wav", testSignal(2, kRate, kRate, 0.5));

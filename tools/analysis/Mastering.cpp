@@ -10,15 +10,27 @@
 // inter-sample peaks through. Two candidates are rendered per round, one on
 // each core: the interpolated drive and a hedge on the side where the curve's
 // bend says the root most likely lies, which usually brackets it tightly.
+//
+// What costs time is measuring, not the plug-in: the candidates, rendered
+// from the input held in memory, measure only their integrated loudness
+// (with a lean meter of our own) and their accurate true peak; the BS.1770
+// true peak and the other report figures are read once, on the written
+// render, the input's alongside the search. Should the BS.1770 meter read
+// higher than the accurate one there, its reading counts for that drive,
+// nothing is written and the search goes on.
 #include "tools/analysis/Mastering.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <exception>
+#include <limits>
 #include <memory>
 #include <thread>
 
+#include "tools/audio/AudioClip.h"
 #include "tools/audio/AudioFile.h"
+#include "tools/common/ProcessSignals.h"
 #include "tools/common/Text.h"
 #include "tools/common/ToolError.h"
 #include "tools/hosting/PluginHost.h"
@@ -29,14 +41,20 @@ namespace zelto {
 namespace {
 
 constexpr double kDbPerDoubling = 6.020599913279624;  // 20 log10(2)
-constexpr double kAim = 0.05;         // LU: the search aims well inside the tolerance
-constexpr double kPeakMargin = 0.05;  // dB under the true-peak target when Output moves
+constexpr double kAim = 0.05;        // LU: the search aims well inside the tolerance
+constexpr double kPeakMargin = 0.1;  // dB under the true-peak target when Output moves
 constexpr int kMaxRounds = 12;
 constexpr double kSame = 1e-4;  // dB: settings closer than this are the same render
 
+constexpr double kUnknown = std::numeric_limits<double>::quiet_NaN();
+
+double secondsSince(std::chrono::steady_clock::time_point t) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
+}
+
 struct Point {
-    double drive, output;  // dB
-    double lufs, truePeak, reduction;
+    double drive, output;                           // dB
+    double lufs, truePeak, reduction;               // truePeak: NaN until measured
     double f() const { return lufs - output; }      // loudness at Output 0 dB
     double g() const { return truePeak - output; }  // true peak at Output 0 dB
 };
@@ -54,47 +72,92 @@ RenderOptions candidateOptions(const RenderOptions& base, double driveDb, double
     return o;
 }
 
-/// Renders each (drive, output) without writing, in parallel where the
-/// machine has the cores; rethrows the first failure.
-std::vector<RenderReport> renderCandidates(const RenderOptions& base,
-                                           const std::vector<std::pair<double, double>>& settings,
-                                           bool measureInput) {
-    std::vector<RenderReport> reports(settings.size());
-    std::vector<std::exception_ptr> errors(settings.size());
+/// Runs each job, in parallel where allowed and the machine has the cores;
+/// rethrows the first failure.
+void runAll(const std::vector<std::function<void()>>& jobs, bool allowParallel) {
+    std::vector<std::exception_ptr> errors(jobs.size());
     auto one = [&](size_t i) {
         try {
+            jobs[i]();
+        } catch (...) {
+            errors[i] = std::current_exception();
+        }
+    };
+    const bool parallel = allowParallel && std::thread::hardware_concurrency() >= 2;
+    std::vector<std::thread> threads;
+    for (size_t i = 1; i < jobs.size(); ++i) {
+        if (parallel) threads.emplace_back(one, i);
+    }
+    if (!jobs.empty()) one(0);
+    if (!parallel) {
+        for (size_t i = 1; i < jobs.size(); ++i) one(i);
+    }
+    for (auto& t : threads) t.join();
+    for (auto& e : errors) {
+        if (e) std::rethrow_exception(e);
+    }
+}
+
+/// Renders each (drive, output) without writing, measuring what `meters`
+/// says, in parallel where allowed.
+std::vector<RenderReport> renderCandidates(const RenderOptions& base,
+                                           const std::vector<std::pair<double, double>>& settings,
+                                           SignalMeter::Detail meters, bool allowParallel) {
+    std::vector<RenderReport> reports(settings.size());
+    std::vector<std::function<void()>> jobs;
+    for (size_t i = 0; i < settings.size(); ++i) {
+        jobs.emplace_back([&, i] {
             RenderOptions o = candidateOptions(base, settings[i].first, settings[i].second);
             o.measureOnly = true;
-            o.measureInput = measureInput;
-            // One bar for the search: the render on this thread speaks for
-            // the ones beside it.
+            o.measureInput = false;
+            o.meters = meters;
+            // One bar for the search: the first candidate speaks for the
+            // ones beside it.
             o.progress = base.progress && i == 0;
             o.progressLabel =
                 (base.progressLabel.empty() ? "" : base.progressLabel + ": ") + "searching";
             o.observer = nullptr;
             o.beforeCommit = nullptr;
             reports[i] = render(o);
-        } catch (...) {
-            errors[i] = std::current_exception();
-        }
-    };
-    const bool parallel = std::thread::hardware_concurrency() >= 2;
-    std::vector<std::thread> threads;
-    for (size_t i = 1; i < settings.size(); ++i) {
-        if (parallel) {
-            threads.emplace_back(one, i);
-        }
+        });
     }
-    if (!settings.empty()) one(0);
-    if (!parallel) {
-        for (size_t i = 1; i < settings.size(); ++i) one(i);
-    }
-    for (auto& t : threads) t.join();
-    for (auto& e : errors) {
-        if (e) std::rethrow_exception(e);
-    }
+    runAll(jobs, allowParallel);
     return reports;
 }
+
+/// The input's own figures, read from memory or from the file.
+LevelStats measureInput(const RenderOptions& base) {
+    std::optional<AudioReader> file;
+    std::optional<ClipReader> memory;
+    if (base.clip) {
+        memory.emplace(*base.clip);
+    } else {
+        file.emplace(base.input);
+    }
+    const int ch = base.clip ? base.clip->channels : file->channels();
+    const int rate = base.clip ? base.clip->sampleRate : file->sampleRate();
+    // Everything but the BS.1770 true peak, the slowest figure of all: the
+    // input's accurate true peak says more, and the written render reads
+    // the BS.1770 one of the output, where it matters.
+    SignalMeter meter(ch, rate, base.countAboveDb.value_or(base.ceilingDb.value_or(0.0)),
+                      SignalMeter::Detail::Figures);
+    std::vector<double> block(static_cast<size_t>(8192 * ch));
+    for (;;) {
+        // A long file must not hold up Ctrl-C while the renders stop.
+        if (interruptRequested()) throw ToolError(kExitInterrupted, "interrupted");
+        const int64_t got =
+            memory ? memory->read(block.data(), 8192) : file->read(block.data(), 8192);
+        meter.add(block.data(), got);
+        if (got < 8192) break;
+    }
+    return meter.stats();
+}
+
+/// Thrown from the final render's check when its true peak is over the
+/// target by a meter the search had not read: the search goes on with it.
+struct PeakOver {
+    double truePeak;
+};
 
 double clampDrive(double db) {
     return std::clamp(db, -kDriveMaxDb, kDriveMaxDb);
@@ -124,16 +187,28 @@ double outputValueFromDb(double db) {
 }
 
 std::string stepText(const MasterStep& s) {
+    const std::string peak = std::isnan(s.truePeakDb) ? "" : signedDb(s.truePeakDb) + " dBTP, ";
     return "render " + std::to_string(s.index) + ": Drive " + signedDb(s.driveDb) + " dB, Output " +
-           signedDb(s.outputDb) + " dB -> " + formatFixed(s.lufs, 2) + " LUFS, " +
-           signedDb(s.truePeakDb) + " dBTP, gain reduction " + formatFixed(s.gainReductionDb, 2) +
-           " dB";
+           signedDb(s.outputDb) + " dB -> " + formatFixed(s.lufs, 2) + " LUFS, " + peak +
+           "gain reduction " + formatFixed(s.gainReductionDb, 2) + " dB";
 }
 
-MasterResult master(const RenderOptions& base, const MasterTarget& target,
-                    const std::function<void(const MasterStep&)>& onStep) {
+std::string timesText(const MasterTimes& t) {
+    auto sec = [](double v) { return formatFixed(v, 2) + " s"; };
+    return std::string(t.inMemory ? "reading into memory " + sec(t.reading) + ", "
+                                  : "input read from disk per render, ") +
+           "input figures " + sec(t.input) + ", " + std::to_string(t.searchRenders) +
+           " search renders " + sec(t.search) + ", " + std::to_string(t.finalRenders) +
+           " written " + sec(t.final);
+}
+
+MasterResult master(const RenderOptions& given, const MasterTarget& target,
+                    const std::function<void(const MasterStep&)>& onStep,
+                    const MasterResources& resources) {
     const double L = target.lufs, T = target.truePeakDb;
     double startDrive = 0.0, startOutput = 0.0;
+    RenderOptions base = given;
+    MasterResult result;
     // This instance also keeps the library loaded until the search is over:
     // the parallel renders then only count references to it, and never run
     // the loader's unloading while another thread opens the same library.
@@ -153,56 +228,174 @@ MasterResult master(const RenderOptions& base, const MasterTarget& target,
         startOutput = outputDbFromValue(host->getParameter(host->findParameter("Output")));
         AudioWriter probe(base.output, format, reader.channels(), reader.sampleRate(),
                           reader.declaredFrames());
+        // A truncated input is refused (or rendered as it is) by render
+        // itself; it is never held in memory.
+        const auto t0 = std::chrono::steady_clock::now();
+        if (!reader.announcedFrames()) base.clip = loadClip(base.input, resources.memoryBytes);
+        result.times.reading = secondsSince(t0);
+        result.times.inMemory = base.clip != nullptr;
     }
 
-    MasterResult result;
     std::vector<Point> points;
+    auto record = [&](const std::pair<double, double>& setting, const RenderReport& r) {
+        Point p{setting.first, setting.second, r.out.loudnessLufs, r.out.truePeakDb,
+                r.maxGainReductionDb.value_or(0.0)};
+        points.push_back(p);
+        MasterStep step{static_cast<int>(result.steps.size()) + 1,
+                        p.drive,
+                        p.output,
+                        p.lufs,
+                        p.truePeak,
+                        p.reduction};
+        result.steps.push_back(step);
+        if (onStep) onStep(step);
+    };
     auto run = [&](const std::vector<std::pair<double, double>>& settings) {
-        // Only the first render measures the input; the rest need not.
-        const auto reports = renderCandidates(base, settings, result.steps.empty());
-        for (size_t i = 0; i < reports.size(); ++i) {
-            const RenderReport& r = reports[i];
-            Point p{settings[i].first, settings[i].second, r.out.loudnessLufs, r.out.truePeakDb,
-                    r.maxGainReductionDb.value_or(0.0)};
-            points.push_back(p);
-            MasterStep step{static_cast<int>(result.steps.size()) + 1,
-                            p.drive,
-                            p.output,
-                            p.lufs,
-                            p.truePeak,
-                            p.reduction};
-            result.steps.push_back(step);
-            if (onStep) onStep(step);
-            if (result.steps.size() == 1) result.inputLufs = r.in.loudnessLufs;
+        const auto t0 = std::chrono::steady_clock::now();
+        // Every candidate reads its accurate true peak too (it costs less
+        // than a tenth of a render): one that meets the loudness then knows
+        // whether it also holds the ceiling, and one near it how far Output
+        // must come down.
+        const auto reports =
+            renderCandidates(base, settings, SignalMeter::Detail::Search, resources.parallel);
+        result.times.search += secondsSince(t0);
+        result.times.searchRenders += static_cast<int>(settings.size());
+        for (size_t i = 0; i < reports.size(); ++i) record(settings[i], reports[i]);
+    };
+    // The input's own figures are only needed for the report and for a
+    // clear message about a silent input: they are measured alongside the
+    // search, on a thread of their own.
+    LevelStats inputStats{};
+    std::exception_ptr inputError;
+    std::thread inputThread([&] {
+        try {
+            const auto t0 = std::chrono::steady_clock::now();
+            inputStats = measureInput(base);
+            result.times.input = secondsSince(t0);
+        } catch (...) {
+            inputError = std::current_exception();
+        }
+    });
+    struct Joiner {
+        std::thread& t;
+        ~Joiner() {
+            if (t.joinable()) t.join();
+        }
+    } joiner{inputThread};
+    auto inputFigures = [&] {
+        if (inputThread.joinable()) inputThread.join();
+        if (inputError) std::rethrow_exception(inputError);
+        result.inputLufs = inputStats.loudnessLufs;
+        if (!std::isfinite(result.inputLufs)) {
+            unreachable("input '" + base.input +
+                        "' has no measurable loudness (silent, or shorter than 0.4 s)");
         }
     };
 
     // Round 0: the user's own starting point, with the ceiling no higher than
-    // the true-peak target. It also measures the input.
+    // the true-peak target.
     double output = std::clamp(std::min(startOutput, T), kOutputMinDb, 0.0);
     run({{clampDrive(startDrive), output}});
-    if (!std::isfinite(result.inputLufs)) {
-        unreachable("input '" + base.input +
-                    "' has no measurable loudness (silent, or shorter than 0.4 s)");
-    }
-    if (!std::isfinite(points.front().lufs) || std::isnan(points.front().truePeak)) {
+    if (!std::isfinite(points.front().lufs)) {
+        inputFigures();
         unreachable("the plug-in's output has no measurable loudness at Drive " +
                     signedDb(startDrive) + " dB");
     }
 
     // Why Output had to come down, for the message if the target fails.
     std::string peakNote;
-    const Point* found = nullptr;
-    for (int round = 0;; ++round) {
-        // Done when a render met both targets; the least drive wins, as it
-        // limits least.
+    std::optional<Point> found;
+    bool exhausted = false;
+    int peakCorrections = 0;
+    auto nearestToTarget = [&]() {
+        const Point* nearest = &points.front();
         for (const Point& p : points) {
-            if (std::fabs(p.lufs - L) <= kAim && p.truePeak <= T &&
-                (found == nullptr || p.drive < found->drive)) {
-                found = &p;
+            if (std::fabs(p.f() + output - L) < std::fabs(nearest->f() + output - L)) nearest = &p;
+        }
+        return nearest;
+    };
+    // The true peak at a drive, as far as any render there measured it.
+    auto peakAt = [&](const Point& at) {
+        double g = kUnknown;
+        for (const Point& p : points) {
+            if (std::fabs(p.drive - at.drive) < kSame && !std::isnan(p.truePeak)) {
+                g = std::isnan(g) ? p.g() : std::max(g, p.g());
             }
         }
-        if (found != nullptr || round == kMaxRounds) break;
+        return g;
+    };
+    for (int round = 0;; ++round) {
+        // Done when a render met both targets; the least drive wins, as it
+        // limits least. Out of rounds (or of new settings to try) short of
+        // the aim, any render inside the tolerance will do.
+        const double aim = round >= kMaxRounds || exhausted ? kLoudnessTolerance - 0.01 : kAim;
+        found.reset();
+        for (const Point& p : points) {
+            const double g = peakAt(p);
+            if (std::fabs(p.lufs - L) <= aim && !(g + p.output > T) &&
+                (!found || p.drive < found->drive)) {
+                found = p;
+                found->truePeak = g + p.output;
+            }
+        }
+        if (found && target.maxReductionDb && found->reduction > *target.maxReductionDb + 0.005) {
+            throw ToolError(kExitTooMuchReduction,
+                            "reaching " + targetText(target) + " needs " +
+                                formatFixed(found->reduction, 2) + " dB of gain reduction; " +
+                                "--max-reduction allows " + formatFixed(*target.maxReductionDb, 2) +
+                                " dB; nothing was written");
+        }
+        if (found) {
+            // The written render reads every figure, the BS.1770 true peak
+            // among them; over the target by it, that reading counts for
+            // this drive and the search goes on.
+            result.driveDb = found->drive;
+            result.outputDb = found->output;
+            RenderOptions final = candidateOptions(base, found->drive, found->output);
+            final.measureInput = false;
+            final.progressLabel =
+                (base.progressLabel.empty() ? "" : base.progressLabel + ": ") + "writing";
+            final.beforeCommit = [&](const RenderReport& r) {
+                if (std::fabs(r.out.loudnessLufs - L) <= kLoudnessTolerance &&
+                    r.out.highestTruePeakDb() <= T) {
+                    return;
+                }
+                // The plug-in is deterministic, so only a meter the search
+                // had not read can disagree with it.
+                if (std::fabs(r.out.loudnessLufs - found->lufs) < 1e-6 &&
+                    r.out.highestTruePeakDb() > T) {
+                    throw PeakOver{r.out.highestTruePeakDb()};
+                }
+                throw ToolError(kExitFailure,
+                                "the final render measured " + formatFixed(r.out.loudnessLufs, 2) +
+                                    " LUFS at " + signedDb(r.out.highestTruePeakDb()) +
+                                    " dBTP, unlike the search's; nothing was written");
+            };
+            inputFigures();
+            const auto t0 = std::chrono::steady_clock::now();
+            ++result.times.finalRenders;
+            try {
+                result.report = render(final);
+                result.times.final += secondsSince(t0);
+                result.report.in = inputStats;
+                break;
+            } catch (const PeakOver& over) {
+                result.times.final += secondsSince(t0);
+                Point seen = *found;
+                seen.truePeak = over.truePeak;
+                points.push_back(seen);
+                MasterStep step{static_cast<int>(result.steps.size()) + 1,
+                                seen.drive,
+                                seen.output,
+                                seen.lufs,
+                                seen.truePeak,
+                                seen.reduction};
+                result.steps.push_back(step);
+                if (onStep) onStep(step);
+                found.reset();
+            }
+        }
+        if (round >= kMaxRounds || exhausted) break;
 
         // Loudness only rises with drive, and so does the limiting: a render
         // that was still too quiet at the current Output bounds the gain
@@ -224,25 +417,47 @@ MasterResult master(const RenderOptions& base, const MasterTarget& target,
         // Where the render nearest the loudness target overshoots the true
         // peak, the limiter alone cannot hold it: lower the ceiling by the
         // overshoot and find the drive again.
-        const Point* nearest = &points.front();
-        for (const Point& p : points) {
-            if (std::fabs(p.f() + output - L) < std::fabs(nearest->f() + output - L)) nearest = &p;
-        }
-        if (std::fabs(nearest->f() + output - L) <= 1.0 && nearest->g() + output > T) {
-            output = std::min(output, T - nearest->g() - kPeakMargin);
+        const Point* nearest = nearestToTarget();
+        const double g = peakAt(*nearest);
+        if (std::fabs(nearest->f() + output - L) <= 1.0 && !std::isnan(g) && g + output > T) {
+            // Lowering Output asks for more drive to stay as loud, and more
+            // drive raises the true peak again, by `rise` dB per dB of
+            // loudness where two renders have measured it: lower it by that
+            // much more, so the search does not chase the peak up in small
+            // steps.
+            double rise = 0.0;
+            const Point* other = nullptr;
+            for (const Point& p : points) {
+                // Only near its drive: from the unlimited to the limited
+                // region the peak's behaviour changes.
+                if (std::isnan(p.truePeak) || std::fabs(p.drive - nearest->drive) < 0.05 ||
+                    std::fabs(p.drive - nearest->drive) > 2.0) {
+                    continue;
+                }
+                if (other == nullptr || std::fabs(p.drive - nearest->drive) <
+                                            std::fabs(other->drive - nearest->drive)) {
+                    other = &p;
+                }
+            }
+            if (other != nullptr && std::fabs(other->f() - nearest->f()) > 0.05) {
+                rise = std::clamp((g - other->g()) / (nearest->f() - other->f()), 0.0, 0.5);
+            }
+            const double excess = g + output - T;
+            ++peakCorrections;
+            output = std::min(output, output - excess / (1.0 - rise) -
+                                          kPeakMargin * static_cast<double>(peakCorrections));
             peakNote = " (Output came down to " + signedDb(output) +
                        " dB because true peaks pass the limiter's ceiling by up to " +
-                       formatFixed(nearest->g(), 2) +
+                       formatFixed(g, 2) +
                        " dB; where it is off, the plug-in's \"Oversample\" detector "
                        "(--set Oversample=1) holds more of them)";
             if (output < kOutputMinDb) {
                 unreachable("cannot reach " + targetText(target) + ": at Drive " +
                             signedDb(nearest->drive) + " dB the true peak stands " +
-                            formatFixed(nearest->g() - nearest->f(), 2) +
+                            formatFixed(g - nearest->f(), 2) +
                             " dB above the loudness, more than Output's range can take");
             }
         }
-
         // Interpolate the drive for loudness L - output between the renders
         // either side of it, or extrapolate from the nearest ones.
         const double y = L - output;
@@ -325,56 +540,34 @@ MasterResult master(const RenderOptions& base, const MasterTarget& target,
         };
         add(p);
         add(hedge);
-        if (next.empty()) break;  // nothing new to try: the curve is not monotonic here
-        run(next);
+        if (next.empty()) {
+            exhausted = true;  // nothing new to try: the curve is not monotonic here
+        } else {
+            run(next);
+        }
     }
 
-    // Out of rounds short of the aim: any render inside the tolerance will do.
+    if (found) return result;
+    inputFigures();
+    // The closest render that kept the peak target, else any.
+    const Point* best = nullptr;
     for (const Point& p : points) {
-        if (found == nullptr && std::fabs(p.lufs - L) <= kLoudnessTolerance - 0.01 &&
-            p.truePeak <= T) {
-            found = &p;
-        }
+        const double g = peakAt(p);
+        const bool kept = !std::isnan(g) && g + p.output <= T;
+        const bool bestKept =
+            best != nullptr && !std::isnan(peakAt(*best)) && peakAt(*best) + best->output <= T;
+        const bool better = best == nullptr || kept > bestKept ||
+                            (kept == bestKept && std::fabs(p.lufs - L) < std::fabs(best->lufs - L));
+        if (better) best = &p;
     }
-    if (found == nullptr) {
-        // The closest render that kept the peak target, else any.
-        const Point* best = nullptr;
-        for (const Point& p : points) {
-            const bool better = best == nullptr || (p.truePeak <= T) > (best->truePeak <= T) ||
-                                ((p.truePeak <= T) == (best->truePeak <= T) &&
-                                 std::fabs(p.lufs - L) < std::fabs(best->lufs - L));
-            if (better) best = &p;
-        }
-        unreachable("no setting met " + targetText(target) + " within " +
-                    std::to_string(points.size()) + " renders; the closest was " +
-                    formatFixed(best->lufs, 2) + " LUFS at " + signedDb(best->truePeak) +
-                    " dBTP (Drive " + signedDb(best->drive) + " dB, Output " +
-                    signedDb(best->output) + " dB)" + peakNote);
-    }
-    if (target.maxReductionDb && found->reduction > *target.maxReductionDb + 0.005) {
-        throw ToolError(kExitTooMuchReduction,
-                        "reaching " + targetText(target) + " needs " +
-                            formatFixed(found->reduction, 2) + " dB of gain reduction; " +
-                            "--max-reduction allows " + formatFixed(*target.maxReductionDb, 2) +
-                            " dB; nothing was written");
-    }
-
-    result.driveDb = found->drive;
-    result.outputDb = found->output;
-    RenderOptions final = candidateOptions(base, found->drive, found->output);
-    final.progressLabel = (base.progressLabel.empty() ? "" : base.progressLabel + ": ") + "writing";
-    final.beforeCommit = [&](const RenderReport& r) {
-        // The plug-in is deterministic, so this only trips if it is not:
-        // the written file must be the one that was measured.
-        if (std::fabs(r.out.loudnessLufs - L) > kLoudnessTolerance || !(r.out.truePeakDb <= T)) {
-            throw ToolError(kExitFailure, "the final render measured " +
-                                              formatFixed(r.out.loudnessLufs, 2) + " LUFS at " +
-                                              signedDb(r.out.truePeakDb) +
-                                              " dBTP, unlike the search's; nothing was written");
-        }
-    };
-    result.report = render(final);
-    return result;
+    const double bestPeak = peakAt(*best);
+    unreachable("no setting met " + targetText(target) + " within " +
+                std::to_string(points.size()) + " renders; the closest was " +
+                formatFixed(best->lufs, 2) + " LUFS at " +
+                (std::isnan(bestPeak) ? std::string("an unmeasured true peak")
+                                      : signedDb(bestPeak + best->output) + " dBTP") +
+                " (Drive " + signedDb(best->drive) + " dB, Output " + signedDb(best->output) +
+                " dB)" + peakNote);
 }
 
 }  // namespace zelto

@@ -3,7 +3,8 @@
 // the plug-in and measuring, then renders the result. Every candidate is a
 // full render (measured, never written); only the setting that met the target
 // is rendered to the destination, so a target that cannot be met leaves no
-// file behind.
+// file behind. The ceiling holds by the accurate true-peak meter and by the
+// BS.1770 one alike.
 #pragma once
 
 #include <functional>
@@ -40,11 +41,30 @@ struct MasterStep {
     double gainReductionDb = 0.0;
 };
 
+/// How the search may use the machine.
+struct MasterResources {
+    /// Inputs up to this size are read once and held in memory as floats;
+    /// larger ones are read from disk for every render.
+    int64_t memoryBytes = int64_t{768} << 20;
+    bool parallel = true;  // render two candidates at a time where there are two cores
+};
+
+/// Where a master's time went, in seconds of wall-clock time.
+struct MasterTimes {
+    double reading = 0.0;  // the input into memory
+    double input = 0.0;    // the input's own figures (alongside the search)
+    double search = 0.0;   // the candidates' renders (loudness and accurate true peak)
+    double final = 0.0;    // the written render (or renders), with every figure
+    int searchRenders = 0, finalRenders = 0;
+    bool inMemory = false;
+};
+
 struct MasterResult {
     double inputLufs = 0.0;
     double driveDb = 0.0, outputDb = 0.0;
     std::vector<MasterStep> steps;
     RenderReport report;  // of the written file
+    MasterTimes times;
 };
 
 /// Searches from the settings `base` loads (presets, state, --set values) and
@@ -53,8 +73,10 @@ struct MasterResult {
 /// target cannot be met, and the render's own errors otherwise. `onStep` sees
 /// each search render as it finishes (in order).
 MasterResult master(const RenderOptions& base, const MasterTarget& target,
-                    const std::function<void(const MasterStep&)>& onStep = {});
+                    const std::function<void(const MasterStep&)>& onStep = {},
+                    const MasterResources& resources = {});
 
 std::string stepText(const MasterStep& s);
+std::string timesText(const MasterTimes& t);
 
 }  // namespace zelto

@@ -151,7 +151,8 @@ cairo_status_t appendPng(void* closure, const unsigned char* data, unsigned int 
 
 }  // namespace
 
-LevelPlot::LevelPlot(std::optional<double> targetLufs) : target_(targetLufs) {}
+LevelPlot::LevelPlot(std::optional<double> targetLufs, std::optional<double> ceilingDb)
+    : target_(targetLufs), ceiling_(ceilingDb) {}
 
 LevelPlot::~LevelPlot() {
     if (meter_ != nullptr) ebur128_destroy(&meter_);
@@ -287,12 +288,7 @@ void LevelPlot::write(const std::string& path, const RenderReport& report) {
         }
     }
 
-    panelFrame(cr, kPlotLevels, seconds, 6, "dBFS");
-    panelFrame(cr, kPlotReduction, seconds, 6, "dB");
-    panelFrame(cr, kPlotLoudness, seconds, 6, "LUFS");
-
     // Columns as crisp one-pixel bars: every 10 ms bin under a column counts.
-    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
     const int width = kPlotLevels.width;
     auto binsOf = [&](int c, int64_t offset) {
         const int64_t f0 = frames * c / width + offset, f1 = frames * (c + 1) / width + offset;
@@ -300,29 +296,49 @@ void LevelPlot::write(const std::string& path, const RenderReport& report) {
         return std::pair<int64_t, int64_t>{b0,
                                            std::max(b0 + 1, (f1 + binFrames_ - 1) / binFrames_)};
     };
-    const double floorDb = kPlotLevels.bottomDb - 1.0;
+    // The floor follows the quiet passages: the level nearly every column
+    // of input or output reaches (digital silence aside).
+    std::vector<double> columnPeaks;
+    for (int c = 0; c < width && frames > 0; ++c) {
+        const auto [b0, b1] = binsOf(c, 0);
+        for (const auto* v : {&inPeak_, &outPeak_}) {
+            const double peak = maxOver(*v, b0, b1, 0.0);
+            if (peak > 0.0) columnPeaks.push_back(20.0 * std::log10(peak));
+        }
+    }
+    double quietDb = kPlotLevels.bottomDb + 6.0;
+    if (!columnPeaks.empty()) {
+        std::sort(columnPeaks.begin(), columnPeaks.end());
+        quietDb = columnPeaks[columnPeaks.size() / 50];
+    }
+    const PlotPanel levels = plotLevelsFor(quietDb);
+
+    panelFrame(cr, levels, seconds, levels.topDb - levels.bottomDb > 60.0 ? 12 : 6, "dBFS");
+    panelFrame(cr, kPlotReduction, seconds, 6, "dB");
+    panelFrame(cr, kPlotLoudness, seconds, 6, "LUFS");
+
+    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+    const double floorDb = levels.bottomDb - 1.0;
     for (int c = 0; c < width && frames > 0; ++c) {
         const auto [b0, b1] = binsOf(c, 0);
         const double in = toDbOr(maxOver(inPeak_, b0, b1, 0.0), floorDb);
         const double out = toDbOr(maxOver(outPeak_, b0, b1, 0.0), floorDb);
-        const int x = kPlotLevels.left + c;
+        const int x = levels.left + c;
         colour(cr, kLabel, 0.45);
-        cairo_rectangle(cr, x, kPlotLevels.row(in), 1,
-                        kPlotLevels.bottom() + 1 - kPlotLevels.row(in));
+        cairo_rectangle(cr, x, levels.row(in), 1, levels.bottom() + 1 - levels.row(in));
         cairo_fill(cr);
         colour(cr, kAccent, 0.85);
-        cairo_rectangle(cr, x, kPlotLevels.row(out), 1,
-                        kPlotLevels.bottom() + 1 - kPlotLevels.row(out));
+        cairo_rectangle(cr, x, levels.row(out), 1, levels.bottom() + 1 - levels.row(out));
         cairo_fill(cr);
 
         // The input's envelope also as an edge over the output, so a
         // driven-up output cannot hide it.
         if (c > 0) {
             const auto [p0, p1] = binsOf(c - 1, 0);
-            const int before = kPlotLevels.row(toDbOr(maxOver(inPeak_, p0, p1, 0.0), floorDb));
-            const int now = kPlotLevels.row(in);
-            colour(cr, kTitle, 0.7);
-            cairo_rectangle(cr, x, std::min(before, now), 1, std::abs(now - before) + 1);
+            const int before = levels.row(toDbOr(maxOver(inPeak_, p0, p1, 0.0), floorDb));
+            const int now = levels.row(in);
+            colour(cr, kTitle, 0.95);
+            cairo_rectangle(cr, x, std::min(before, now) - 1, 1, std::abs(now - before) + 2);
             cairo_fill(cr);
         }
 
@@ -342,8 +358,10 @@ void LevelPlot::write(const std::string& path, const RenderReport& report) {
     colour(cr, kGreen);
     bool drawing = false;
     for (size_t k = 0; k < shortTerm_.size(); ++k) {
+        // A short-term window is only whole once 3 s of audio exist; before
+        // that its reading is the fade-in of its zero-filled start.
         const double v = shortTerm_[k];
-        if (!std::isfinite(v) || v < kPlotLoudness.bottomDb) {
+        if (k + 1 < 30 || !std::isfinite(v) || v < kPlotLoudness.bottomDb) {
             drawing = false;
             continue;
         }
@@ -372,6 +390,17 @@ void LevelPlot::write(const std::string& path, const RenderReport& report) {
              kYellow, false, Align::Right);
     }
 
+    // The true-peak ceiling, across the level panel.
+    if (ceiling_) {
+        const int y = levels.row(*ceiling_);
+        colour(cr, kWarn);
+        cairo_rectangle(cr, levels.left, y, levels.width, 1);
+        cairo_fill(cr);
+        // Beside the panel's heading, where the peaks' own labels do not go.
+        text(cr, levels.left + 80, y + 13, "ceiling " + signedText(*ceiling_, 1) + " dBTP", 11,
+             kWarn);
+    }
+
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_DEFAULT);
 
     // The largest true peaks, each a label's width (80 px) from the others.
@@ -381,7 +410,7 @@ void LevelPlot::write(const std::string& path, const RenderReport& report) {
     std::sort(order.begin(), order.end(),
               [&](size_t a, size_t b) { return outTruePeak_[a] > outTruePeak_[b]; });
     std::vector<size_t> marked;
-    const double apart = 80.0 / kPlotLevels.width * static_cast<double>(outTruePeak_.size());
+    const double apart = 80.0 / levels.width * static_cast<double>(outTruePeak_.size());
     for (size_t k : order) {
         // Only peaks that matter next to the largest: within 3 dB of it.
         if (static_cast<int>(marked.size()) == kMarkedPeaks || outTruePeak_[k] <= 0.0f ||
@@ -399,8 +428,8 @@ void LevelPlot::write(const std::string& path, const RenderReport& report) {
     for (size_t k : marked) {
         const double t = (static_cast<double>(k) + 0.5) * binFrames_ / rate_;
         const double db = toDb(outTruePeak_[k]);
-        const double x = kPlotLevels.column(t, seconds) + 0.5;
-        const double y = std::max<double>(kPlotLevels.row(db), kPlotLevels.top + 22);
+        const double x = levels.column(t, seconds) + 0.5;
+        const double y = std::max<double>(levels.row(db), levels.top + 22);
         colour(cr, kWarn);
         cairo_move_to(cr, x, y);
         cairo_line_to(cr, x - 5, y - 9);
@@ -409,7 +438,7 @@ void LevelPlot::write(const std::string& path, const RenderReport& report) {
         cairo_fill(cr);
         const std::string label = signedText(db, 2) + " dBTP";
         const double labelWidth = 70;
-        const bool roomRight = x < kPlotLevels.right() - labelWidth - 10;
+        const bool roomRight = x < levels.right() - labelWidth - 10;
         const double x0 = roomRight ? x + 7 : x - 7 - labelWidth;
         double line = 0;
         for (const auto& [rightEdge, l] : placed) {

@@ -22,7 +22,9 @@ class LevelPlot : public RenderObserver {
   public:
     /// `targetLufs`: the line drawn across the loudness panel, with its label;
     /// without one the output's integrated loudness is drawn instead.
-    explicit LevelPlot(std::optional<double> targetLufs = std::nullopt);
+    /// `ceilingDb`: the true-peak ceiling drawn across the level panel.
+    explicit LevelPlot(std::optional<double> targetLufs = std::nullopt,
+                       std::optional<double> ceilingDb = std::nullopt);
     ~LevelPlot() override;
     LevelPlot(const LevelPlot&) = delete;
     LevelPlot& operator=(const LevelPlot&) = delete;
@@ -40,7 +42,7 @@ class LevelPlot : public RenderObserver {
   private:
     void closeOutputBin();
 
-    std::optional<double> target_;
+    std::optional<double> target_, ceiling_;
     int channels_ = 0, rate_ = 0;
     int64_t binFrames_ = 441;
     // Per 10 ms bin: peaks (linear), the output's true peak, and the largest

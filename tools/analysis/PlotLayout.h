@@ -28,8 +28,23 @@ struct PlotPanel {
 
 constexpr int kPlotWidth = 1200;
 constexpr int kPlotHeight = 760;
-constexpr PlotPanel kPlotLevels{64, 76, 1112, 296, 12.0, -48.0};     // dBFS / dBTP
+// The level panel's floor follows the material: -48 dBFS unless quieter
+// passages need more, down to kPlotLevelsFloorMin (see plotLevelsFor).
+constexpr PlotPanel kPlotLevels{64, 76, 1112, 296, 12.0, -48.0};  // dBFS / dBTP
+constexpr double kPlotLevelsFloorMin = -90.0;
 constexpr PlotPanel kPlotReduction{64, 400, 1112, 130, 0.0, -24.0};  // dB of gain change
 constexpr PlotPanel kPlotLoudness{64, 558, 1112, 164, 0.0, -42.0};   // LUFS, short-term
+
+/// The level panel for material whose quiet passages peak at `quietDb`
+/// (the level most of the picture's columns stay above): its floor 6 dB
+/// under them, on the panel's 6 dB grid, between -48 and -90 dBFS.
+constexpr PlotPanel plotLevelsFor(double quietDb) {
+    PlotPanel p = kPlotLevels;
+    if (quietDb - 6.0 < p.bottomDb) {
+        const double steps = std::ceil((p.topDb - (quietDb - 6.0)) / 6.0);
+        p.bottomDb = std::max(kPlotLevelsFloorMin, p.topDb - 6.0 * steps);
+    }
+    return p;
+}
 
 }  // namespace zelto

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/FileIO.h"
+#include "tools/audio/AudioTags.h"
 
 namespace zelto {
 
@@ -47,13 +48,6 @@ struct OutputFormat {
 OutputFormat chooseOutputFormat(const std::string& path, const std::string& requested,
                                 int inputSndfileFormat = 0);
 
-/// The descriptive strings and broadcast (BWF) information of a file, as far
-/// as libsndfile reads them.
-struct AudioTags {
-    std::vector<std::pair<int, std::string>> strings;  // SF_STR_* and its text
-    std::optional<SF_BROADCAST_INFO> broadcast;
-    bool empty() const { return strings.empty() && !broadcast; }
-};
 /// "title", "artist", ... for an SF_STR_* value.
 const char* tagName(int sfString);
 

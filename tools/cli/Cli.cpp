@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <set>
 
+#include "tools/audio/DeliveryTargets.h"
 #include "tools/audio/StandardStreams.h"
 #include "tools/cli/Grammar.h"
 #include "tools/common/Text.h"
@@ -125,6 +126,7 @@ RenderOptions renderOptions(const ParsedArgs& args) {
     if (const auto c = args.text("--ceiling")) o.ceilingDb = dbOption("--ceiling", *c);
     if (const auto c = args.text("--count-above")) o.countAboveDb = dbOption("--count-above", *c);
     o.allowShortInput = args.has("--allow-short-input");
+    o.delivery = findDeliveryTarget(args.text("--target").value_or("streaming"));
     o.progress = !args.has("--no-progress") && !args.has("--quiet");
     return o;
 }

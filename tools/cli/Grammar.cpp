@@ -89,7 +89,17 @@ const std::vector<OptionSpec> kOptions = {
      "wav, flac, aif or aiff (default: the input's extension; wav\n"
      "for '-')"},
     {"--lufs", "", "L", ValueKind::Number, -70, 20, "", false,
-     "integrated loudness to reach, -70 to 20 LUFS (required)"},
+     "integrated loudness to reach, -70 to 20 LUFS (or --target)"},
+    {"--target", "", "NAME", ValueKind::Choice, 0, 0, "streaming|apple|ebu-r128|atsc-a85", false,
+     "a delivery target: streaming (-14 LUFS, -1 dBTP), apple (-16, -1),\n"
+     "ebu-r128 (-23, -1) or atsc-a85 (-24, -2). render: what the last\n"
+     "line of the report judges the output against (default\n"
+     "streaming); master: both levels to reach, each unless given on its\n"
+     "own"},
+    {"--jobs", "-j", "N", ValueKind::Integer, 1, 256, "", false,
+     "with several inputs: master N at once, each with its own plug-in\n"
+     "(default: one per core); the files and the printed reports are as\n"
+     "with -j 1"},
     {"--true-peak", "", "T", ValueKind::Number, -20, 0, "", false,
      "highest true peak, -20 to 0 dBTP (default -1)"},
     {"--max-reduction", "", "DB", ValueKind::Number, 0, 100, "", false,
@@ -150,11 +160,14 @@ const std::vector<CommandSpec> kCommands = {
      "through the plug-in and write OUT, its container chosen by the\n"
      "extension (.wav, .flac, .aif, .aiff). '-' as IN reads standard input,\n"
      "as OUT writes standard output (WAV or FLAC; the report then goes to\n"
-     "stderr). OUT appears only when complete. Prints a report: sample and\n"
-     "true peak, integrated loudness, samples above the ceiling, latency\n"
-     "and the speed of the plug-in's process calls. A mono file is offered\n"
-     "as one input and one output.",
-     with(kRenderOptions, {"--ceiling", "--count-above"}), runRender, -1},
+     "stderr). OUT appears only when complete. Prints a report: sample peak, true\n"
+     "peak by an accurate 32x-oversampling meter and by the BS.1770 one,\n"
+     "integrated loudness, loudness range, maximum momentary and\n"
+     "short-term loudness, peak-to-loudness ratio, samples above the\n"
+     "ceiling, latency, the speed of the plug-in's process calls, and a\n"
+     "last line saying whether the output meets a delivery target. A mono\n"
+     "file is offered as one input and one output.",
+     with(kRenderOptions, {"--ceiling", "--count-above", "--target"}), runRender, -1},
     {"master", "master IN OUT --lufs L [options]\nmaster IN... --out-dir DIR --lufs L [--album] "
                "[options]",
      "find the settings that reach a loudness under a true-peak ceiling",
@@ -163,10 +176,12 @@ const std::vector<CommandSpec> kCommands = {
      "true peak at or below the --true-peak target, by rendering it\n"
      "through the plug-in (two renders at a time), then write OUT with\n"
      "those settings. Prints one line per search render and the render\n"
-     "report. Nothing is written when the target cannot be met. IN, OUT\n"
+     "report. Nothing is written when the target cannot be met. The true\n"
+     "peak holds by the accurate meter and the BS.1770 one alike. IN, OUT\n"
      "and the options that render has work as they do there.",
      with(kRenderOptions,
-          {"--lufs", "--true-peak", "--max-reduction", "--save-preset", "--album"}),
+          {"--lufs", "--target", "--true-peak", "--max-reduction", "--save-preset", "--album",
+           "--jobs"}),
      runMaster, -1},
     {"demo", "demo [--out-dir DIR] [options]",
      "write and render a built-in 30 s programme",

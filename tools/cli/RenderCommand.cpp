@@ -26,7 +26,7 @@ int runRender(const ParsedArgs& args) {
         opt.output = plan.jobs[k].output;
         opt.progressLabel = progressLabel(plan, k);
         std::optional<LevelPlot> plot;
-        if (!plan.plots.empty()) plot.emplace();
+        if (!plan.plots.empty()) plot.emplace(std::nullopt, opt.delivery->truePeakDb);
         opt.observer = plot ? &*plot : nullptr;
         RenderReport report;
         try {

@@ -143,9 +143,9 @@ ToolError truncatedInput(const std::string& path, int64_t announced, int64_t pre
 
 /// The processing loop for one sample type. Reads, processes, measures and
 /// writes block by block so memory does not grow with the file.
-template <typename T>
-void renderLoop(const RenderOptions& opt, PluginHost& host, AudioReader& reader,
-                AudioWriter* writer, bool pcm, RenderReport& rep) {
+template <typename T, typename Reader>
+void renderLoop(const RenderOptions& opt, PluginHost& host, Reader& reader, AudioWriter* writer,
+                bool pcm, RenderReport& rep) {
     const int ch = reader.channels();
     const int block = opt.block;
     const AEffect& fx = host.effect();
@@ -163,8 +163,8 @@ void renderLoop(const RenderOptions& opt, PluginHost& host, AudioReader& reader,
     host.setConnectedPins(opt.monoDual ? 2 : ch, opt.monoDual ? 2 : ch);
 
     if (opt.observer != nullptr) opt.observer->begin(ch, reader.sampleRate());
-    SignalMeter inMeter(ch, reader.sampleRate(), rep.ceilingDb);
-    SignalMeter outMeter(ch, reader.sampleRate(), rep.ceilingDb);
+    SignalMeter inMeter(ch, reader.sampleRate(), rep.ceilingDb, opt.meters);
+    SignalMeter outMeter(ch, reader.sampleRate(), rep.ceilingDb, opt.meters);
     std::vector<double> inFrames(static_cast<size_t>(block) * static_cast<size_t>(ch));
     std::vector<double> outFrames(static_cast<size_t>(block) * static_cast<size_t>(ch));
     ProgressBar progress(opt.progress, reader.declaredFrames(), reader.sampleRate(),
@@ -313,6 +313,10 @@ void renderLoop(const RenderOptions& opt, PluginHost& host, AudioReader& reader,
     rep.outputFrames = written;
     rep.in = inMeter.stats();
     rep.out = outMeter.stats();
+    if (opt.delivery) {
+        rep.delivery = opt.delivery;
+        rep.verdict = judgeDelivery(*opt.delivery, rep.out);
+    }
     rep.cpuSeconds = cpu;
     const double seconds = static_cast<double>(totalRead) / reader.sampleRate();
     rep.realtimeFactor = cpu > 0.0 ? seconds / cpu : 0.0;
@@ -352,9 +356,8 @@ Dither chooseDither(const RenderOptions& opt, PluginHost& host, const OutputForm
     return Dither::Tpdf;
 }
 
-}  // namespace
-
-RenderReport render(const RenderOptions& opt) {
+template <typename Reader>
+RenderReport renderFrom(const RenderOptions& opt, Reader& reader) {
     RenderReport rep;
     rep.input = opt.input;
     rep.output = opt.output;
@@ -377,13 +380,6 @@ RenderReport render(const RenderOptions& opt) {
                                         formatFixed(*opt.ceilingDb, 2));
     }
 
-    AudioReader reader(opt.input);
-    // Replacing the input with its own render would destroy the source while
-    // it is still being read, whatever name the output was given.
-    if (sameFile(opt.input, opt.output)) {
-        throw ToolError(kExitUsage, "output '" + opt.output + "' is the input file '" + opt.input +
-                                        "'; choose another output name");
-    }
     if (const auto announced = reader.announcedFrames(); announced && !opt.allowShortInput) {
         throw truncatedInput(opt.input, *announced, reader.declaredFrames());
     }
@@ -492,6 +488,28 @@ RenderReport render(const RenderOptions& opt) {
     return rep;
 }
 
+}  // namespace
+
+RenderReport render(const RenderOptions& opt) {
+    // Replacing the input with its own render would destroy the source while
+    // it is still being read, whatever name the output was given.
+    auto replacesInput = [&] { return !opt.measureOnly && sameFile(opt.input, opt.output); };
+    if (opt.clip) {
+        if (replacesInput()) {
+            throw ToolError(kExitUsage, "output '" + opt.output + "' is the input file '" +
+                                            opt.input + "'; choose another output name");
+        }
+        ClipReader reader(*opt.clip);
+        return renderFrom(opt, reader);
+    }
+    AudioReader reader(opt.input);
+    if (sameFile(opt.input, opt.output)) {
+        throw ToolError(kExitUsage, "output '" + opt.output + "' is the input file '" + opt.input +
+                                        "'; choose another output name");
+    }
+    return renderFrom(opt, reader);
+}
+
 namespace {
 
 std::string db(double v, const char* unit) {
@@ -510,10 +528,20 @@ std::string joined(const std::vector<std::string>& names) {
     return s;
 }
 
+/// A range or a ratio: never signed.
+std::string amount(double v, const char* unit) {
+    return std::isfinite(v) ? formatFixed(v, 2) + " " + unit : std::string("n/a");
+}
+
 void statsJson(JsonWriter& j, const LevelStats& s) {
     j.value("samplePeakDbfs", s.samplePeakDb);
     j.value("truePeakDbtp", s.truePeakDb);
+    j.value("bs1770TruePeakDbtp", s.bs1770TruePeakDb);
     j.value("loudnessLufs", s.loudnessLufs);
+    j.value("loudnessRangeLu", s.loudnessRangeLu);
+    j.value("maxMomentaryLufs", s.maxMomentaryLufs);
+    j.value("maxShortTermLufs", s.maxShortTermLufs);
+    j.value("peakToLoudnessRatioDb", s.peakToLoudnessDb());
     j.value("samplesAboveCeiling", s.overCeiling);
 }
 
@@ -557,7 +585,13 @@ std::string reportText(const RenderReport& r) {
     };
     row("Sample peak", db(r.in.samplePeakDb, "dBFS"), db(r.out.samplePeakDb, "dBFS"));
     row("True peak", db(r.in.truePeakDb, "dBTP"), db(r.out.truePeakDb, "dBTP"));
+    row("  BS.1770 meter", db(r.in.bs1770TruePeakDb, "dBTP"), db(r.out.bs1770TruePeakDb, "dBTP"));
     row("Loudness", db(r.in.loudnessLufs, "LUFS"), db(r.out.loudnessLufs, "LUFS"));
+    row("Loudness range", amount(r.in.loudnessRangeLu, "LU"), amount(r.out.loudnessRangeLu, "LU"));
+    row("Max momentary", db(r.in.maxMomentaryLufs, "LUFS"), db(r.out.maxMomentaryLufs, "LUFS"));
+    row("Max short-term", db(r.in.maxShortTermLufs, "LUFS"), db(r.out.maxShortTermLufs, "LUFS"));
+    row("Peak/loudness", amount(r.in.peakToLoudnessDb(), "dB"),
+        amount(r.out.peakToLoudnessDb(), "dB"));
     row(("Above " + db(r.ceilingDb, "dBFS")).c_str(), std::to_string(r.in.overCeiling),
         std::to_string(r.out.overCeiling));
     if (r.outputFormat.find("pcm") != std::string::npos) {
@@ -571,6 +605,7 @@ std::string reportText(const RenderReport& r) {
     add("Speed            " + formatFixed(r.realtimeFactor, 1) + "x real time, " +
         formatFixed(r.nsPerFrame, 1) + " ns per frame (CPU " + formatFixed(r.cpuSeconds, 3) +
         " s in process calls)");
+    if (r.verdict) add("Delivery         " + r.verdict->text);
     return t;
 }
 
@@ -619,6 +654,14 @@ void reportJson(JsonWriter& j, const RenderReport& r, const char* key) {
     j.beginArray("warnings");
     for (const auto& w : r.warnings) j.element(w);
     j.endArray();
+    if (r.delivery && r.verdict) {
+        j.beginObject("delivery");
+        j.value("target", r.delivery->name).value("loudnessLufs", r.delivery->lufs);
+        j.value("toleranceLu", r.delivery->toleranceLu);
+        j.value("truePeakDbtp", r.delivery->truePeakDb);
+        j.value("meets", r.verdict->meets).value("verdict", r.verdict->text);
+        j.endObject();
+    }
     j.endObject();
 }
 

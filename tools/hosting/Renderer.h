@@ -8,11 +8,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "tools/audio/AudioClip.h"
+#include "tools/audio/DeliveryTargets.h"
 #include "tools/audio/SignalMeter.h"
 #include "tools/hosting/PresetSources.h"
 
@@ -57,6 +60,12 @@ struct RenderOptions {
     bool allowShortInput = false;        // render a truncated input instead of refusing it
     bool measureOnly = false;            // run and measure but write nothing (searches)
     bool measureInput = true;            // false: no input levels (a search knows them already)
+    /// The input already in memory (a search renders it many times); the
+    /// input path then only names it in the report.
+    std::shared_ptr<const AudioClip> clip;
+    SignalMeter::Detail meters = SignalMeter::Detail::Full;  // Search: what a candidate needs
+    /// The specification the report's last line judges the output against.
+    std::optional<DeliveryTarget> delivery;
     RenderObserver* observer = nullptr;
     /// Called with the finished report just before the output is committed;
     /// throwing from it leaves the destination untouched.
@@ -98,6 +107,8 @@ struct RenderReport {
     double realtimeFactor = 0.0;
     double nsPerFrame = 0.0;
     std::vector<std::string> warnings;
+    std::optional<DeliveryTarget> delivery;
+    std::optional<DeliveryVerdict> verdict;  // of the output against `delivery`
 };
 
 RenderReport render(const RenderOptions& options);
