@@ -6,16 +6,15 @@
 // block and is stored back once at its end.
 //
 // Glossary of the per-sample state (L/R each unless noted):
-//   x      raw input (sanitised: non-finite → 0)      r   x delayed by W + 31 (bypass, in-meter)
-//   dg/og  smoothed drive / output gain (shared)       u   x·dg
-//   lev    leveller level, 1 s average (shared)        t   leveller gain (shared, linked)
-//   w      t·u                                         a   w delayed by 31 (the limited signal)
-//   d      detector value (a, or the larger of a and the half-sample interpolation ·1.001)
-//   y      a delayed by W: the sample the gain applies to now
-//   m      max(|d|, 1e-5)                              D   long-window max (W), then linked
-//   s1/s2  8 envelope followers per stage              E   max(1, s2[0..7])
-//   P      short-window max (N) smoothed and delayed   g   applied gain
-//   e      requantization error ring (12)              bg  Autoblack gain (shared)
+//   x      raw input (non-finite → 0, bounded to ±1000)      r   x delayed by W + 31 (bypass,
+//   in-meter) dg/og  smoothed drive / output gain (shared)       u   x·dg lev    leveller level, 1
+//   s average (shared)        t   leveller gain (shared, linked) w      t·u a   w delayed by 31
+//   (the limited signal) d      detector value (a, or the larger of a and the half-sample
+//   interpolation ·1.001) y      a delayed by W: the sample the gain applies to now m      max(|d|,
+//   1e-5)                              D   long-window max (W), then linked s1/s2  8 envelope
+//   followers per stage              E   max(1, s2[0..7]) P      short-window max (N) smoothed and
+//   delayed   g   applied gain e      requantization error ring (12)              bg  Autoblack
+//   gain (shared)
 #include <algorithm>
 #include <cfenv>
 #include <cmath>
@@ -43,10 +42,14 @@ namespace zelto {
 
 namespace {
 
-constexpr double kFloor = 0.00001;      // detector and leveller floor, −100 dB
-constexpr double kFlush = 1e-30;        // add-and-subtract denormal flush
-constexpr double kInputLimit = 1.0e12;  // +240 dB: no real signal reaches it
-constexpr double kSilence = 1e-8;       // Autoblack threshold (strictly greater = signal)
+constexpr double kFloor = 0.00001;  // detector and leveller floor, −100 dB
+constexpr double kFlush = 1e-30;    // add-and-subtract denormal flush
+// Inputs are bounded to ±1000 (+60 dBFS): no real signal gets there, and a single
+// absurd sample (a broken plug-in upstream sends 1e30) then pulls the gain down by
+// at most 60 dB, from which the followers release within a second, instead of
+// holding the output near silence for seconds.
+constexpr double kInputLimit = 1000.0;
+constexpr double kSilence = 1e-8;  // Autoblack threshold (strictly greater = signal)
 constexpr double kOversampleMargin = 1.001;
 // Below this magnitude v·h + h + dither stays inside the 32-bit range at every word
 // length (255·2^23 + 2^23 + 1 < 2^31), and the requantization error below a quantum.
