@@ -223,12 +223,17 @@ class LimiterBlock {
         // processor to overlap many frames of it, where one long pass per frame
         // left each frame's chain (input → detector → maxima → followers → gain)
         // waiting on itself.
+        // The recursions at the end of the path (the two mean squares, the
+        // requantizer's error feedback) finish a sub-block during the next one's
+        // envelope pass: independent chains side by side, where on their own they
+        // would leave the processor waiting on each operation's latency.
         for (int32_t i0 = 0; i0 < frames; i0 += kSubBlock) {
             const int32_t n = std::min(kSubBlock, frames - i0);
             ZELTO_STAGE(0, inputPass(inL, inR, i0, n));
-            ZELTO_STAGE(1, envelopePass(n));
-            ZELTO_STAGE(2, outputPass(outL, outR, i0, n));
+            ZELTO_STAGE(1, envelopePass(n, outL, outR));
+            ZELTO_STAGE(2, gainPass(outL, outR, i0, n));
         }
+        ZELTO_STAGE(2, for (int32_t j = 0; j < p_.n; ++j) finishFrame(outL, outR, j));
         ZELTO_STAGE(3, storeState());
     }
 
@@ -450,48 +455,72 @@ class LimiterBlock {
         return old;
     }
 
-    // ---- maxima, followers and smoother ----
-    ZELTO_PASS void envelopePass(int32_t n) {
-        const Pair oneMinusLink = Pair::splat(1.0 - k_.link);
-        for (int32_t j = 0; j < n; ++j) {
-            const Pair m = f_.m[j];
-            // Long maximum, then the link.
-            Pair D =
-                slidingMaxPush(b_.longBlock, b_.longSuffix, s_.longPrefix, k_.W, s_.longPos, m);
-            s_.longPos = (s_.longPos + 1) & (k_.W - 1);
-            D = D * oneMinusLink + Pair::splat(std::max(D.l(), D.r()) * k_.link);
-            f_.E[j] = followers(D);
-
-            // Short maximum, the peak smoother and its delay.
-            k_.smIn[s_.smPos] =
-                slidingMaxPush(b_.shortBlock, b_.shortSuffix, s_.shortPrefix, k_.N, s_.shortPos, m);
-            s_.shortPos = (s_.shortPos + 1) & (k_.N - 1);
-            if (++s_.smPos >= k_.N) {
-                s_.smPos = 0;
-                if (k_.directSmoother) {
-                    smootherBlockDirect(e_.kernelTaps_, b_.smIn, k_.N, b_.smOut);
-                } else {
-                    smootherBlock(e_.fft_, e_.kernelSpectrum_, b_.smIn, k_.N, b_.fftWork, b_.smOut,
-                                  b_.overlap);
-                }
-            }
-            f_.P[j] = exchange(b_.postDelay, s_.postIdx, k_.postLen, b_.smOut[s_.smPos]);
+    // ---- maxima, followers and smoother; the previous sub-block's last recursions ----
+    ZELTO_PASS void envelopePass(int32_t n, T* outL, T* outR) {
+        // The followers in locals for the pass: a block member would be stored back
+        // to memory every frame.
+        Followers fl;
+        for (int k = 0; k < kFollowers / 2; ++k) {
+            fl.s1[k] = s_.s1[k];
+            fl.s2[k] = s_.s2[k];
         }
+        const int32_t both = std::min(n, p_.n);
+        int32_t j = 0;
+        for (; j < both; ++j) {
+            envelopeFrame(fl, j);
+            finishFrame(outL, outR, j);
+        }
+        for (; j < n; ++j) envelopeFrame(fl, j);
+        for (; j < p_.n; ++j) finishFrame(outL, outR, j);
+        p_.n = 0;
+        for (int k = 0; k < kFollowers / 2; ++k) {
+            s_.s1[k] = fl.s1[k];
+            s_.s2[k] = fl.s2[k];
+        }
+    }
+
+    // Quad k holds followers 2k and 2k+1 of both channels: the memory order.
+    struct Followers {
+        Quad s1[kFollowers / 2], s2[kFollowers / 2];
+    };
+
+    ZELTO_PASS void envelopeFrame(Followers& fl, int32_t j) {
+        const Pair m = f_.m[j];
+        // Long maximum, then the link.
+        Pair D = slidingMaxPush(b_.longBlock, b_.longSuffix, s_.longPrefix, k_.W, s_.longPos, m);
+        s_.longPos = (s_.longPos + 1) & (k_.W - 1);
+        D = D * Pair::splat(1.0 - k_.link) + Pair::splat(std::max(D.l(), D.r()) * k_.link);
+        f_.E[j] = followers(fl, D);
+
+        // Short maximum, the peak smoother and its delay.
+        k_.smIn[s_.smPos] =
+            slidingMaxPush(b_.shortBlock, b_.shortSuffix, s_.shortPrefix, k_.N, s_.shortPos, m);
+        s_.shortPos = (s_.shortPos + 1) & (k_.N - 1);
+        if (++s_.smPos >= k_.N) {
+            s_.smPos = 0;
+            if (k_.directSmoother) {
+                smootherBlockDirect(e_.kernelTaps_, b_.smIn, k_.N, b_.smOut);
+            } else {
+                smootherBlock(e_.fft_, e_.kernelSpectrum_, b_.smIn, k_.N, b_.fftWork, b_.smOut,
+                              b_.overlap);
+            }
+        }
+        f_.P[j] = exchange(b_.postDelay, s_.postIdx, k_.postLen, b_.smOut[s_.smPos]);
     }
 
     // The 2 × 8 envelope followers of one frame (the program-dependent release) and
     // the envelope value E = max(1, followers). The four Quads are independent
     // recursions, so they advance side by side.
-    ZELTO_PASS Pair followers(Pair D) {
+    ZELTO_PASS Pair followers(Followers& fl, Pair D) const {
         const Quad Dq = Quad::join(D, D);
         Quad E = Quad::splat(1.0);
         // Unrolled at every optimisation level, so the followers stay in registers.
 #pragma GCC unroll 4
         for (int j = 0; j < kFollowers / 2; ++j) {
-            Quad& s1 = s_.s1[j];
+            Quad& s1 = fl.s1[j];
             s1 = s1 + (Dq - s1) * selectLess(Dq, s1, k_.rel[j], k_.att[j]);
             if (k_.order2) {
-                Quad& s2 = s_.s2[j];
+                Quad& s2 = fl.s2[j];
                 s2 = s2 + (s1 - s2) * selectLessEqual(s1, s2, k_.rel[j], k_.att[j]);
                 E = max(E, s2);
             } else {
@@ -501,15 +530,17 @@ class LimiterBlock {
         return maxOfHalves(E);
     }
 
-    // ---- gain, meters, requantizer and output ----
-    ZELTO_PASS void outputPass(T* outL, T* outR, int32_t i0, int32_t n) {
+    // ---- gain, meters and output ----
+    ZELTO_PASS void gainPass(T* outL, T* outR, int32_t i0, int32_t n) {
         int32_t j = 0;
-        // Without the output interpolator and the requantizer nothing here is recursive
-        // but the two mean squares, so two frames go through each Quad.
-        if (!k_.meterOvs && !k_.quantize) {
-            for (; j + 1 < n; j += 2) outputTwoFrames(outL, outR, i0, j);
+        // Without the output interpolator nothing here is recursive, so two frames go
+        // through each Quad.
+        if (!k_.meterOvs) {
+            for (; j + 1 < n; j += 2) gainTwoFrames(outL, outR, i0, j);
         }
-        for (; j < n; ++j) outputFrame(outL, outR, i0, j);
+        for (; j < n; ++j) gainFrame(outL, outR, i0, j);
+        p_.i0 = i0;
+        p_.n = n;
     }
 
     // The gain applied and the gain shown for frames of r, y, E, P (Pair or Quad);
@@ -534,7 +565,7 @@ class LimiterBlock {
         if (k_.showLev) shown = shown * t;
     }
 
-    ZELTO_PASS void outputTwoFrames(T* outL, T* outR, int32_t i0, int32_t j) {
+    ZELTO_PASS void gainTwoFrames(T* outL, T* outR, int32_t i0, int32_t j) {
         auto frames = [](const Pair* p) { return Quad::load(reinterpret_cast<const double*>(p)); };
         const Quad r = frames(&f_.r[j]);
         Quad out, shown;
@@ -544,12 +575,14 @@ class LimiterBlock {
         s_.inAbs = max(s_.inAbs, abs(r));
         s_.gr = min(s_.gr, shown);
         const Quad in = r * k_.inFactor;
-        const Quad inSq = in * in;
+        (in * in).store(reinterpret_cast<double*>(&p_.inSq[j]));
         const Quad o = roundToFloat(abs(out));
         s_.outPk = max(s_.outPk, o);
-        const Quad oSq = o * o;
-        s_.inMS = stepMeanSquare(stepMeanSquare(s_.inMS, inSq.lo(), k_.rmsC), inSq.hi(), k_.rmsC);
-        s_.outMS = stepMeanSquare(stepMeanSquare(s_.outMS, oSq.lo(), k_.rmsC), oSq.hi(), k_.rmsC);
+        (o * o).store(reinterpret_cast<double*>(&p_.oSq[j]));
+        if (k_.quantize) {
+            out.store(reinterpret_cast<double*>(&p_.out[j]));
+            return;
+        }
         const Quad c = clampFullScale(out);
         // Right first, so a single output carries the left channel.
         outR[i0 + j] = static_cast<T>(c[1]);
@@ -558,7 +591,7 @@ class LimiterBlock {
         outL[i0 + j + 1] = static_cast<T>(c[2]);
     }
 
-    ZELTO_PASS void outputFrame(T* outL, T* outR, int32_t i0, int32_t j) {
+    ZELTO_PASS void gainFrame(T* outL, T* outR, int32_t i0, int32_t j) {
         const Pair r = f_.r[j];
         Pair out, shown;
         gainAndShown(r, f_.y[j], f_.E[j], f_.P[j], Pair::splat(f_.t[j]), Pair::splat(f_.og[j]), out,
@@ -567,23 +600,38 @@ class LimiterBlock {
         s_.inAbs = max(s_.inAbs, Quad::join(abs(r), Pair::zero()));
         s_.gr = min(s_.gr, Quad::join(shown, Pair::splat(1.0)));
         const Pair in = r * k_.inFactor;
-        s_.inMS = stepMeanSquare(s_.inMS, in * in, k_.rmsC);
+        p_.inSq[j] = in * in;
         if (!k_.meterOvs) {
             const Pair o = roundToFloat(abs(out));
             s_.outPk = max(s_.outPk, Quad::join(o, Pair::zero()));
-            s_.outMS = stepMeanSquare(s_.outMS, o * o, k_.rmsC);
+            p_.oSq[j] = o * o;
         } else {
-            meterOversampled(out);
+            p_.oSq[j] = meterOversampled(out);
         }
-        if (k_.quantize) out = requantize(out);
+        if (k_.quantize) {
+            p_.out[j] = out;
+            return;
+        }
         out = clampFullScale(out);
         outR[i0 + j] = static_cast<T>(out.r());
         outL[i0 + j] = static_cast<T>(out.l());
     }
 
+    // The last recursions of frame j of the pending sub-block: the mean squares of
+    // the RMS meters and, with Quantize, the requantizer and the output.
+    ZELTO_PASS void finishFrame(T* outL, T* outR, int32_t j) {
+        s_.inMS = stepMeanSquare(s_.inMS, p_.inSq[j], k_.rmsC);
+        s_.outMS = stepMeanSquare(s_.outMS, p_.oSq[j], k_.rmsC);
+        if (k_.quantize) {
+            const Pair out = clampFullScale(requantize(p_.out[j]));
+            outR[p_.i0 + j] = static_cast<T>(out.r());
+            outL[p_.i0 + j] = static_cast<T>(out.l());
+        }
+    }
+
     // The output meter through the half-sample interpolator: the peak of the samples
-    // and of the points between them, the mean square of the samples.
-    ZELTO_PASS void meterOversampled(Pair out) {
+    // and of the points between them; returns the square for the mean square.
+    ZELTO_PASS Pair meterOversampled(Pair out) {
         out.store(b_.meterRing + 2 * s_.meterIdx);
         out.store(b_.meterRing + 2 * (s_.meterIdx + kInterpRing));
         const double* oldest = b_.meterRing + 2 * (s_.meterIdx + 1);
@@ -591,8 +639,8 @@ class LimiterBlock {
         const Pair c = Pair::load(oldest + 2 * 32);
         const Pair pk = max(roundToFloat(abs(s)), roundToFloat(abs(c)));
         s_.outPk = max(s_.outPk, Quad::join(pk, Pair::zero()));
-        s_.outMS = stepMeanSquare(s_.outMS, c * c, k_.rmsC);
         s_.meterIdx = (s_.meterIdx + 1) & (kInterpRing - 1);
+        return c * c;
     }
 
     // The requantizer: Autoblack, error feedback through the noise-shaping set, TPDF
@@ -658,6 +706,12 @@ class LimiterBlock {
         Pair r[kSubBlock], y[kSubBlock], m[kSubBlock], E[kSubBlock], P[kSubBlock];
         double t[kSubBlock], og[kSubBlock];
     } f_;
+    // The sub-block whose last recursions are still to run: its frames (i0, n), the
+    // squares for the two mean squares and, with Quantize, the output before it.
+    struct Pending {
+        int32_t i0 = 0, n = 0;
+        Pair inSq[kSubBlock], oSq[kSubBlock], out[kSubBlock];
+    } p_;
 };
 
 template <typename T>
