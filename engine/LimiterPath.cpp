@@ -214,7 +214,7 @@ template <bool kWide, bool kPlain, typename T>
 class LimiterBlock {
   public:
     ZELTO_PASS explicit LimiterBlock(EngineState& e) : e_(e), b_(e.buf_) {
-        ZELTO_STAGE(3, readSettings(); loadState());
+        ZELTO_STAGE(3, readSettings());
     }
 
     ZELTO_PASS void run(const T* inL, const T* inR, T* outL, T* outR, int32_t frames) {
@@ -223,18 +223,21 @@ class LimiterBlock {
         // processor to overlap many frames of it, where one long pass per frame
         // left each frame's chain (input → detector → maxima → followers → gain)
         // waiting on itself.
-        // The recursions at the end of the path (the two mean squares, the
-        // requantizer's error feedback) finish a sub-block during the next one's
-        // envelope pass: independent chains side by side, where on their own they
-        // would leave the processor waiting on each operation's latency.
+        // With Quantize on, the requantizer's error feedback (the longest chain of
+        // dependent operations in the path) finishes a sub-block during the next
+        // one's envelope pass, beside the followers, instead of running alone.
+        // The state lives in a local for the block: the passes take it by reference
+        // and, all inlined, keep it in registers.
+        State st;
+        ZELTO_STAGE(3, loadState(st));
         for (int32_t i0 = 0; i0 < frames; i0 += kSubBlock) {
             const int32_t n = std::min(kSubBlock, frames - i0);
-            ZELTO_STAGE(0, inputPass(inL, inR, i0, n));
-            ZELTO_STAGE(1, envelopePass(n, outL, outR));
-            ZELTO_STAGE(2, gainPass(outL, outR, i0, n));
+            ZELTO_STAGE(0, inputPass(st, inL, inR, i0, n));
+            ZELTO_STAGE(1, envelopePass(st, n, outL, outR));
+            ZELTO_STAGE(2, gainPass(st, outL, outR, i0, n));
         }
-        ZELTO_STAGE(2, for (int32_t j = 0; j < p_.n; ++j) finishFrame(outL, outR, j));
-        ZELTO_STAGE(3, storeState());
+        ZELTO_STAGE(2, for (int32_t j = 0; j < p_.n; ++j) finishFrame(st, outL, outR, j));
+        ZELTO_STAGE(3, storeState(st));
     }
 
   private:
@@ -316,132 +319,137 @@ class LimiterBlock {
     }
 
     // ---- state of the block, in locals ----
+    // Quad k holds followers 2k and 2k+1 of both channels: the memory order.
+    struct Followers {
+        Quad s1[kFollowers / 2], s2[kFollowers / 2];
+    };
+
     struct State {
         double dg, og, lev, bg;
         bool gliding;  // drive or output gain still moving toward its target
         int32_t inIdx, alIdx, detIdx, auIdx, longPos, shortPos, smPos, postIdx, meterIdx, nsIdx;
         Pair longPrefix, shortPrefix, lastErr, inMS, outMS;
         U4 rng;
-        Quad s1[kFollowers / 2], s2[kFollowers / 2];
+        Followers fl;
         // This block's holds, two frames per Quad. The input peak keeps max|r|:
         // scaling by the (positive) factor and rounding to single precision are
         // monotonic, so they commute with the maximum and are applied once at the end.
         Quad inAbs, outPk, gr;
     };
 
-    ZELTO_PASS void loadState() {
+    ZELTO_PASS void loadState(State& st) {
         constexpr auto kRelaxed = std::memory_order_relaxed;
         auto within = [](int32_t idx, int32_t len) { return idx >= 0 && idx < len ? idx : 0; };
-        s_.dg = e_.driveGain_;
-        s_.og = e_.outputGain_;
-        s_.lev = e_.levellerLevel_;
-        s_.bg = e_.blackGain_;
+        st.dg = e_.driveGain_;
+        st.og = e_.outputGain_;
+        st.lev = e_.levellerLevel_;
+        st.bg = e_.blackGain_;
         // A smoothed gain that one step leaves unchanged is at its fixed point and stays
         // there for the block (the step depends on nothing else), so the per-frame
         // recursion, the longest dependency chain of the input pass, is skipped.
-        s_.gliding = stepGain(s_.dg, k_.driveT, k_.gsc) != s_.dg ||
-                     stepGain(s_.og, k_.outT, k_.gsc) != s_.og;
-        s_.inIdx = within(e_.inputIdx_, k_.inLen);
-        s_.alIdx = within(e_.alignIdx_, kDetectorAlign);
-        s_.detIdx = e_.detIdx_ & (kInterpRing - 1);
-        s_.auIdx = within(e_.audioIdx_, k_.W);
-        s_.longPos = within(e_.longPos_, k_.W);
-        s_.shortPos = within(e_.shortPos_, k_.N);
-        s_.smPos = within(e_.smPos_, k_.N);
-        s_.postIdx = within(e_.postIdx_, k_.postLen);
-        s_.meterIdx = e_.meterIdx_ & (kInterpRing - 1);
-        s_.nsIdx = within(e_.nsIndex_, kNsTaps);
-        s_.longPrefix = Pair::load(b_.maxPrefix);
-        s_.shortPrefix = Pair::load(b_.maxPrefix + 2);
-        s_.lastErr = Pair::load(b_.nsError + 2 * (s_.nsIdx + kNsTaps));  // the newest error
-        s_.inMS = Pair::set(e_.inMeanSquare_[0].load(kRelaxed), e_.inMeanSquare_[1].load(kRelaxed));
-        s_.outMS =
+        st.gliding = stepGain(st.dg, k_.driveT, k_.gsc) != st.dg ||
+                     stepGain(st.og, k_.outT, k_.gsc) != st.og;
+        st.inIdx = within(e_.inputIdx_, k_.inLen);
+        st.alIdx = within(e_.alignIdx_, kDetectorAlign);
+        st.detIdx = e_.detIdx_ & (kInterpRing - 1);
+        st.auIdx = within(e_.audioIdx_, k_.W);
+        st.longPos = within(e_.longPos_, k_.W);
+        st.shortPos = within(e_.shortPos_, k_.N);
+        st.smPos = within(e_.smPos_, k_.N);
+        st.postIdx = within(e_.postIdx_, k_.postLen);
+        st.meterIdx = e_.meterIdx_ & (kInterpRing - 1);
+        st.nsIdx = within(e_.nsIndex_, kNsTaps);
+        st.longPrefix = Pair::load(b_.maxPrefix);
+        st.shortPrefix = Pair::load(b_.maxPrefix + 2);
+        st.lastErr = Pair::load(b_.nsError + 2 * (st.nsIdx + kNsTaps));  // the newest error
+        st.inMS = Pair::set(e_.inMeanSquare_[0].load(kRelaxed), e_.inMeanSquare_[1].load(kRelaxed));
+        st.outMS =
             Pair::set(e_.outMeanSquare_[0].load(kRelaxed), e_.outMeanSquare_[1].load(kRelaxed));
-        s_.rng = U4{e_.rng_.s1, e_.rng_.s2, e_.rng_.s3, 0u};
+        st.rng = U4{e_.rng_.s1, e_.rng_.s2, e_.rng_.s3, 0u};
         // Quad j holds followers 2j and 2j+1 of both channels: the memory order.
         for (int j = 0; j < kFollowers / 2; ++j) {
-            s_.s1[j] = Quad::load(b_.s1 + 4 * j);
-            s_.s2[j] = Quad::load(b_.s2 + 4 * j);
+            st.fl.s1[j] = Quad::load(b_.s1 + 4 * j);
+            st.fl.s2[j] = Quad::load(b_.s2 + 4 * j);
         }
-        s_.inAbs = Quad::splat(0.0);
-        s_.outPk = Quad::splat(0.0);
-        s_.gr = Quad::splat(1.0);
+        st.inAbs = Quad::splat(0.0);
+        st.outPk = Quad::splat(0.0);
+        st.gr = Quad::splat(1.0);
     }
 
-    ZELTO_PASS void storeState() {
+    ZELTO_PASS void storeState(State& st) {
         for (int j = 0; j < kFollowers / 2; ++j) {
-            s_.s1[j].store(b_.s1 + 4 * j);
+            st.fl.s1[j].store(b_.s1 + 4 * j);
             // With one stage the second stage equals the first.
-            (k_.order2 ? s_.s2[j] : s_.s1[j]).store(b_.s2 + 4 * j);
+            (k_.order2 ? st.fl.s2[j] : st.fl.s1[j]).store(b_.s2 + 4 * j);
         }
-        e_.driveGain_ = s_.dg;
-        e_.outputGain_ = s_.og;
-        e_.levellerLevel_ = s_.lev;
-        e_.blackGain_ = s_.bg;
-        e_.inputIdx_ = s_.inIdx;
-        e_.alignIdx_ = s_.alIdx;
-        e_.detIdx_ = s_.detIdx;
-        e_.audioIdx_ = s_.auIdx;
-        e_.longPos_ = s_.longPos;
-        e_.shortPos_ = s_.shortPos;
-        e_.smPos_ = s_.smPos;
-        e_.postIdx_ = s_.postIdx;
-        e_.meterIdx_ = s_.meterIdx;
-        e_.nsIndex_ = s_.nsIdx;
-        s_.longPrefix.store(b_.maxPrefix);
-        s_.shortPrefix.store(b_.maxPrefix + 2);
-        e_.rng_.s1 = s_.rng[0];
-        e_.rng_.s2 = s_.rng[1];
-        e_.rng_.s3 = s_.rng[2];
-        const Pair inPk = roundToFloat(abs(maxOfHalves(s_.inAbs) * k_.inFactor));
-        const Pair outPk = maxOfHalves(s_.outPk), gr = minOfHalves(s_.gr);
+        e_.driveGain_ = st.dg;
+        e_.outputGain_ = st.og;
+        e_.levellerLevel_ = st.lev;
+        e_.blackGain_ = st.bg;
+        e_.inputIdx_ = st.inIdx;
+        e_.alignIdx_ = st.alIdx;
+        e_.detIdx_ = st.detIdx;
+        e_.audioIdx_ = st.auIdx;
+        e_.longPos_ = st.longPos;
+        e_.shortPos_ = st.shortPos;
+        e_.smPos_ = st.smPos;
+        e_.postIdx_ = st.postIdx;
+        e_.meterIdx_ = st.meterIdx;
+        e_.nsIndex_ = st.nsIdx;
+        st.longPrefix.store(b_.maxPrefix);
+        st.shortPrefix.store(b_.maxPrefix + 2);
+        e_.rng_.s1 = st.rng[0];
+        e_.rng_.s2 = st.rng[1];
+        e_.rng_.s3 = st.rng[2];
+        const Pair inPk = roundToFloat(abs(maxOfHalves(st.inAbs) * k_.inFactor));
+        const Pair outPk = maxOfHalves(st.outPk), gr = minOfHalves(st.gr);
         const double inPkV[2] = {inPk.l(), inPk.r()}, outPkV[2] = {outPk.l(), outPk.r()};
         const double grV[2] = {gr.l(), gr.r()};
-        const double inMSV[2] = {s_.inMS.l(), s_.inMS.r()};
-        const double outMSV[2] = {s_.outMS.l(), s_.outMS.r()};
+        const double inMSV[2] = {st.inMS.l(), st.inMS.r()};
+        const double outMSV[2] = {st.outMS.l(), st.outMS.r()};
         e_.publishMeters(inPkV, outPkV, grV, inMSV, outMSV);
     }
 
     // ---- input → detector: gains, input delay, drive, leveller, detector, audio delay ----
-    ZELTO_PASS void inputPass(const T* inL, const T* inR, int32_t i0, int32_t n) {
+    ZELTO_PASS void inputPass(State& st, const T* inL, const T* inR, int32_t i0, int32_t n) {
         const Pair limit = Pair::splat(kInputLimit);
         for (int32_t j = 0; j < n; ++j) {
-            if (s_.gliding) {
-                s_.dg = stepGain(s_.dg, k_.driveT, k_.gsc);
-                s_.og = stepGain(s_.og, k_.outT, k_.gsc);
+            if (st.gliding) {
+                st.dg = stepGain(st.dg, k_.driveT, k_.gsc);
+                st.og = stepGain(st.og, k_.outT, k_.gsc);
             }
             // Raw input, aligned with the output for bypass and the input meter.
             const double xl = inL != nullptr ? static_cast<double>(inL[i0 + j]) : 0.0;
             const double xr = inR != nullptr ? static_cast<double>(inR[i0 + j]) : 0.0;
             Pair x = Pair::set(xl, xr);
             if (!allLessEqual(abs(x), limit)) x = Pair::set(sanitize(xl), sanitize(xr));
-            const Pair r = exchange(b_.inputDelay, s_.inIdx, k_.inLen, x);
+            const Pair r = exchange(b_.inputDelay, st.inIdx, k_.inLen, x);
 
             // Drive, and the leveller (linked: one level for both channels).
-            const Pair u = x * s_.dg;
+            const Pair u = x * st.dg;
             const Pair au = abs(u);
             const double levelIn = std::max(std::max(au.l(), au.r()), kFloor);
-            s_.lev = s_.lev + (levelIn - s_.lev) * k_.levCoef;
-            const double t = (s_.lev > k_.levThr && k_.levOn) ? k_.levThr / s_.lev : 1.0;
+            st.lev = st.lev + (levelIn - st.lev) * k_.levCoef;
+            const double t = (st.lev > k_.levThr && k_.levOn) ? k_.levThr / st.lev : 1.0;
             const Pair w = u * t;
 
             // Alignment with the interpolator, the detector ring and value, audio delay.
-            const Pair a = exchange(b_.alignDelay, s_.alIdx, kDetectorAlign, w);
-            w.store(b_.detRing + 2 * s_.detIdx);
-            w.store(b_.detRing + 2 * (s_.detIdx + kInterpRing));
+            const Pair a = exchange(b_.alignDelay, st.alIdx, kDetectorAlign, w);
+            w.store(b_.detRing + 2 * st.detIdx);
+            w.store(b_.detRing + 2 * (st.detIdx + kInterpRing));
             Pair d = a;
             if (k_.oversample) {
-                const double* oldest = b_.detRing + 2 * (s_.detIdx + 1);
+                const double* oldest = b_.detRing + 2 * (st.detIdx + 1);
                 const Pair s = k_.halfSample(oldest, k_.tapsPair);
                 const Pair c = Pair::load(oldest + 2 * 32);  // 31 frames back: the same as a
                 d = selectLess(abs(s), abs(c), c, s) * kOversampleMargin;
             }
-            s_.detIdx = (s_.detIdx + 1) & (kInterpRing - 1);
-            f_.y[j] = exchange(b_.audioDelay, s_.auIdx, k_.W, a);
+            st.detIdx = (st.detIdx + 1) & (kInterpRing - 1);
+            f_.y[j] = exchange(b_.audioDelay, st.auIdx, k_.W, a);
             f_.m[j] = max(abs(d), Pair::splat(kFloor));
             f_.r[j] = r;
             f_.t[j] = t;
-            f_.og[j] = s_.og;
+            f_.og[j] = st.og;
         }
     }
 
@@ -456,48 +464,34 @@ class LimiterBlock {
     }
 
     // ---- maxima, followers and smoother; the previous sub-block's last recursions ----
-    ZELTO_PASS void envelopePass(int32_t n, T* outL, T* outR) {
-        // The followers in locals for the pass: a block member would be stored back
-        // to memory every frame.
-        Followers fl;
-        for (int k = 0; k < kFollowers / 2; ++k) {
-            fl.s1[k] = s_.s1[k];
-            fl.s2[k] = s_.s2[k];
-        }
-        const int32_t both = std::min(n, p_.n);
+    ZELTO_PASS void envelopePass(State& st, int32_t n, T* outL, T* outR) {
         int32_t j = 0;
-        for (; j < both; ++j) {
-            envelopeFrame(fl, j);
-            finishFrame(outL, outR, j);
+        if (k_.quantize) {
+            const int32_t both = std::min(n, p_.n);
+            for (; j < both; ++j) {
+                envelopeFrame(st, j);
+                finishFrame(st, outL, outR, j);
+            }
+            for (int32_t q = j; q < p_.n; ++q) finishFrame(st, outL, outR, q);
+            p_.n = 0;
         }
-        for (; j < n; ++j) envelopeFrame(fl, j);
-        for (; j < p_.n; ++j) finishFrame(outL, outR, j);
-        p_.n = 0;
-        for (int k = 0; k < kFollowers / 2; ++k) {
-            s_.s1[k] = fl.s1[k];
-            s_.s2[k] = fl.s2[k];
-        }
+        for (; j < n; ++j) envelopeFrame(st, j);
     }
 
-    // Quad k holds followers 2k and 2k+1 of both channels: the memory order.
-    struct Followers {
-        Quad s1[kFollowers / 2], s2[kFollowers / 2];
-    };
-
-    ZELTO_PASS void envelopeFrame(Followers& fl, int32_t j) {
+    ZELTO_PASS void envelopeFrame(State& st, int32_t j) {
         const Pair m = f_.m[j];
         // Long maximum, then the link.
-        Pair D = slidingMaxPush(b_.longBlock, b_.longSuffix, s_.longPrefix, k_.W, s_.longPos, m);
-        s_.longPos = (s_.longPos + 1) & (k_.W - 1);
+        Pair D = slidingMaxPush(b_.longBlock, b_.longSuffix, st.longPrefix, k_.W, st.longPos, m);
+        st.longPos = (st.longPos + 1) & (k_.W - 1);
         D = D * Pair::splat(1.0 - k_.link) + Pair::splat(std::max(D.l(), D.r()) * k_.link);
-        f_.E[j] = followers(fl, D);
+        f_.E[j] = followers(st.fl, D);
 
         // Short maximum, the peak smoother and its delay.
-        k_.smIn[s_.smPos] =
-            slidingMaxPush(b_.shortBlock, b_.shortSuffix, s_.shortPrefix, k_.N, s_.shortPos, m);
-        s_.shortPos = (s_.shortPos + 1) & (k_.N - 1);
-        if (++s_.smPos >= k_.N) {
-            s_.smPos = 0;
+        k_.smIn[st.smPos] =
+            slidingMaxPush(b_.shortBlock, b_.shortSuffix, st.shortPrefix, k_.N, st.shortPos, m);
+        st.shortPos = (st.shortPos + 1) & (k_.N - 1);
+        if (++st.smPos >= k_.N) {
+            st.smPos = 0;
             if (k_.directSmoother) {
                 smootherBlockDirect(e_.kernelTaps_, b_.smIn, k_.N, b_.smOut);
             } else {
@@ -505,7 +499,7 @@ class LimiterBlock {
                               b_.overlap);
             }
         }
-        f_.P[j] = exchange(b_.postDelay, s_.postIdx, k_.postLen, b_.smOut[s_.smPos]);
+        f_.P[j] = exchange(b_.postDelay, st.postIdx, k_.postLen, b_.smOut[st.smPos]);
     }
 
     // The 2 × 8 envelope followers of one frame (the program-dependent release) and
@@ -531,16 +525,16 @@ class LimiterBlock {
     }
 
     // ---- gain, meters and output ----
-    ZELTO_PASS void gainPass(T* outL, T* outR, int32_t i0, int32_t n) {
+    ZELTO_PASS void gainPass(State& st, T* outL, T* outR, int32_t i0, int32_t n) {
         int32_t j = 0;
         // Without the output interpolator nothing here is recursive, so two frames go
         // through each Quad.
         if (!k_.meterOvs) {
-            for (; j + 1 < n; j += 2) gainTwoFrames(outL, outR, i0, j);
+            for (; j + 1 < n; j += 2) gainTwoFrames(st, outL, outR, i0, j);
         }
-        for (; j < n; ++j) gainFrame(outL, outR, i0, j);
+        for (; j < n; ++j) gainFrame(st, outL, outR, i0, j);
         p_.i0 = i0;
-        p_.n = n;
+        p_.n = k_.quantize ? n : 0;
     }
 
     // The gain applied and the gain shown for frames of r, y, E, P (Pair or Quad);
@@ -565,20 +559,22 @@ class LimiterBlock {
         if (k_.showLev) shown = shown * t;
     }
 
-    ZELTO_PASS void gainTwoFrames(T* outL, T* outR, int32_t i0, int32_t j) {
+    ZELTO_PASS void gainTwoFrames(State& st, T* outL, T* outR, int32_t i0, int32_t j) {
         auto frames = [](const Pair* p) { return Quad::load(reinterpret_cast<const double*>(p)); };
         const Quad r = frames(&f_.r[j]);
         Quad out, shown;
         gainAndShown(r, frames(&f_.y[j]), frames(&f_.E[j]), frames(&f_.P[j]),
                      Quad::set(f_.t[j], f_.t[j], f_.t[j + 1], f_.t[j + 1]),
                      Quad::set(f_.og[j], f_.og[j], f_.og[j + 1], f_.og[j + 1]), out, shown);
-        s_.inAbs = max(s_.inAbs, abs(r));
-        s_.gr = min(s_.gr, shown);
+        st.inAbs = max(st.inAbs, abs(r));
+        st.gr = min(st.gr, shown);
         const Quad in = r * k_.inFactor;
-        (in * in).store(reinterpret_cast<double*>(&p_.inSq[j]));
+        const Quad inSq = in * in;
         const Quad o = roundToFloat(abs(out));
-        s_.outPk = max(s_.outPk, o);
-        (o * o).store(reinterpret_cast<double*>(&p_.oSq[j]));
+        st.outPk = max(st.outPk, o);
+        const Quad oSq = o * o;
+        st.inMS = stepMeanSquare(stepMeanSquare(st.inMS, inSq.lo(), k_.rmsC), inSq.hi(), k_.rmsC);
+        st.outMS = stepMeanSquare(stepMeanSquare(st.outMS, oSq.lo(), k_.rmsC), oSq.hi(), k_.rmsC);
         if (k_.quantize) {
             out.store(reinterpret_cast<double*>(&p_.out[j]));
             return;
@@ -591,23 +587,25 @@ class LimiterBlock {
         outL[i0 + j + 1] = static_cast<T>(c[2]);
     }
 
-    ZELTO_PASS void gainFrame(T* outL, T* outR, int32_t i0, int32_t j) {
+    ZELTO_PASS void gainFrame(State& st, T* outL, T* outR, int32_t i0, int32_t j) {
         const Pair r = f_.r[j];
         Pair out, shown;
         gainAndShown(r, f_.y[j], f_.E[j], f_.P[j], Pair::splat(f_.t[j]), Pair::splat(f_.og[j]), out,
                      shown);
         // Merged into lane pair 0 of the two-frame holds (max and min are exact).
-        s_.inAbs = max(s_.inAbs, Quad::join(abs(r), Pair::zero()));
-        s_.gr = min(s_.gr, Quad::join(shown, Pair::splat(1.0)));
+        st.inAbs = max(st.inAbs, Quad::join(abs(r), Pair::zero()));
+        st.gr = min(st.gr, Quad::join(shown, Pair::splat(1.0)));
         const Pair in = r * k_.inFactor;
-        p_.inSq[j] = in * in;
+        st.inMS = stepMeanSquare(st.inMS, in * in, k_.rmsC);
+        Pair oSq;
         if (!k_.meterOvs) {
             const Pair o = roundToFloat(abs(out));
-            s_.outPk = max(s_.outPk, Quad::join(o, Pair::zero()));
-            p_.oSq[j] = o * o;
+            st.outPk = max(st.outPk, Quad::join(o, Pair::zero()));
+            oSq = o * o;
         } else {
-            p_.oSq[j] = meterOversampled(out);
+            oSq = meterOversampled(st, out);
         }
+        st.outMS = stepMeanSquare(st.outMS, oSq, k_.rmsC);
         if (k_.quantize) {
             p_.out[j] = out;
             return;
@@ -617,49 +615,44 @@ class LimiterBlock {
         outL[i0 + j] = static_cast<T>(out.l());
     }
 
-    // The last recursions of frame j of the pending sub-block: the mean squares of
-    // the RMS meters and, with Quantize, the requantizer and the output.
-    ZELTO_PASS void finishFrame(T* outL, T* outR, int32_t j) {
-        s_.inMS = stepMeanSquare(s_.inMS, p_.inSq[j], k_.rmsC);
-        s_.outMS = stepMeanSquare(s_.outMS, p_.oSq[j], k_.rmsC);
-        if (k_.quantize) {
-            const Pair out = clampFullScale(requantize(p_.out[j]));
-            outR[p_.i0 + j] = static_cast<T>(out.r());
-            outL[p_.i0 + j] = static_cast<T>(out.l());
-        }
+    // Frame j of the pending sub-block: the requantizer and the output.
+    ZELTO_PASS void finishFrame(State& st, T* outL, T* outR, int32_t j) {
+        const Pair out = clampFullScale(requantize(st, p_.out[j]));
+        outR[p_.i0 + j] = static_cast<T>(out.r());
+        outL[p_.i0 + j] = static_cast<T>(out.l());
     }
 
     // The output meter through the half-sample interpolator: the peak of the samples
     // and of the points between them; returns the square for the mean square.
-    ZELTO_PASS Pair meterOversampled(Pair out) {
-        out.store(b_.meterRing + 2 * s_.meterIdx);
-        out.store(b_.meterRing + 2 * (s_.meterIdx + kInterpRing));
-        const double* oldest = b_.meterRing + 2 * (s_.meterIdx + 1);
+    ZELTO_PASS Pair meterOversampled(State& st, Pair out) {
+        out.store(b_.meterRing + 2 * st.meterIdx);
+        out.store(b_.meterRing + 2 * (st.meterIdx + kInterpRing));
+        const double* oldest = b_.meterRing + 2 * (st.meterIdx + 1);
         const Pair s = k_.halfSample(oldest, k_.tapsPair);
         const Pair c = Pair::load(oldest + 2 * 32);
         const Pair pk = max(roundToFloat(abs(s)), roundToFloat(abs(c)));
-        s_.outPk = max(s_.outPk, Quad::join(pk, Pair::zero()));
-        s_.meterIdx = (s_.meterIdx + 1) & (kInterpRing - 1);
+        st.outPk = max(st.outPk, Quad::join(pk, Pair::zero()));
+        st.meterIdx = (st.meterIdx + 1) & (kInterpRing - 1);
         return c * c;
     }
 
     // The requantizer: Autoblack, error feedback through the noise-shaping set, TPDF
     // dither and truncation to the word length.
-    ZELTO_PASS Pair requantize(Pair out) {
+    ZELTO_PASS Pair requantize(State& st, Pair out) {
         if (!k_.autoblack) {
-            s_.bg = 1.0;
+            st.bg = 1.0;
         } else {
             const Pair ao = abs(out);
-            s_.bg = std::max(ao.l(), ao.r()) > kSilence ? 1.0 : s_.bg - s_.bg * k_.blackC;
+            st.bg = std::max(ao.l(), ao.r()) > kSilence ? 1.0 : st.bg - st.bg * k_.blackC;
         }
-        s_.bg = s_.bg + kFlush - kFlush;
+        st.bg = st.bg + kFlush - kFlush;
         // The newest error is kept in a register; the all-zero set needs no sum.
         // v = out + f, with f the feedback: the older errors are summed (in two partial
         // sums) and added to out first, the newest error's term last, so only a
         // multiply and an add lie between one sample's error and the next v.
         Pair v = out;
         if (k_.shaping) {
-            const double* e = b_.nsError + 2 * (s_.nsIdx + kNsTaps);  // e[-2k]: k samples older
+            const double* e = b_.nsError + 2 * (st.nsIdx + kNsTaps);  // e[-2k]: k samples older
             const Pair* ns = k_.ns;
             Pair fa = Pair::load(e - 2 * 11) * ns[11], fb = Pair::load(e - 2 * 10) * ns[10];
             for (int k = 9; k >= 3; k -= 2) {
@@ -667,12 +660,12 @@ class LimiterBlock {
                 fb = fb + Pair::load(e - 2 * (k - 1)) * ns[k - 1];
             }
             fa = fa + Pair::load(e - 2) * ns[1];
-            v = (out + (fa + fb)) + s_.lastErr * ns[0];
+            v = (out + (fa + fb)) + st.lastErr * ns[0];
         }
-        if (++s_.nsIdx >= kNsTaps) s_.nsIdx = 0;
+        if (++st.nsIdx >= kNsTaps) st.nsIdx = 0;
         // Draws r1, r2 for the left channel, r3, r4 for the right, as (r1, r3), (r2, r4).
         uint32_t u[4];
-        for (int d = 0; d < 4; ++d) u[d] = nextDitherWord(s_.rng);
+        for (int d = 0; d < 4; ++d) u[d] = nextDitherWord(st.rng);
         const Pair ra = uniformFromWords(u[0], u[2]), rb = uniformFromWords(u[1], u[3]);
         const Pair dither = (ra + rb) * 0.5;
         const Pair hP = Pair::splat(k_.h);
@@ -689,10 +682,10 @@ class LimiterBlock {
             yq = (truncInt32(zc) - hP) * k_.invH;
             err = min(max(yq - v, Pair::splat(-1.0)), Pair::splat(1.0));
         }
-        err.store(b_.nsError + 2 * s_.nsIdx);
-        err.store(b_.nsError + 2 * (s_.nsIdx + kNsTaps));
-        s_.lastErr = err;
-        return yq * s_.bg;
+        err.store(b_.nsError + 2 * st.nsIdx);
+        err.store(b_.nsError + 2 * (st.nsIdx + kNsTaps));
+        st.lastErr = err;
+        return yq * st.bg;
     }
 
     EngineState& e_;
@@ -700,17 +693,16 @@ class LimiterBlock {
     // buffer pointers to be reloaded from the object after every store.
     const EngineState::Buffers b_;
     Settings k_;
-    State s_;
     // Per-frame values handed from one pass to the next, for one sub-block.
     struct Frames {
         Pair r[kSubBlock], y[kSubBlock], m[kSubBlock], E[kSubBlock], P[kSubBlock];
         double t[kSubBlock], og[kSubBlock];
     } f_;
-    // The sub-block whose last recursions are still to run: its frames (i0, n), the
-    // squares for the two mean squares and, with Quantize, the output before it.
+    // With Quantize, the sub-block still to be requantized: its frames (i0, n) and
+    // its output before the requantizer.
     struct Pending {
         int32_t i0 = 0, n = 0;
-        Pair inSq[kSubBlock], oSq[kSubBlock], out[kSubBlock];
+        Pair out[kSubBlock];
     } p_;
 };
 
