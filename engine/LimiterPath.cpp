@@ -229,14 +229,15 @@ class LimiterBlock {
         // The state lives in a local for the block: the passes take it by reference
         // and, all inlined, keep it in registers.
         State st;
+        Frames f;
         ZELTO_STAGE(3, loadState(st));
         for (int32_t i0 = 0; i0 < frames; i0 += kSubBlock) {
             const int32_t n = std::min(kSubBlock, frames - i0);
-            ZELTO_STAGE(0, inputPass(st, inL, inR, i0, n));
-            ZELTO_STAGE(1, envelopePass(st, n, outL, outR));
-            ZELTO_STAGE(2, gainPass(st, outL, outR, i0, n));
+            ZELTO_STAGE(0, inputPass(st, f, inL, inR, i0, n));
+            ZELTO_STAGE(1, envelopePass(st, f, n, outL, outR));
+            ZELTO_STAGE(2, gainPass(st, f, outL, outR, i0, n));
         }
-        ZELTO_STAGE(2, for (int32_t j = 0; j < p_.n; ++j) finishFrame(st, outL, outR, j));
+        ZELTO_STAGE(2, for (int32_t j = 0; j < f.pendingN; ++j) finishFrame(st, f, outL, outR, j));
         ZELTO_STAGE(3, storeState(st));
     }
 
@@ -317,6 +318,18 @@ class LimiterBlock {
         k_.directSmoother = k_.N <= kDirectSmootherMax && k_.N % 8 == 0;
         k_.smIn = k_.directSmoother ? b_.smIn + k_.N : b_.smIn;
     }
+
+    // Per-frame values handed from one pass to the next, for one sub-block, and with
+    // Quantize the sub-block still to be requantized: its frames and its output
+    // before the requantizer. Kept apart from the state and the settings, whose
+    // scalars would otherwise share the fate of these arrays (taken by address,
+    // they keep the whole aggregate in memory).
+    struct Frames {
+        Pair r[kSubBlock], y[kSubBlock], m[kSubBlock], E[kSubBlock], P[kSubBlock];
+        double t[kSubBlock], og[kSubBlock];
+        int32_t pendingI0 = 0, pendingN = 0;
+        Pair pendingOut[kSubBlock];
+    };
 
     // ---- state of the block, in locals ----
     // Quad k holds followers 2k and 2k+1 of both channels: the memory order.
@@ -411,7 +424,8 @@ class LimiterBlock {
     }
 
     // ---- input → detector: gains, input delay, drive, leveller, detector, audio delay ----
-    ZELTO_PASS void inputPass(State& st, const T* inL, const T* inR, int32_t i0, int32_t n) {
+    ZELTO_PASS void inputPass(State& st, Frames& f, const T* inL, const T* inR, int32_t i0,
+                              int32_t n) {
         const Pair limit = Pair::splat(kInputLimit);
         for (int32_t j = 0; j < n; ++j) {
             if (st.gliding) {
@@ -445,11 +459,11 @@ class LimiterBlock {
                 d = selectLess(abs(s), abs(c), c, s) * kOversampleMargin;
             }
             st.detIdx = (st.detIdx + 1) & (kInterpRing - 1);
-            f_.y[j] = exchange(b_.audioDelay, st.auIdx, k_.W, a);
-            f_.m[j] = max(abs(d), Pair::splat(kFloor));
-            f_.r[j] = r;
-            f_.t[j] = t;
-            f_.og[j] = st.og;
+            f.y[j] = exchange(b_.audioDelay, st.auIdx, k_.W, a);
+            f.m[j] = max(abs(d), Pair::splat(kFloor));
+            f.r[j] = r;
+            f.t[j] = t;
+            f.og[j] = st.og;
         }
     }
 
@@ -464,27 +478,27 @@ class LimiterBlock {
     }
 
     // ---- maxima, followers and smoother; the previous sub-block's last recursions ----
-    ZELTO_PASS void envelopePass(State& st, int32_t n, T* outL, T* outR) {
+    ZELTO_PASS void envelopePass(State& st, Frames& f, int32_t n, T* outL, T* outR) {
         int32_t j = 0;
         if (k_.quantize) {
-            const int32_t both = std::min(n, p_.n);
+            const int32_t both = std::min(n, f.pendingN);
             for (; j < both; ++j) {
-                envelopeFrame(st, j);
-                finishFrame(st, outL, outR, j);
+                envelopeFrame(st, f, j);
+                finishFrame(st, f, outL, outR, j);
             }
-            for (int32_t q = j; q < p_.n; ++q) finishFrame(st, outL, outR, q);
-            p_.n = 0;
+            for (int32_t q = j; q < f.pendingN; ++q) finishFrame(st, f, outL, outR, q);
+            f.pendingN = 0;
         }
-        for (; j < n; ++j) envelopeFrame(st, j);
+        for (; j < n; ++j) envelopeFrame(st, f, j);
     }
 
-    ZELTO_PASS void envelopeFrame(State& st, int32_t j) {
-        const Pair m = f_.m[j];
+    ZELTO_PASS void envelopeFrame(State& st, Frames& f, int32_t j) {
+        const Pair m = f.m[j];
         // Long maximum, then the link.
         Pair D = slidingMaxPush(b_.longBlock, b_.longSuffix, st.longPrefix, k_.W, st.longPos, m);
         st.longPos = (st.longPos + 1) & (k_.W - 1);
         D = D * Pair::splat(1.0 - k_.link) + Pair::splat(std::max(D.l(), D.r()) * k_.link);
-        f_.E[j] = followers(st.fl, D);
+        f.E[j] = followers(st.fl, D);
 
         // Short maximum, the peak smoother and its delay.
         k_.smIn[st.smPos] =
@@ -499,7 +513,7 @@ class LimiterBlock {
                               b_.overlap);
             }
         }
-        f_.P[j] = exchange(b_.postDelay, st.postIdx, k_.postLen, b_.smOut[st.smPos]);
+        f.P[j] = exchange(b_.postDelay, st.postIdx, k_.postLen, b_.smOut[st.smPos]);
     }
 
     // The 2 × 8 envelope followers of one frame (the program-dependent release) and
@@ -525,16 +539,16 @@ class LimiterBlock {
     }
 
     // ---- gain, meters and output ----
-    ZELTO_PASS void gainPass(State& st, T* outL, T* outR, int32_t i0, int32_t n) {
+    ZELTO_PASS void gainPass(State& st, Frames& f, T* outL, T* outR, int32_t i0, int32_t n) {
         int32_t j = 0;
         // Without the output interpolator nothing here is recursive, so two frames go
         // through each Quad.
         if (!k_.meterOvs) {
-            for (; j + 1 < n; j += 2) gainTwoFrames(st, outL, outR, i0, j);
+            for (; j + 1 < n; j += 2) gainTwoFrames(st, f, outL, outR, i0, j);
         }
-        for (; j < n; ++j) gainFrame(st, outL, outR, i0, j);
-        p_.i0 = i0;
-        p_.n = k_.quantize ? n : 0;
+        for (; j < n; ++j) gainFrame(st, f, outL, outR, i0, j);
+        f.pendingI0 = i0;
+        f.pendingN = k_.quantize ? n : 0;
     }
 
     // The gain applied and the gain shown for frames of r, y, E, P (Pair or Quad);
@@ -559,13 +573,13 @@ class LimiterBlock {
         if (k_.showLev) shown = shown * t;
     }
 
-    ZELTO_PASS void gainTwoFrames(State& st, T* outL, T* outR, int32_t i0, int32_t j) {
+    ZELTO_PASS void gainTwoFrames(State& st, Frames& f, T* outL, T* outR, int32_t i0, int32_t j) {
         auto frames = [](const Pair* p) { return Quad::load(reinterpret_cast<const double*>(p)); };
-        const Quad r = frames(&f_.r[j]);
+        const Quad r = frames(&f.r[j]);
         Quad out, shown;
-        gainAndShown(r, frames(&f_.y[j]), frames(&f_.E[j]), frames(&f_.P[j]),
-                     Quad::set(f_.t[j], f_.t[j], f_.t[j + 1], f_.t[j + 1]),
-                     Quad::set(f_.og[j], f_.og[j], f_.og[j + 1], f_.og[j + 1]), out, shown);
+        gainAndShown(r, frames(&f.y[j]), frames(&f.E[j]), frames(&f.P[j]),
+                     Quad::set(f.t[j], f.t[j], f.t[j + 1], f.t[j + 1]),
+                     Quad::set(f.og[j], f.og[j], f.og[j + 1], f.og[j + 1]), out, shown);
         st.inAbs = max(st.inAbs, abs(r));
         st.gr = min(st.gr, shown);
         const Quad in = r * k_.inFactor;
@@ -576,7 +590,7 @@ class LimiterBlock {
         st.inMS = stepMeanSquare(stepMeanSquare(st.inMS, inSq.lo(), k_.rmsC), inSq.hi(), k_.rmsC);
         st.outMS = stepMeanSquare(stepMeanSquare(st.outMS, oSq.lo(), k_.rmsC), oSq.hi(), k_.rmsC);
         if (k_.quantize) {
-            out.store(reinterpret_cast<double*>(&p_.out[j]));
+            out.store(reinterpret_cast<double*>(&f.pendingOut[j]));
             return;
         }
         const Quad c = clampFullScale(out);
@@ -587,10 +601,10 @@ class LimiterBlock {
         outL[i0 + j + 1] = static_cast<T>(c[2]);
     }
 
-    ZELTO_PASS void gainFrame(State& st, T* outL, T* outR, int32_t i0, int32_t j) {
-        const Pair r = f_.r[j];
+    ZELTO_PASS void gainFrame(State& st, Frames& f, T* outL, T* outR, int32_t i0, int32_t j) {
+        const Pair r = f.r[j];
         Pair out, shown;
-        gainAndShown(r, f_.y[j], f_.E[j], f_.P[j], Pair::splat(f_.t[j]), Pair::splat(f_.og[j]), out,
+        gainAndShown(r, f.y[j], f.E[j], f.P[j], Pair::splat(f.t[j]), Pair::splat(f.og[j]), out,
                      shown);
         // Merged into lane pair 0 of the two-frame holds (max and min are exact).
         st.inAbs = max(st.inAbs, Quad::join(abs(r), Pair::zero()));
@@ -607,7 +621,7 @@ class LimiterBlock {
         }
         st.outMS = stepMeanSquare(st.outMS, oSq, k_.rmsC);
         if (k_.quantize) {
-            p_.out[j] = out;
+            f.pendingOut[j] = out;
             return;
         }
         out = clampFullScale(out);
@@ -616,10 +630,10 @@ class LimiterBlock {
     }
 
     // Frame j of the pending sub-block: the requantizer and the output.
-    ZELTO_PASS void finishFrame(State& st, T* outL, T* outR, int32_t j) {
-        const Pair out = clampFullScale(requantize(st, p_.out[j]));
-        outR[p_.i0 + j] = static_cast<T>(out.r());
-        outL[p_.i0 + j] = static_cast<T>(out.l());
+    ZELTO_PASS void finishFrame(State& st, Frames& f, T* outL, T* outR, int32_t j) {
+        const Pair out = clampFullScale(requantize(st, f.pendingOut[j]));
+        outR[f.pendingI0 + j] = static_cast<T>(out.r());
+        outL[f.pendingI0 + j] = static_cast<T>(out.l());
     }
 
     // The output meter through the half-sample interpolator: the peak of the samples
@@ -653,14 +667,15 @@ class LimiterBlock {
         Pair v = out;
         if (k_.shaping) {
             const double* e = b_.nsError + 2 * (st.nsIdx + kNsTaps);  // e[-2k]: k samples older
-            const Pair* ns = k_.ns;
-            Pair fa = Pair::load(e - 2 * 11) * ns[11], fb = Pair::load(e - 2 * 10) * ns[10];
+            Pair fa = Pair::load(e - 2 * 11) * k_.ns[11];
+            Pair fb = Pair::load(e - 2 * 10) * k_.ns[10];
+#pragma GCC unroll 4
             for (int k = 9; k >= 3; k -= 2) {
-                fa = fa + Pair::load(e - 2 * k) * ns[k];
-                fb = fb + Pair::load(e - 2 * (k - 1)) * ns[k - 1];
+                fa = fa + Pair::load(e - 2 * k) * k_.ns[k];
+                fb = fb + Pair::load(e - 2 * (k - 1)) * k_.ns[k - 1];
             }
-            fa = fa + Pair::load(e - 2) * ns[1];
-            v = (out + (fa + fb)) + st.lastErr * ns[0];
+            fa = fa + Pair::load(e - 2) * k_.ns[1];
+            v = (out + (fa + fb)) + st.lastErr * k_.ns[0];
         }
         if (++st.nsIdx >= kNsTaps) st.nsIdx = 0;
         // Draws r1, r2 for the left channel, r3, r4 for the right, as (r1, r3), (r2, r4).
@@ -693,17 +708,6 @@ class LimiterBlock {
     // buffer pointers to be reloaded from the object after every store.
     const EngineState::Buffers b_;
     Settings k_;
-    // Per-frame values handed from one pass to the next, for one sub-block.
-    struct Frames {
-        Pair r[kSubBlock], y[kSubBlock], m[kSubBlock], E[kSubBlock], P[kSubBlock];
-        double t[kSubBlock], og[kSubBlock];
-    } f_;
-    // With Quantize, the sub-block still to be requantized: its frames (i0, n) and
-    // its output before the requantizer.
-    struct Pending {
-        int32_t i0 = 0, n = 0;
-        Pair out[kSubBlock];
-    } p_;
 };
 
 template <typename T>

@@ -184,12 +184,33 @@ struct Quad {
     static ZELTO_QUAD_INLINE Quad splat(double x) { return {QuadV{x, x, x, x}}; }
     // Lanes (lo.l, lo.r, hi.l, hi.r).
     static ZELTO_QUAD_INLINE Quad join(Pair lo, Pair hi) {
+#if defined(__SSE2__)
+        return {__builtin_shufflevector(lo.v, hi.v, 0, 1, 2, 3)};
+#else
         return {QuadV{lo.l(), lo.r(), hi.l(), hi.r()}};
+#endif
     }
-    ZELTO_QUAD_INLINE void store(double* p) const { std::memcpy(p, &v, sizeof v); }
-    ZELTO_QUAD_INLINE double operator[](int i) const { return v[i]; }
-    ZELTO_QUAD_INLINE Pair lo() const { return Pair::set(v[0], v[1]); }
-    ZELTO_QUAD_INLINE Pair hi() const { return Pair::set(v[2], v[3]); }
+    ZELTO_QUAD_INLINE void store(double* p) const {
+        std::memcpy(p, &v, sizeof v);
+    }
+    ZELTO_QUAD_INLINE double operator[](int i) const {
+        return v[i];
+    }
+#if defined(__SSE2__)
+    ZELTO_QUAD_INLINE Pair lo() const {
+        return {__builtin_shufflevector(v, v, 0, 1)};
+    }
+    ZELTO_QUAD_INLINE Pair hi() const {
+        return {__builtin_shufflevector(v, v, 2, 3)};
+    }
+#else
+    ZELTO_QUAD_INLINE Pair lo() const {
+        return Pair::set(v[0], v[1]);
+    }
+    ZELTO_QUAD_INLINE Pair hi() const {
+        return Pair::set(v[2], v[3]);
+    }
+#endif
 };
 
 ZELTO_QUAD_INLINE Quad operator+(Quad a, Quad b) {
