@@ -223,9 +223,11 @@ class LimiterBlock {
         // processor to overlap many frames of it, where one long pass per frame
         // left each frame's chain (input → detector → maxima → followers → gain)
         // waiting on itself.
+        //
         // With Quantize on, the requantizer's error feedback (the longest chain of
         // dependent operations in the path) finishes a sub-block during the next
         // one's envelope pass, beside the followers, instead of running alone.
+        //
         // The state lives in a local for the block: the passes take it by reference
         // and, all inlined, keep it in registers.
         State st;
