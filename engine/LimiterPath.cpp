@@ -49,8 +49,12 @@
 // and under callgrind counts instructions in the pass zeltoStageCounted names only.
 // Without it (every shipped build) a stage is just its statement.
 #if defined(ZELTO_STAGE_CLOCK)
-#include <valgrind/callgrind.h>
 #include <x86intrin.h>
+#if __has_include(<valgrind/callgrind.h>)
+#include <valgrind/callgrind.h>
+#else
+#define CALLGRIND_TOGGLE_COLLECT
+#endif
 extern "C" uint64_t zeltoStageTicks[4];
 extern "C" int zeltoStageCounted;
 uint64_t zeltoStageTicks[4];

@@ -7,9 +7,9 @@
 //
 //   build/bench/bench/engine_stages [ROUNDS]      (default 15)
 //
-// Instructions per frame and pass, for the same variants (callgrind counts only
-// inside the pass that PASS names: 0 input, 1 envelope, 2 output):
-//   valgrind --tool=callgrind --collect-atstart=no build/bench/bench/engine_stages 1 PASS
+// Instructions per frame and pass (callgrind counts only inside the pass that PASS
+// names: 0 input, 1 envelope, 2 gain; ROW picks one variant by its row, from 0):
+//   valgrind --tool=callgrind --collect-atstart=no build/bench/bench/engine_stages 1 PASS ROW
 // and divide the collected Ir by the frames the line "counted" reports.
 #include <time.h>
 
