@@ -45,7 +45,7 @@
 
 // The stage split of bench/stages: a build of the engine with ZELTO_STAGE_CLOCK
 // defined adds the time-stamp counter's ticks spent in each pass to
-// zeltoStageTicks[] (0 input, 1 envelope, 2 output, 3 settings, state and meters),
+// zeltoStageTicks[] (0 input, 1 envelope, 2 gain, 3 settings, state and meters),
 // and under callgrind counts instructions in the pass zeltoStageCounted names only.
 // Without it (every shipped build) a stage is just its statement.
 #if defined(ZELTO_STAGE_CLOCK)

@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
         "44.1 kHz, float, blocks of %d, best of %d rounds of %d frames; "
         "%.3f ticks per ns\n",
         kBlock, rounds, n, tpn);
-    std::printf("ns per frame      %-32s %7s %9s %7s %7s %7s\n", "", "input", "envelope", "output",
+    std::printf("ns per frame      %-32s %7s %9s %7s %7s %7s\n", "", "input", "envelope", "gain",
                 "other", "total");
     int row = -1;
     for (const Variant& v : variants) {
