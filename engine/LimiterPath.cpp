@@ -579,11 +579,17 @@ class LimiterBlock {
         if (k_.showLev) shown = shown * t;
     }
 
+    // Frames j and j + 1 of a per-frame array as one Quad. (Always inlined, as every
+    // function that takes or returns a Quad: an ordinary call would pass it one way
+    // in the AVX2 build and another in the SSE2 build of its caller.)
+    static ZELTO_PASS Quad twoFrames(const Pair* p) {
+        return Quad::load(reinterpret_cast<const double*>(p));
+    }
+
     ZELTO_PASS void gainTwoFrames(State& st, Frames& f, T* outL, T* outR, int32_t i0, int32_t j) {
-        auto frames = [](const Pair* p) { return Quad::load(reinterpret_cast<const double*>(p)); };
-        const Quad r = frames(&f.r[j]);
+        const Quad r = twoFrames(&f.r[j]);
         Quad out, shown;
-        gainAndShown(r, frames(&f.y[j]), frames(&f.E[j]), frames(&f.P[j]),
+        gainAndShown(r, twoFrames(&f.y[j]), twoFrames(&f.E[j]), twoFrames(&f.P[j]),
                      Quad::set(f.t[j], f.t[j], f.t[j + 1], f.t[j + 1]),
                      Quad::set(f.og[j], f.og[j], f.og[j + 1], f.og[j + 1]), out, shown);
         st.inAbs = max(st.inAbs, abs(r));
