@@ -8,14 +8,17 @@
 # threshold -1 dB, release at its maximum; oversampling off against our default
 # program, its "Half x4" against our Oversample. The runs are interleaved
 # (every configuration once per round, rounds repeated) so that a change in
-# machine load touches all of them alike; the medians are reported.
+# machine load touches all of them alike; the medians are reported, or with
+# STAT=min the best round of each configuration (the least disturbed on a
+# machine shared with other work). The processor's model name and the load
+# average are printed with the figures.
 #
 # Files: the demo programme (zelto demo, 30 s) and a generated music-like
 # programme (60 s: drums, bass, chords and a quiet bridge, limited part of the
 # time only), both 44.1 kHz stereo.
 #
 #   bench/compare.sh [BUILD_DIR]    default build/release if it exists, else build/default
-#   ROUNDS=7 BLOCK=512 bench/compare.sh build/release
+#   ROUNDS=7 BLOCK=512 STAT=min bench/compare.sh build/release
 #
 # Needs python3 (standard library only) for the generated file. Writes only into
 # a temporary folder it removes.
@@ -33,6 +36,14 @@ ours=${OURS:-$build/KRWZelto.so}
 lsp=${LSP:-/usr/lib/vst/lsp-plugins/limiter-stereo.so}
 block=${BLOCK:-512}
 rounds=${ROUNDS:-7}
+stat=${STAT:-median}
+case $stat in
+median | min) ;;
+*)
+    echo "compare.sh: STAT must be median or min" >&2
+    exit 1
+    ;;
+esac
 
 for f in "$zelto" "$ours" "$lsp"; do
     if [ ! -e "$f" ]; then
@@ -134,13 +145,25 @@ once() {
     echo "$t"
 }
 
+# The figure of one configuration from its rounds: the median, or the best.
+aggregate() {
+    if [ "$stat" = min ]; then
+        tr ' ' '\n' | sed '/^$/d' | sort -g | head -n 1
+    else
+        median
+    fi
+}
+
 median() {
     tr ' ' '\n' | sed '/^$/d' | sort -g | awk '{ v[NR] = $1 } END {
         if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
+cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo 2>/dev/null | head -n 1)
+if [ "$stat" = min ]; then statName="best round"; else statName="medians"; fi
 echo "Build: $build (${buildType:-unknown build type}); block $block, single precision;"
-echo "$rounds interleaved rounds, medians of the CPU time inside the process calls."
+echo "$rounds interleaved rounds, $statName of the CPU time inside the process calls."
+echo "Processor: ${cpu:-unknown}, $(getconf _NPROCESSORS_ONLN 2>/dev/null || echo '?') logical; load average at start: $(cut -d' ' -f1-3 /proc/loadavg 2>/dev/null)"
 for file in "$work/demo-in.wav" "$work/music.wav"; do
     case $file in
     *demo-in.wav) label="demo programme (30 s)" ;;
@@ -155,13 +178,13 @@ for file in "$work/demo-in.wav" "$work/music.wav"; do
         r=$((r + 1))
     done
     for name in ours lsp ours-ovs lsp-half4 ours-ovs-meterovs ours-quant; do
-        printf '%s ' "$(awk -v n="$name" '$1 == n { printf "%s ", $2 }' "$work/times" | median)"
+        printf '%s ' "$(awk -v n="$name" '$1 == n { printf "%s ", $2 }' "$work/times" | aggregate)"
     done >"$work/medians"
     echo >>"$work/medians"
     rm -f "$work/times"
     read -r a l o h m q <"$work/medians"
     echo
-    echo "$label"
+    echo "$label (load average now: $(cut -d' ' -f1-3 /proc/loadavg 2>/dev/null))"
     awk -v a="$a" -v l="$l" -v o="$o" -v h="$h" -v m="$m" -v q="$q" 'BEGIN {
         printf "  %-44s %9s %8s\n", "configuration", "ns/frame", "ratio"
         printf "  %-44s %9.1f %8s\n", "LSP, oversampling off", l, "1"

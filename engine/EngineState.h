@@ -56,6 +56,9 @@ inline constexpr int32_t kFollowers = 8;          // envelope followers per stag
 inline constexpr int32_t kMaxPostDelay = 512;
 inline constexpr double kDefaultSampleRate = 44100.0;
 
+template <bool kWide, bool kPlain, typename T>
+class LimiterBlock;
+
 class EngineState {
   public:
     EngineState();  // allocates nothing
@@ -210,10 +213,11 @@ class EngineState {
     void publishMeters(const double inPk[2], const double outPk[2], const double gain[2],
                        const double inMS[2], const double outMS[2]);
 
-    // kPlain: compiled without Oversample, MeterOvs, Quantize and the second
-    // follower stage (the common case), so their tests and state leave the loop.
+    // The limiter loop's block (LimiterPath.cpp) reads the settings and works on the
+    // state and buffers directly. kPlain: compiled without Oversample, MeterOvs,
+    // Quantize and the second follower stage (the common case).
     template <bool kWide, bool kPlain, typename T>
-    void runLimiter(const T* inL, const T* inR, T* outL, T* outR, int32_t frames);
+    friend class LimiterBlock;
     // True when none of the settings the kPlain loop leaves out is on. Read once per
     // block, before the loop reads its settings: a change in between only means the
     // block runs as it began.

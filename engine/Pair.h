@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -155,6 +156,106 @@ inline Pair truncInt32(Pair a) {
 }
 
 #endif
+
+// Quad: four doubles in one value (two frames of both channels, or two quantities of
+// both channels), in the compiler's generic vector form. The same source compiles to
+// 256-bit operations inside functions built for AVX2 and to pairs of SSE2 operations
+// elsewhere; every lane is the IEEE operation of scalar code either way, so both
+// builds give identical results. Its operations are always inlined: a Quad never
+// crosses a call, whose passing convention would differ between the two builds.
+#define ZELTO_QUAD_INLINE __attribute__((always_inline)) inline
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
+typedef double QuadV __attribute__((vector_size(32)));
+typedef uint64_t QuadBits __attribute__((vector_size(32)));
+typedef float QuadFloats __attribute__((vector_size(16)));
+
+struct Quad {
+    QuadV v;
+
+    static ZELTO_QUAD_INLINE Quad load(const double* p) {  // any alignment
+        Quad q;
+        std::memcpy(&q.v, p, sizeof q.v);
+        return q;
+    }
+    static ZELTO_QUAD_INLINE Quad set(double a, double b, double c, double d) {
+        return {QuadV{a, b, c, d}};
+    }
+    static ZELTO_QUAD_INLINE Quad splat(double x) { return {QuadV{x, x, x, x}}; }
+    // Lanes (lo.l, lo.r, hi.l, hi.r).
+    static ZELTO_QUAD_INLINE Quad join(Pair lo, Pair hi) {
+#if defined(__SSE2__)
+        return {__builtin_shufflevector(lo.v, hi.v, 0, 1, 2, 3)};
+#else
+        return {QuadV{lo.l(), lo.r(), hi.l(), hi.r()}};
+#endif
+    }
+    ZELTO_QUAD_INLINE void store(double* p) const {
+        std::memcpy(p, &v, sizeof v);
+    }
+    ZELTO_QUAD_INLINE double operator[](int i) const {
+        return v[i];
+    }
+#if defined(__SSE2__)
+    ZELTO_QUAD_INLINE Pair lo() const {
+        return {__builtin_shufflevector(v, v, 0, 1)};
+    }
+    ZELTO_QUAD_INLINE Pair hi() const {
+        return {__builtin_shufflevector(v, v, 2, 3)};
+    }
+#else
+    ZELTO_QUAD_INLINE Pair lo() const {
+        return Pair::set(v[0], v[1]);
+    }
+    ZELTO_QUAD_INLINE Pair hi() const {
+        return Pair::set(v[2], v[3]);
+    }
+#endif
+};
+
+ZELTO_QUAD_INLINE Quad operator+(Quad a, Quad b) {
+    return {a.v + b.v};
+}
+ZELTO_QUAD_INLINE Quad operator-(Quad a, Quad b) {
+    return {a.v - b.v};
+}
+ZELTO_QUAD_INLINE Quad operator*(Quad a, Quad b) {
+    return {a.v * b.v};
+}
+ZELTO_QUAD_INLINE Quad operator/(Quad a, Quad b) {
+    return {a.v / b.v};
+}
+ZELTO_QUAD_INLINE Quad operator*(Quad a, double s) {
+    return {a.v * s};
+}
+// Same operand choice as Pair's: (a < b) ? b : a, and (b < a) ? b : a.
+ZELTO_QUAD_INLINE Quad max(Quad a, Quad b) {
+    return {a.v < b.v ? b.v : a.v};
+}
+ZELTO_QUAD_INLINE Quad min(Quad a, Quad b) {
+    return {b.v < a.v ? b.v : a.v};
+}
+ZELTO_QUAD_INLINE Quad abs(Quad a) {
+    constexpr uint64_t m = ~0ull >> 1;
+    return {(QuadV)((QuadBits)a.v & QuadBits{m, m, m, m})};
+}
+ZELTO_QUAD_INLINE Quad selectLess(Quad a, Quad b, Quad x, Quad y) {
+    return {a.v < b.v ? x.v : y.v};
+}
+ZELTO_QUAD_INLINE Quad selectLessEqual(Quad a, Quad b, Quad x, Quad y) {
+    return {a.v <= b.v ? x.v : y.v};
+}
+ZELTO_QUAD_INLINE Quad roundToFloat(Quad a) {
+    return {__builtin_convertvector(__builtin_convertvector(a.v, QuadFloats), QuadV)};
+}
+// The larger of the two halves, lane by lane: the maximum over both frames.
+ZELTO_QUAD_INLINE Pair maxOfHalves(Quad a) {
+    return max(a.lo(), a.hi());
+}
+ZELTO_QUAD_INLINE Pair minOfHalves(Quad a) {
+    return min(a.lo(), a.hi());
+}
+#pragma GCC diagnostic pop
 
 inline double neg(double a) {
     return -a;

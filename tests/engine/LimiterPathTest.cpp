@@ -459,8 +459,8 @@ TEST(LimiterPath, NonFiniteAndHugeInputGiveFiniteOutput) {
         test::run<double>(*e, after, after, oL, oR, 0, 512);
         for (double v : oL) ASSERT_TRUE(std::isfinite(v));
         if (power) {
-            // A gain pulled down to about -4000 dB releases at the limiter's
-            // own pace: about 20 s at 44.1 kHz today. It must come back.
+            // A gain pulled down by the bounded overload releases at the
+            // limiter's own pace. It must come back.
             const size_t second = 44100;
             std::vector<double> sine(second), sL(second), sR(second);
             double peak = 0.0;
@@ -474,6 +474,59 @@ TEST(LimiterPath, NonFiniteAndHugeInputGiveFiniteOutput) {
                 for (double v : sR) peak = std::max(peak, std::fabs(v));
             }
             EXPECT_GE(peak, 0.25) << "the output never came back after the overload";
+        }
+    }
+}
+
+// A master-bus limiter must shrug off one broken sample from upstream: a -10 dBFS
+// sine with a single 1e30 sample (or a NaN, or a block of infinities) in it comes
+// back within 0.5 dB of its level no more than a second after the fault.
+TEST(LimiterPath, OneAbsurdSampleCostsAtMostASecondOfLevel) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    struct Fault {
+        const char* name;
+        size_t length;
+        float value;
+        bool alternate;  // sign flips from sample to sample
+        bool pullsDown;  // the gain visibly drops after it
+    };
+    const Fault faults[] = {{"one sample of 1e30", 1, 1e30f, false, true},
+                            {"one sample of -1e30", 1, -1e30f, false, true},
+                            {"one NaN", 1, nan, false, false},
+                            {"a block of +-Inf", 512, inf, true, false}};
+    const size_t rate = 44100, fault = rate, n = 3 * rate, window = rate / 100;
+    const double amplitude = std::pow(10.0, -10.0 / 20.0);
+    for (const Fault& f : faults) {
+        SCOPED_TRACE(f.name);
+        auto e = test::makeEngine(static_cast<int>(rate), 2, RefSettings{});
+        ASSERT_TRUE(e);
+        std::vector<float> inL(n), inR(n), outL(n), outR(n);
+        for (size_t i = 0; i < n; ++i) {
+            inL[i] = static_cast<float>(amplitude * std::sin(2 * M_PI * 997.0 * i / rate));
+            inR[i] = inL[i];
+        }
+        for (size_t i = 0; i < f.length; ++i) {
+            inL[fault + i] = (f.alternate && i % 2 != 0) ? -f.value : f.value;
+        }
+        for (size_t pos = 0; pos < n; pos += 512) {
+            test::run<float>(*e, inL, inR, outL, outR, pos, std::min<size_t>(512, n - pos));
+        }
+        auto windowPeak = [&](const std::vector<float>& v, size_t start) {
+            float pk = 0.0f;
+            for (size_t i = start; i < start + window; ++i) pk = std::max(pk, std::fabs(v[i]));
+            return static_cast<double>(pk);
+        };
+        const double before = windowPeak(outR, fault - 2 * window);
+        ASSERT_NEAR(before, amplitude, 0.01 * amplitude) << "the sine itself is not limited";
+        if (f.pullsDown) {
+            EXPECT_LT(windowPeak(outR, fault + window), 0.5 * before);
+        }
+        const double bound = before * std::pow(10.0, -0.5 / 20.0);
+        for (size_t start = fault + f.length + rate; start + window <= n; start += window) {
+            ASSERT_GE(windowPeak(outL, start), bound) << "left, " << start - fault << " samples on";
+            ASSERT_GE(windowPeak(outR, start), bound)
+                << "right, " << start - fault << " samples on";
         }
     }
 }

@@ -186,7 +186,7 @@ class RefLimiter {
   private:
     static double clean(double v) {
         if (!std::isfinite(v)) return 0.0;
-        return std::clamp(v, -1e12, 1e12);
+        return std::clamp(v, -1000.0, 1000.0);
     }
 
     // Pushes v into a window of the last `len` values and returns its maximum.
