@@ -396,9 +396,6 @@ void LevelPlot::write(const std::string& path, const RenderReport& report) {
         colour(cr, kWarn);
         cairo_rectangle(cr, levels.left, y, levels.width, 1);
         cairo_fill(cr);
-        // Beside the panel's heading, where the peaks' own labels do not go.
-        text(cr, levels.left + 80, y + 13, "ceiling " + signedText(*ceiling_, 1) + " dBTP", 11,
-             kWarn);
     }
 
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_DEFAULT);
@@ -449,6 +446,18 @@ void LevelPlot::write(const std::string& path, const RenderReport& report) {
              roomRight ? Align::Left : Align::Right);
     }
     panelHeading(cr, kPlotLevels, "LEVEL");
+    if (ceiling_) {
+        // Named in the heading's row, on a ground of its own: beside the line
+        // it would run into the labels of the peaks that come near it.
+        const std::string label = "ceiling " + signedText(*ceiling_, 1) + " dBTP";
+        cairo_set_font_size(cr, 11);
+        cairo_text_extents_t e{};
+        cairo_text_extents(cr, label.c_str(), &e);
+        colour(cr, kWell, 0.8);
+        cairo_rectangle(cr, levels.left + 62, levels.top + 4, e.x_advance + 8, 17);
+        cairo_fill(cr);
+        text(cr, levels.left + 66, levels.top + 16, label, 11, kWarn);
+    }
     panelHeading(cr, kPlotReduction, "GAIN REDUCTION");
     panelHeading(cr, kPlotLoudness, "SHORT-TERM LOUDNESS (3 s)");
 
