@@ -73,7 +73,10 @@ TEST_F(SettingText, EveryStepReadsBackFromItsDisplayText) {
             }
             ASSERT_FALSE(text.empty()) << info.name << " step " << step;
             EXPECT_EQ(parsed(index, text), today) << info.name << " '" << text << "'";
-            EXPECT_EQ(parsed(index, " " + upper(text) + " "), today) << info.name;
+            std::string padded(" ");
+            padded += upper(text);
+            padded += ' ';
+            EXPECT_EQ(parsed(index, padded), today) << info.name;
             ++checked;
         }
     }
