@@ -26,6 +26,8 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   zenity \
   >/dev/null
 if [ "${tests}" -eq 0 ]; then exit 0; fi
+# ffmpeg is the tests' second, independent loudness and true-peak meter (its
+# ebur128 filter), beside libebur128.
 $SUDO apt-get install -y -qq --no-install-recommends \
   clang clang-format libclang-rt-14-dev \
   libgtest-dev libgmock-dev libbenchmark-dev \
@@ -35,8 +37,6 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   lsp-plugins-vst \
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest \
   >/dev/null
-# ffmpeg (above) is the tests' second, independent loudness and true-peak
-# meter (its ebur128 filter), beside libebur128.
 # Wine runs the Windows build's tests. Installed with its recommended
 # packages (its own fonts among them), which the window tests draw with.
 $SUDO apt-get install -y -qq wine wine64 >/dev/null
