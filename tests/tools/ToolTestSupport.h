@@ -5,6 +5,7 @@
 // one binary; keep everything here inline.
 #pragma once
 
+#include <ebur128.h>
 #include <fcntl.h>
 #include <sndfile.h>
 #include <spawn.h>
@@ -213,6 +214,30 @@ struct Audio {
         return samples[frame * static_cast<size_t>(channels) + static_cast<size_t>(channel)];
     }
 };
+
+/// Integrated loudness and true peak by libebur128 (BS.1770): the outside
+/// meter zelto's own figures are checked against.
+struct Bs1770 {
+    double lufs = 0.0, truePeakDb = 0.0;
+};
+
+inline Bs1770 measureBs1770(const Audio& a) {
+    ebur128_state* st =
+        ebur128_init(static_cast<unsigned>(a.channels), static_cast<unsigned long>(a.rate),
+                     EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK);
+    ebur128_add_frames_double(st, a.samples.data(), a.frames());
+    Bs1770 m;
+    ebur128_loudness_global(st, &m.lufs);
+    double peak = 0.0;
+    for (int c = 0; c < a.channels; ++c) {
+        double p = 0.0;
+        ebur128_true_peak(st, static_cast<unsigned>(c), &p);
+        peak = std::max(peak, p);
+    }
+    ebur128_destroy(&st);
+    m.truePeakDb = 20.0 * std::log10(peak);
+    return m;
+}
 
 inline void writeAudio(const std::string& path, const Audio& a,
                        int format = SF_FORMAT_WAV | SF_FORMAT_FLOAT) {

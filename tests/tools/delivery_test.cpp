@@ -40,20 +40,10 @@ double ffmpegTruePeak(const std::string& path) {
 
 Oracle measure(const std::string& path) {
     const Audio a = readAudio(path);
-    ebur128_state* st =
-        ebur128_init(static_cast<unsigned>(a.channels), static_cast<unsigned long>(a.rate),
-                     EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK);
-    ebur128_add_frames_double(st, a.samples.data(), a.frames());
+    const Bs1770 b = measureBs1770(a);
     Oracle o;
-    ebur128_loudness_global(st, &o.lufs);
-    double peak = 0.0;
-    for (int c = 0; c < a.channels; ++c) {
-        double p = 0.0;
-        ebur128_true_peak(st, static_cast<unsigned>(c), &p);
-        peak = std::max(peak, p);
-    }
-    ebur128_destroy(&st);
-    o.bs1770Peak = 20.0 * std::log10(peak);
+    o.lufs = b.lufs;
+    o.bs1770Peak = b.truePeakDb;
     zelto::TruePeakMeter meter(a.channels);
     meter.add(a.samples.data(), static_cast<int64_t>(a.frames()));
     o.accuratePeak = 20.0 * std::log10(meter.peak());

@@ -87,21 +87,10 @@ struct Measured {
 
 /// Loudness and true peak of a file by libebur128 directly.
 Measured measure(const std::string& path) {
-    const Audio a = readAudio(path);
-    ebur128_state* st =
-        ebur128_init(static_cast<unsigned>(a.channels), static_cast<unsigned long>(a.rate),
-                     EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK);
-    ebur128_add_frames_double(st, a.samples.data(), a.frames());
+    const Bs1770 b = measureBs1770(readAudio(path));
     Measured m;
-    ebur128_loudness_global(st, &m.lufs);
-    double peak = 0.0;
-    for (int c = 0; c < a.channels; ++c) {
-        double p = 0.0;
-        ebur128_true_peak(st, static_cast<unsigned>(c), &p);
-        peak = std::max(peak, p);
-    }
-    ebur128_destroy(&st);
-    m.truePeakDb = 20.0 * std::log10(peak);
+    m.lufs = b.lufs;
+    m.truePeakDb = b.truePeakDb;
     return m;
 }
 
