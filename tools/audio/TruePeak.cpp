@@ -77,8 +77,10 @@ const Filter& filter() {
 
 // Both loops are written for the compiler to vectorise; where the processor
 // has them, its wider registers and fused multiply-adds are used, chosen at
-// load time.
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && !defined(_WIN32)
+// load time. Not under ThreadSanitizer: the load-time choice runs while the
+// program is being relocated, before that runtime is up, and crashes it.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && !defined(_WIN32) && \
+    !defined(__SANITIZE_THREAD__)
 #define ZELTO_WIDEST_SIMD __attribute__((target_clones("arch=x86-64-v3", "default")))
 #else
 #define ZELTO_WIDEST_SIMD
