@@ -98,6 +98,9 @@ int runMaster(const ParsedArgs& args) {
     // Several files: one worker per core, each with its own plug-in
     // instance rendering one candidate at a time and a share of the memory.
     workers = std::max(1, std::min(workers, static_cast<int>(jobs.size())));
+    // A picture releases cairo's process-wide font caches once drawn, which
+    // must not happen while another worker draws: pictures come one at a time.
+    if (!plan.plots.empty()) workers = 1;
     MasterResources resources;
     if (workers > 1) {
         resources.parallel = false;
