@@ -255,8 +255,13 @@ void JobPlan::rethrow(const std::exception_ptr& e) const {
 
 std::string progressLabel(const JobPlan& plan, size_t k) {
     if (plan.jobs.size() < 2) return "";
-    return "[" + std::to_string(k + 1) + "/" + std::to_string(plan.jobs.size()) + "] " +
-           fs::path(plan.shown[k].input).filename().string();
+    std::string label = "[";
+    label += std::to_string(k + 1);
+    label += '/';
+    label += std::to_string(plan.jobs.size());
+    label += "] ";
+    label += fs::path(plan.shown[k].input).filename().string();
+    return label;
 }
 
 int printVersions() {

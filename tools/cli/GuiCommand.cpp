@@ -109,7 +109,11 @@ class ScriptedDialog {
         chmod(program.c_str(), 0700);
         setenv("ZELTO_DIALOG_ANSWER", answer.c_str(), 1);
         const char* path = getenv("PATH");
-        const std::string searched = folder_ + (path != nullptr ? ":" + std::string(path) : "");
+        std::string searched = folder_;
+        if (path != nullptr) {
+            searched += ':';
+            searched += path;
+        }
         setenv("PATH", searched.c_str(), 1);
     }
     ~ScriptedDialog() {
