@@ -158,7 +158,7 @@ TEST(ZeltoDelivery, ReportsCarryTheLoudnessFiguresAndAVerdict) {
     EXPECT_NE(t.out.find("\nDelivery         misses streaming: loudness "), std::string::npos)
         << t.out;
 
-    // master --target takes both levels from the specification and meets it.
+    // master --target takes both levels from the named target and meets it.
     const RunResult m = zelto({"master", dir / "steps.wav", dir / "m.wav", "--target", "atsc-a85"});
     ASSERT_EQ(m.exitCode, 0) << m.out << m.err;
     EXPECT_NE(m.out.find("Delivery         meets atsc-a85"), std::string::npos) << m.out;

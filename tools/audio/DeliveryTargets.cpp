@@ -1,4 +1,4 @@
-// Delivery specifications and verdicts; see DeliveryTargets.h.
+// Delivery targets and verdicts; see DeliveryTargets.h.
 #include "tools/audio/DeliveryTargets.h"
 
 #include <cmath>

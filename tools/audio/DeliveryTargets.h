@@ -1,4 +1,4 @@
-// Published loudness specifications a master is delivered against, and the
+// Published loudness targets a master is delivered against, and the
 // one-line verdict of a render's measured output against one of them. The
 // sources of the numbers are listed in README.md.
 #pragma once
@@ -17,7 +17,7 @@ struct DeliveryTarget {
     double truePeakDb = -1;  // highest true peak, by either meter
 };
 
-/// The named specifications, in the order help lists them.
+/// The named targets, in the order help lists them.
 const std::vector<DeliveryTarget>& deliveryTargets();
 /// The named one; throws a usage ToolError listing the names otherwise.
 const DeliveryTarget& findDeliveryTarget(const std::string& name);

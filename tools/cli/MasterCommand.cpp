@@ -159,7 +159,7 @@ int runMaster(const ParsedArgs& args) {
         one.progressLabel = progressLabel(plan, k);
         MasterTarget& t = used[k];
         t.lufs = targets[k];
-        // The verdict judges what was asked for: the named specification, or
+        // The verdict judges what was asked for: the named target, or
         // the levels given, to the search's own tolerance.
         one.delivery =
             delivery && !album && t.lufs == delivery->lufs && t.truePeakDb == delivery->truePeakDb

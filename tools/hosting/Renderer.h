@@ -64,7 +64,7 @@ struct RenderOptions {
     /// input path then only names it in the report.
     std::shared_ptr<const AudioClip> clip;
     SignalMeter::Detail meters = SignalMeter::Detail::Full;  // Search: what a candidate needs
-    /// The specification the report's last line judges the output against.
+    /// The delivery target the report's last line judges the output against.
     std::optional<DeliveryTarget> delivery;
     RenderObserver* observer = nullptr;
     /// Called with the finished report just before the output is committed;
