@@ -237,9 +237,8 @@ MasterResult master(const RenderOptions& given, const MasterTarget& target,
     }
 
     std::vector<Point> points;
-    auto record = [&](const std::pair<double, double>& setting, const RenderReport& r) {
-        Point p{setting.first, setting.second, r.out.loudnessLufs, r.out.truePeakDb,
-                r.maxGainReductionDb.value_or(0.0)};
+    // Every measured setting is a point of the search and a step it reports.
+    auto addPoint = [&](const Point& p) {
         points.push_back(p);
         MasterStep step{static_cast<int>(result.steps.size()) + 1,
                         p.drive,
@@ -249,6 +248,10 @@ MasterResult master(const RenderOptions& given, const MasterTarget& target,
                         p.reduction};
         result.steps.push_back(step);
         if (onStep) onStep(step);
+    };
+    auto record = [&](const std::pair<double, double>& setting, const RenderReport& r) {
+        addPoint({setting.first, setting.second, r.out.loudnessLufs, r.out.truePeakDb,
+                  r.maxGainReductionDb.value_or(0.0)});
     };
     auto run = [&](const std::vector<std::pair<double, double>>& settings) {
         const auto t0 = std::chrono::steady_clock::now();
@@ -383,15 +386,7 @@ MasterResult master(const RenderOptions& given, const MasterTarget& target,
                 result.times.final += secondsSince(t0);
                 Point seen = *found;
                 seen.truePeak = over.truePeak;
-                points.push_back(seen);
-                MasterStep step{static_cast<int>(result.steps.size()) + 1,
-                                seen.drive,
-                                seen.output,
-                                seen.lufs,
-                                seen.truePeak,
-                                seen.reduction};
-                result.steps.push_back(step);
-                if (onStep) onStep(step);
+                addPoint(seen);
                 found.reset();
             }
         }
