@@ -171,4 +171,73 @@ TEST(GatedLoudness, AgreesWithLibebur128AtEveryRateForMonoAndStereo) {
     EXPECT_EQ(brief.integrated(), -std::numeric_limits<double>::infinity());
 }
 
+TEST(GatedLoudness, ReportFiguresAgreeWithLibebur128) {
+    for (int channels : {1, 2}) {
+        BrightOptions o;
+        o.rate = 48000;
+        o.channels = channels;
+        o.seconds = 14.0;
+        o.quietFrom = 5.0;
+        o.quietTo = 8.0;
+        const Audio a = brightProgramme(o);
+        ebur128_state* st =
+            ebur128_init(static_cast<unsigned>(channels), 48000, EBUR128_MODE_I | EBUR128_MODE_LRA);
+        zelto::GatedLoudness ours(channels, 48000);
+        double momentary = -1e9, shortTerm = -1e9;
+        const size_t hop = 4800;
+        for (size_t at = 0; at + hop <= a.frames(); at += hop) {
+            const double* x = a.samples.data() + at * static_cast<size_t>(channels);
+            ebur128_add_frames_double(st, x, hop);
+            ours.add(x, static_cast<int64_t>(hop));
+            double l = 0.0;
+            if (at + hop >= 4 * hop && ebur128_loudness_momentary(st, &l) == EBUR128_SUCCESS) {
+                momentary = std::max(momentary, l);
+            }
+            if (at + hop >= 30 * hop && ebur128_loudness_shortterm(st, &l) == EBUR128_SUCCESS) {
+                shortTerm = std::max(shortTerm, l);
+            }
+        }
+        double range = 0.0;
+        ebur128_loudness_range(st, &range);
+        ebur128_destroy(&st);
+        EXPECT_NEAR(ours.maxMomentary(), momentary, 0.001) << channels;
+        EXPECT_NEAR(ours.maxShortTerm(), shortTerm, 0.001) << channels;
+        // The range is not compared: libebur128 takes a 3 s window every
+        // second, where the loudness-range measurement now asks for one at
+        // least every 100 ms (as we take them); on 14 s with a quiet
+        // passage that alone moves it by LUs. Both see the passage.
+        EXPECT_GT(range, 3.0) << channels;
+        EXPECT_GT(ours.range(), 3.0) << channels;
+    }
+}
+
+TEST(GatedLoudness, RangeSpansTheLevelsAndGatesAwayWhatIsFarBelow) {
+    // Two steady passages 10 dB apart read a range of 10 LU: the windows
+    // across the step are fewer than the 5 % either end discards.
+    auto twoLevels = [](double lowerDb) {
+        const double f = 1000.0 / 48000.0;
+        std::vector<double> x = sine(f, 0.0, 0.3, 20 * 48000);
+        std::vector<double> y = sine(f, 0.0, 0.3 * std::pow(10.0, lowerDb / 20.0), 20 * 48000);
+        x.insert(x.end(), y.begin(), y.end());
+        zelto::GatedLoudness m(1, 48000);
+        m.add(x.data(), static_cast<int64_t>(x.size()));
+        return m;
+    };
+    EXPECT_NEAR(twoLevels(-10.0).range(), 10.0, 0.05);
+    // 30 dB under the loud part is below the relative gate (20 LU under
+    // the mean): only the loud part and the windows across the step remain.
+    EXPECT_LT(twoLevels(-30.0).range(), 3.0);
+    // The maxima are the loud part's, momentary and short-term alike.
+    const zelto::GatedLoudness m = twoLevels(-10.0);
+    EXPECT_NEAR(m.maxMomentary(), m.maxShortTerm(), 0.05);
+
+    // Shorter than one window: no range, no short-term maximum.
+    zelto::GatedLoudness brief(2, 48000);
+    std::vector<double> tone(2 * 2 * 48000, 0.1);
+    brief.add(tone.data(), 2 * 48000);
+    EXPECT_TRUE(std::isnan(brief.range()));
+    EXPECT_TRUE(std::isnan(brief.maxShortTerm()));
+    EXPECT_FALSE(std::isnan(brief.maxMomentary()));
+}
+
 }  // namespace

@@ -1,6 +1,7 @@
 // Integrated loudness for searches; see Loudness.h.
 #include "tools/audio/Loudness.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -9,6 +10,15 @@ namespace zelto {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
+constexpr double kAbsoluteGateLufs = -70.0;
+
+double lufsOf(double meanSquare) {
+    return -0.691 + 10.0 * std::log10(meanSquare);
+}
+
+double meanSquareOf(double lufs) {
+    return std::pow(10.0, (lufs + 0.691) / 10.0);
+}
 
 }  // namespace
 
@@ -57,22 +67,30 @@ void GatedLoudness::add(const double* interleaved, int64_t frames) {
             sum += z * z;
         }
         segment_ += sum;
-        if (++inSegment_ == hop_) {
-            segments_.push_back(segment_);
-            if (segments_.size() > 4) segments_.erase(segments_.begin());
-            if (segments_.size() == 4) {
-                blocks_.push_back((segments_[0] + segments_[1] + segments_[2] + segments_[3]) /
-                                  (4.0 * static_cast<double>(hop_)));
-            }
-            segment_ = 0.0;
-            inSegment_ = 0;
-        }
+        if (++inSegment_ == hop_) closeSegment();
+    }
+}
+
+void GatedLoudness::closeSegment() {
+    if (recent_.size() == kShortTermSegments) recent_.erase(recent_.begin());
+    recent_.push_back(segment_);
+    segment_ = 0.0;
+    inSegment_ = 0;
+    const size_t n = recent_.size();
+    const double hop = static_cast<double>(hop_);
+    if (n >= 4) {
+        blocks_.push_back((recent_[n - 4] + recent_[n - 3] + recent_[n - 2] + recent_[n - 1]) /
+                          (4.0 * hop));
+    }
+    if (n == kShortTermSegments) {
+        double window = 0.0;
+        for (double e : recent_) window += e;
+        shortTerm_.push_back(window / (static_cast<double>(kShortTermSegments) * hop));
     }
 }
 
 double GatedLoudness::integrated() const {
-    auto lufs = [](double meanSquare) { return -0.691 + 10.0 * std::log10(meanSquare); };
-    const double absolute = std::pow(10.0, (-70.0 + 0.691) / 10.0);
+    const double absolute = meanSquareOf(kAbsoluteGateLufs);
     double sum = 0.0;
     int64_t n = 0;
     for (double z : blocks_) {
@@ -85,7 +103,42 @@ double GatedLoudness::integrated() const {
     for (double z : blocks_) {
         if (z > absolute && z > relative) gated += z, ++m;
     }
-    return m > 0 ? lufs(gated / static_cast<double>(m)) : -std::numeric_limits<double>::infinity();
+    return m > 0 ? lufsOf(gated / static_cast<double>(m))
+                 : -std::numeric_limits<double>::infinity();
+}
+
+double GatedLoudness::maxMomentary() const {
+    if (blocks_.empty()) return std::numeric_limits<double>::quiet_NaN();
+    return lufsOf(*std::max_element(blocks_.begin(), blocks_.end()));
+}
+
+double GatedLoudness::maxShortTerm() const {
+    if (shortTerm_.empty()) return std::numeric_limits<double>::quiet_NaN();
+    return lufsOf(*std::max_element(shortTerm_.begin(), shortTerm_.end()));
+}
+
+double GatedLoudness::range() const {
+    if (shortTerm_.empty()) return std::numeric_limits<double>::quiet_NaN();
+    const double absolute = meanSquareOf(kAbsoluteGateLufs);
+    double sum = 0.0;
+    int64_t n = 0;
+    for (double z : shortTerm_) {
+        if (z > absolute) sum += z, ++n;
+    }
+    if (n == 0) return 0.0;
+    // The relative gate is 20 LU under the mean of what passed the absolute one.
+    const double relative = sum / static_cast<double>(n) * std::pow(10.0, -20.0 / 10.0);
+    std::vector<double> levels;
+    for (double z : shortTerm_) {
+        if (z > absolute && z > relative) levels.push_back(lufsOf(z));
+    }
+    if (levels.size() < 2) return 0.0;
+    std::sort(levels.begin(), levels.end());
+    auto percentile = [&](double p) {
+        const double at = p * static_cast<double>(levels.size() - 1);
+        return levels[static_cast<size_t>(std::lround(at))];
+    };
+    return percentile(0.95) - percentile(0.10);
 }
 
 }  // namespace zelto

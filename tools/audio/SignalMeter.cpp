@@ -34,20 +34,10 @@ double LevelStats::peakToLoudnessDb() const {
 
 SignalMeter::SignalMeter(int channels, int sampleRate, double ceilingDb, Detail detail)
     : channels_(channels),
-      sampleRate_(sampleRate),
       detail_(detail),
       ceiling_(std::pow(10.0, ceilingDb / 20.0)),
-      hop_(std::max(1, sampleRate / 10)),
-      maxMomentary_(kNaN),
-      maxShortTerm_(kNaN),
+      loudness_(channels, sampleRate),
       truePeak_(channels) {
-    if (detail == Detail::Loudness || detail == Detail::Search) {
-        searchLoudness_.emplace(channels, sampleRate);
-    } else {
-        state_ =
-            ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(sampleRate),
-                         EBUR128_MODE_I | EBUR128_MODE_LRA);
-    }
     if (detail == Detail::Full) {
         for (int c = 0; c < channels; ++c) {
             bs1770Peak_.push_back(
@@ -63,13 +53,12 @@ SignalMeter::~SignalMeter() {
     }
     changed_.notify_all();
     for (auto& w : workers_) w.join();
-    if (state_ != nullptr) ebur128_destroy(&state_);
     for (auto*& p : bs1770Peak_) {
         if (p != nullptr) ebur128_destroy(&p);
     }
 }
 
-void SignalMeter::work(int job) {
+void SignalMeter::work(size_t channel) {
     std::vector<double> mono;
     uint64_t done = 0;
     for (;;) {
@@ -79,13 +68,11 @@ void SignalMeter::work(int job) {
         done = batch_;
         lock.unlock();
         const int64_t frames = static_cast<int64_t>(handed_.size()) / channels_;
-        if (job == 0) {
-            if (state_ != nullptr) addToLoudness(handed_.data(), frames);
-        } else if (ebur128_state* st = bs1770Peak_[static_cast<size_t>(job - 1)]) {
+        if (ebur128_state* st = bs1770Peak_[channel]) {
             mono.resize(static_cast<size_t>(frames));
             for (int64_t i = 0; i < frames; ++i) {
                 mono[static_cast<size_t>(i)] =
-                    handed_[static_cast<size_t>(i * channels_ + job - 1)];
+                    handed_[static_cast<size_t>(i) * static_cast<size_t>(channels_) + channel];
             }
             ebur128_add_frames_double(st, mono.data(), static_cast<size_t>(frames));
         }
@@ -95,7 +82,7 @@ void SignalMeter::work(int job) {
 }
 
 void SignalMeter::handOver() {
-    const int jobs = 1 + static_cast<int>(bs1770Peak_.size());
+    const int jobs = static_cast<int>(bs1770Peak_.size());
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [&] { return working_ == 0; });
     std::swap(pending_, handed_);
@@ -103,7 +90,9 @@ void SignalMeter::handOver() {
     ++batch_;
     working_ = jobs;
     if (workers_.empty()) {
-        for (int job = 0; job < jobs; ++job) workers_.emplace_back([this, job] { work(job); });
+        for (size_t c = 0; c < bs1770Peak_.size(); ++c) {
+            workers_.emplace_back([this, c] { work(c); });
+        }
     }
     changed_.notify_all();
 }
@@ -130,39 +119,14 @@ void SignalMeter::add(const double* interleaved, int64_t frames) {
         if (a > ceiling_) ++over_;
     }
     if (detail_ != Detail::Loudness) truePeak_.add(interleaved, frames);
-    if (searchLoudness_) {
-        searchLoudness_->add(interleaved, frames);
-        return;
-    }
-    if (state_ == nullptr || frames <= 0) return;
+    loudness_.add(interleaved, frames);
+    if (bs1770Peak_.empty() || frames <= 0) return;
     pending_.insert(pending_.end(), interleaved, interleaved + n);
-    if (pending_.size() >= static_cast<size_t>(hop_ * 10 * channels_)) handOver();
-}
-
-void SignalMeter::addToLoudness(const double* interleaved, int64_t frames) {
-    // The maxima are read every 100 ms of audio, as a meter's display would
-    // update; short-term loudness only once a whole 3 s window exists.
-    while (frames > 0) {
-        const int64_t n = std::min(frames, hop_ - frames_ % hop_);
-        ebur128_add_frames_double(state_, interleaved, static_cast<size_t>(n));
-        frames_ += n;
-        interleaved += n * channels_;
-        frames -= n;
-        if (frames_ % hop_ != 0) continue;
-        double l = 0.0;
-        if (frames_ * 10 >= 4LL * sampleRate_ &&
-            ebur128_loudness_momentary(state_, &l) == EBUR128_SUCCESS) {
-            maxMomentary_ = std::isnan(maxMomentary_) ? l : std::max(maxMomentary_, l);
-        }
-        if (frames_ >= 3LL * sampleRate_ &&
-            ebur128_loudness_shortterm(state_, &l) == EBUR128_SUCCESS) {
-            maxShortTerm_ = std::isnan(maxShortTerm_) ? l : std::max(maxShortTerm_, l);
-        }
-    }
+    if (pending_.size() >= kBatchFrames * static_cast<size_t>(channels_)) handOver();
 }
 
 LevelStats SignalMeter::stats() {
-    if (detail_ == Detail::Figures || detail_ == Detail::Full) finish();
+    if (detail_ == Detail::Full) finish();
     LevelStats s{};
     s.samplePeakDb = toDb(peak_);
     s.overCeiling = over_;
@@ -175,12 +139,6 @@ LevelStats SignalMeter::stats() {
     // The true peak can never be below the sample peak; an interpolator's
     // own estimate may be, by rounding, on sample-exact peaks.
     if (detail_ != Detail::Loudness) s.truePeakDb = toDb(std::max(truePeak_.peak(), peak_));
-    if (searchLoudness_) {
-        s.loudnessLufs = searchLoudness_->integrated();
-        if (!std::isfinite(s.loudnessLufs) && peak_ > 1e10) s.loudnessLufs = kNaN;
-        return s;
-    }
-    if (state_ == nullptr) return s;
     if (detail_ == Detail::Full) {
         double truePeak = 0.0;
         bool ok = !bs1770Peak_.empty();
@@ -192,13 +150,11 @@ LevelStats SignalMeter::stats() {
         if (ok) s.bs1770TruePeakDb = toDb(std::max(truePeak, peak_));
     }
     if (detail_ == Detail::Figures || detail_ == Detail::Full) {
-        double lra = 0.0;
-        if (ebur128_loudness_range(state_, &lra) == EBUR128_SUCCESS) s.loudnessRangeLu = lra;
-        s.maxMomentaryLufs = maxMomentary_;
-        s.maxShortTermLufs = maxShortTerm_;
+        s.loudnessRangeLu = loudness_.range();
+        s.maxMomentaryLufs = loudness_.maxMomentary();
+        s.maxShortTermLufs = loudness_.maxShortTerm();
     }
-    double lufs = 0.0;
-    if (ebur128_loudness_global(state_, &lufs) == EBUR128_SUCCESS) s.loudnessLufs = lufs;
+    s.loudnessLufs = loudness_.integrated();
     // Energy that overflows gates every block away: that is not silence,
     // and no loudness figure of it means anything.
     if (!std::isfinite(s.loudnessLufs) && peak_ > 1e10) {

@@ -1,7 +1,8 @@
 // Level statistics of a stream of interleaved frames for the render report:
 // sample peak, true peak by our accurate meter (TruePeak.h) and by the
 // ITU-R BS.1770 meter of libebur128, the loudness figures delivery checks
-// ask for (integrated, range, maximum momentary and short-term) and the
+// ask for (Loudness.h: integrated, range, maximum momentary and
+// short-term) and the
 // count of samples above a ceiling. Pure measurement: it never changes the
 // samples it is given.
 #pragma once
@@ -11,7 +12,6 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
-#include <optional>
 #include <thread>
 #include <vector>
 
@@ -53,28 +53,24 @@ class SignalMeter {
     LevelStats stats();
 
   private:
-    void addToLoudness(const double* interleaved, int64_t frames);
+    // Frames handed to the BS.1770 threads at a time.
+    static constexpr size_t kBatchFrames = 16384;
+
     void handOver();
-    void work(int job);
+    void work(size_t channel);
     void finish();
 
     int channels_;
-    int sampleRate_;
     Detail detail_;
     double ceiling_;  // linear
     double peak_ = 0.0;
     int64_t over_ = 0;
-    int64_t frames_ = 0;
-    int64_t hop_;  // 100 ms: how often the momentary and short-term maxima are taken
-    double maxMomentary_, maxShortTerm_;
-    ebur128_state* state_ = nullptr;               // loudness for a report
-    std::optional<GatedLoudness> searchLoudness_;  // the same, leaner, for a search
-    std::vector<ebur128_state*> bs1770Peak_;       // one per channel (Full)
+    GatedLoudness loudness_;
+    std::vector<ebur128_state*> bs1770Peak_;  // one per channel (Full)
     TruePeakMeter truePeak_;
-    // A report's loudness figures and its BS.1770 true peak take longer than
-    // the rest together: threads of their own (one for the loudness, one per
-    // channel for the true peak) measure them from batches of frames while
-    // the caller renders and reads its own peaks.
+    // libebur128's BS.1770 true peak takes longer than everything else
+    // together: a thread per channel measures it from batches of frames
+    // while the caller renders and reads its own figures.
     std::vector<double> pending_, handed_;
     std::vector<std::thread> workers_;
     std::mutex mutex_;
