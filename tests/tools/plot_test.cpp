@@ -138,6 +138,22 @@ TEST(ZeltoPlot, MasterDrawsTheTargetOnTheRowOfItsLoudness) {
         EXPECT_GT(yellowIn(row), kPlotLoudness.width * 9 / 10) << target;
         EXPECT_LT(yellowIn(row + 2), kPlotLoudness.width / 10) << target;
         EXPECT_LT(yellowIn(row - 12), kPlotLoudness.width / 10) << target;
+
+        // Without a picture, the file found is written from the search's
+        // own render of it rather than by running the plug-in again: the
+        // same bytes, and the same plug-in figures in the report.
+        const RunResult plain = runZelto({"master", dir / "in.wav", dir / "plain.wav", "--lufs",
+                                          target, "--plugin", ZELTO_PLUGIN_PATH});
+        ASSERT_EQ(plain.exitCode, 0) << plain.out << plain.err;
+        EXPECT_EQ(readFile(dir / "plain.wav"), readFile(dir / "out.wav")) << target;
+        auto line = [](const std::string& report, const std::string& label) {
+            const size_t at = report.find("\n" + label);
+            return at == std::string::npos ? "" : report.substr(at, report.find('\n', at + 1) - at);
+        };
+        for (const char* label : {"Gain reduction", "Processing", "True peak", "Loudness range"}) {
+            EXPECT_NE(line(plain.out, label), "") << label;
+            EXPECT_EQ(line(plain.out, label), line(r.out, label)) << label;
+        }
     }
 }
 

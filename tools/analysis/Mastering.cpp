@@ -100,10 +100,17 @@ void runAll(const std::vector<std::function<void()>>& jobs, bool allowParallel) 
 
 /// Renders each (drive, output) without writing, measuring what `meters`
 /// says, in parallel where allowed.
-std::vector<RenderReport> renderCandidates(const RenderOptions& base,
-                                           const std::vector<std::pair<double, double>>& settings,
-                                           SignalMeter::Detail meters, bool allowParallel) {
+std::vector<RenderReport> renderCandidates(
+    const RenderOptions& base, const std::vector<std::pair<double, double>>& settings,
+    SignalMeter::Detail meters, bool allowParallel,
+    std::vector<std::shared_ptr<CapturedRender>>* captures = nullptr) {
     std::vector<RenderReport> reports(settings.size());
+    if (captures != nullptr) {
+        captures->clear();
+        for (size_t i = 0; i < settings.size(); ++i) {
+            captures->push_back(std::make_shared<CapturedRender>());
+        }
+    }
     std::vector<std::function<void()>> jobs;
     for (size_t i = 0; i < settings.size(); ++i) {
         jobs.emplace_back([&, i] {
@@ -118,6 +125,7 @@ std::vector<RenderReport> renderCandidates(const RenderOptions& base,
                 (base.progressLabel.empty() ? "" : base.progressLabel + ": ") + "searching";
             o.observer = nullptr;
             o.beforeCommit = nullptr;
+            if (captures != nullptr) o.capture = (*captures)[i].get();
             reports[i] = render(o);
         });
     }
@@ -253,14 +261,24 @@ MasterResult master(const RenderOptions& given, const MasterTarget& target,
         addPoint({setting.first, setting.second, r.out.loudnessLufs, r.out.truePeakDb,
                   r.maxGainReductionDb.value_or(0.0)});
     };
+    // The last round's outputs are kept where memory allows (three copies
+    // of the input beside it: the input and two candidates), so that the
+    // one found is written without running the plug-in again. A picture of
+    // the written render needs the plug-in's gain reduction as it runs.
+    const bool keepOutputs = base.clip && !base.useDouble && base.observer == nullptr &&
+                             static_cast<int64_t>(base.clip->samples.size() * sizeof(float)) * 3 <=
+                                 resources.memoryBytes;
+    std::vector<std::pair<double, double>> keptSettings;
+    std::vector<std::shared_ptr<CapturedRender>> kept;
     auto run = [&](const std::vector<std::pair<double, double>>& settings) {
         const auto t0 = std::chrono::steady_clock::now();
-        // Every candidate reads its accurate true peak too (it costs less
-        // than a tenth of a render): one that meets the loudness then knows
-        // whether it also holds the ceiling, and one near it how far Output
-        // must come down.
-        const auto reports =
-            renderCandidates(base, settings, SignalMeter::Detail::Search, resources.parallel);
+        // Every candidate reads its accurate true peak too: one that meets
+        // the loudness then knows whether it also holds the ceiling, and one
+        // near it how far Output must come down.
+        kept.clear();
+        const auto reports = renderCandidates(base, settings, SignalMeter::Detail::Search,
+                                              resources.parallel, keepOutputs ? &kept : nullptr);
+        keptSettings = keepOutputs ? settings : std::vector<std::pair<double, double>>{};
         result.times.search += secondsSince(t0);
         result.times.searchRenders += static_cast<int>(settings.size());
         for (size_t i = 0; i < reports.size(); ++i) record(settings[i], reports[i]);
@@ -356,6 +374,12 @@ MasterResult master(const RenderOptions& given, const MasterTarget& target,
             result.outputDb = found->output;
             RenderOptions final = candidateOptions(base, found->drive, found->output);
             final.measureInput = false;
+            for (size_t i = 0; i < keptSettings.size(); ++i) {
+                if (keptSettings[i].first == found->drive &&
+                    keptSettings[i].second == found->output) {
+                    final.replay = kept[i];
+                }
+            }
             final.progressLabel =
                 (base.progressLabel.empty() ? "" : base.progressLabel + ": ") + "writing";
             final.beforeCommit = [&](const RenderReport& r) {

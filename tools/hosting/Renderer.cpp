@@ -178,6 +178,34 @@ void renderLoop(const RenderOptions& opt, PluginHost& host, Reader& reader, Audi
     int64_t dropLeft = 0, tailLeft = 0;
     bool eof = false, started = false, latencyWarned = false;
     double cpu = 0.0;
+    // Measured, seen, clipped for PCM and written: every output block.
+    auto emit = [&](int keep) {
+        outMeter.add(outFrames.data(), keep);
+        if (opt.observer != nullptr) opt.observer->output(outFrames.data(), keep);
+        if (pcm) {
+            for (int i = 0; i < keep * ch; ++i) {
+                double& y = outFrames[static_cast<size_t>(i)];
+                if (y > 1.0 || y < -1.0) {
+                    y = std::clamp(y, -1.0, 1.0);
+                    ++rep.clippedSamples;
+                }
+            }
+        }
+        if (writer != nullptr) writer->write(outFrames.data(), keep);
+        written += keep;
+    };
+    if (opt.capture != nullptr) {
+        opt.capture->output.clear();
+        opt.capture->output.reserve(static_cast<size_t>(reader.declaredFrames()) *
+                                    static_cast<size_t>(ch));
+    }
+    const CapturedRender* replay = opt.replay.get();
+    if (replay) {
+        // The output is already aligned: no latency to drop, no tail to run.
+        started = true;
+        rep.latency = replay->latency;
+        rep.maxGainReductionDb = replay->maxGainReductionDb;
+    }
 
     for (;;) {
         if (interruptRequested()) {
@@ -218,6 +246,20 @@ void renderLoop(const RenderOptions& opt, PluginHost& host, Reader& reader, Audi
         // Pins beyond the file's channels (side chains and the like) get
         // silence, renewed every block in case the plug-in wrote into them.
         for (int p = 2; p < fx.numInputs; ++p) std::fill(ins.data(p), ins.data(p) + n, T(0));
+        if (replay) {
+            const auto at = static_cast<size_t>(written) * static_cast<size_t>(ch);
+            const auto count = static_cast<size_t>(n) * static_cast<size_t>(ch);
+            if (at + count > replay->output.size()) {
+                throw ToolError(kExitFailure, "internal error: the kept render is shorter than " +
+                                                  std::string("the input"));
+            }
+            std::copy(replay->output.begin() + static_cast<std::ptrdiff_t>(at),
+                      replay->output.begin() + static_cast<std::ptrdiff_t>(at + count),
+                      outFrames.begin());
+            emit(n);
+            progress.update(totalRead);
+            continue;
+        }
         ins.armAfter(n);
         outs.armAfter(n);
 
@@ -280,19 +322,11 @@ void renderLoop(const RenderOptions& opt, PluginHost& host, Reader& reader, Audi
                     outFrames[static_cast<size_t>(i * ch + c)] = y;
                 }
             }
-            outMeter.add(outFrames.data(), keep);
-            if (opt.observer != nullptr) opt.observer->output(outFrames.data(), keep);
-            if (pcm) {
-                for (int i = 0; i < keep * ch; ++i) {
-                    double& y = outFrames[static_cast<size_t>(i)];
-                    if (y > 1.0 || y < -1.0) {
-                        y = std::clamp(y, -1.0, 1.0);
-                        ++rep.clippedSamples;
-                    }
-                }
+            if (opt.capture != nullptr) {
+                opt.capture->output.insert(opt.capture->output.end(), outFrames.begin(),
+                                           outFrames.begin() + keep * ch);
             }
-            if (writer != nullptr) writer->write(outFrames.data(), keep);
-            written += keep;
+            emit(keep);
         }
         progress.update(totalRead);
     }
@@ -324,6 +358,18 @@ void renderLoop(const RenderOptions& opt, PluginHost& host, Reader& reader, Audi
     const double seconds = static_cast<double>(totalRead) / reader.sampleRate();
     rep.realtimeFactor = cpu > 0.0 ? seconds / cpu : 0.0;
     rep.nsPerFrame = fed > 0 ? cpu * 1e9 / static_cast<double>(fed) : 0.0;
+    if (replay) {
+        rep.cpuSeconds = replay->cpuSeconds;
+        rep.realtimeFactor = replay->realtimeFactor;
+        rep.nsPerFrame = replay->nsPerFrame;
+    }
+    if (opt.capture != nullptr) {
+        opt.capture->latency = rep.latency;
+        opt.capture->maxGainReductionDb = rep.maxGainReductionDb;
+        opt.capture->cpuSeconds = rep.cpuSeconds;
+        opt.capture->realtimeFactor = rep.realtimeFactor;
+        opt.capture->nsPerFrame = rep.nsPerFrame;
+    }
 }
 
 /// Whether PCM output is dithered: as asked, else TPDF unless our plug-in's

@@ -40,6 +40,16 @@ class RenderObserver {
     virtual void gainReduction(int64_t firstFed, int count, double db) = 0;
 };
 
+/// What a render of the same input with the same plug-in settings measured
+/// and produced, to be written without running the plug-in again (the
+/// plug-in is deterministic; a search keeps its candidates' output).
+struct CapturedRender {
+    std::vector<float> output;  // interleaved, latency dropped, before any clipping
+    int latency = 0;
+    std::optional<double> maxGainReductionDb;
+    double cpuSeconds = 0.0, realtimeFactor = 0.0, nsPerFrame = 0.0;
+};
+
 struct RenderOptions {
     std::string input, output, plugin;
     int block = 512;
@@ -67,6 +77,13 @@ struct RenderOptions {
     /// The delivery target the report's last line judges the output against.
     std::optional<DeliveryTarget> delivery;
     RenderObserver* observer = nullptr;
+    /// Single precision only: the output and the figures a replay needs
+    /// are kept here.
+    CapturedRender* capture = nullptr;
+    /// The plug-in's output from a capture: measured and written instead of
+    /// processed again (the plug-in is still loaded and set, for the
+    /// report's settings and the dither choice).
+    std::shared_ptr<const CapturedRender> replay;
     /// Called with the finished report just before the output is committed;
     /// throwing from it leaves the destination untouched.
     std::function<void(const RenderReport&)> beforeCommit;
