@@ -2,6 +2,7 @@
 // known exactly, and against libebur128's meter on bright programme; the
 // search's lean loudness meter against libebur128's.
 #include "tools/audio/TruePeak.h"
+#include "tools/audio/SignalMeter.h"
 
 #include <ebur128.h>
 
@@ -133,6 +134,51 @@ TEST(TruePeakMeter, NeverReadsBelowTheBs1770MeterOnBrightProgramme) {
             EXPECT_GE(db(ours), db(reference) - 0.01) << rate << (hot ? " hot" : "");
         }
     }
+}
+
+TEST(Bs1770TruePeak, InPartsReadsWhatTheWholeStreamReads) {
+    for (int channels : {1, 2}) {
+        BrightOptions o;
+        o.rate = 44100;
+        o.channels = channels;
+        o.seconds = 3.0;
+        o.preLimited = true;
+        const Audio a = brightProgramme(o);
+        const std::vector<float> samples(a.samples.begin(), a.samples.end());
+        ebur128_state* st =
+            ebur128_init(static_cast<unsigned>(channels), 44100, EBUR128_MODE_TRUE_PEAK);
+        ebur128_add_frames_float(st, samples.data(), a.frames());
+        double whole = 0.0;
+        for (int c = 0; c < channels; ++c) {
+            double p = 0.0;
+            ebur128_true_peak(st, static_cast<unsigned>(c), &p);
+            whole = std::max(whole, p);
+        }
+        ebur128_destroy(&st);
+        // Parts of every size, down to shorter than the run-in before them.
+        for (int pieces : {1, 2, 7, 400}) {
+            EXPECT_DOUBLE_EQ(zelto::bs1770TruePeakDb(samples, channels, 44100, pieces), db(whole))
+                << channels << " channels in " << pieces;
+        }
+    }
+    // A burst whose inter-sample peaks straddle the border of two parts.
+    std::vector<float> burst(2 * 8820, 0.0f);
+    for (int i = -4; i < 4; ++i) {
+        const float v = static_cast<float>(0.5 * std::sin(kPi / 2 * i + kPi / 4));
+        burst[static_cast<size_t>(2 * (4410 + i))] = v;
+        burst[static_cast<size_t>(2 * (4410 + i) + 1)] = -v;
+    }
+    ebur128_state* st = ebur128_init(2, 44100, EBUR128_MODE_TRUE_PEAK);
+    ebur128_add_frames_float(st, burst.data(), burst.size() / 2);
+    double whole = 0.0;
+    ebur128_true_peak(st, 0, &whole);
+    ebur128_destroy(&st);
+    EXPECT_GT(db(whole), db(0.4));
+    EXPECT_DOUBLE_EQ(zelto::bs1770TruePeakDb(burst, 2, 44100, 2), db(whole));
+
+    EXPECT_EQ(zelto::bs1770TruePeakDb({}, 2, 44100, 4), -std::numeric_limits<double>::infinity());
+    EXPECT_EQ(zelto::bs1770TruePeakDb(std::vector<float>(8, 0.0f), 2, 44100, 16),
+              -std::numeric_limits<double>::infinity());
 }
 
 TEST(GatedLoudness, AgreesWithLibebur128AtEveryRateForMonoAndStereo) {

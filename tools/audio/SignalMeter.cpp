@@ -4,6 +4,7 @@
 #include <ebur128.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 
@@ -161,6 +162,57 @@ LevelStats SignalMeter::stats() {
         s.loudnessLufs = s.loudnessRangeLu = s.maxMomentaryLufs = s.maxShortTermLufs = kNaN;
     }
     return s;
+}
+
+double bs1770TruePeakDb(const std::vector<float>& interleaved, int channels, int sampleRate,
+                        int pieces) {
+    // The interpolator's memory is a few dozen samples; this is plenty.
+    constexpr int64_t kContext = 1024;
+    const int64_t frames = channels > 0 ? static_cast<int64_t>(interleaved.size()) / channels : 0;
+    if (frames == 0) return -kInf;
+    pieces = static_cast<int>(std::clamp<int64_t>(pieces, 1, frames));
+    const int64_t length = (frames + pieces - 1) / pieces;
+    const int jobs = channels * pieces;
+    std::vector<double> peaks(static_cast<size_t>(jobs), 0.0);
+    std::vector<char> failed(static_cast<size_t>(jobs), 0);
+    std::atomic<int> next{0};
+    auto worker = [&] {
+        std::vector<float> mono;
+        for (int job = next++; job < jobs; job = next++) {
+            const int c = job % channels;
+            const int64_t start = (job / channels) * length;
+            const int64_t from = std::max<int64_t>(0, start - kContext);
+            const int64_t to = std::min(frames, start + length + kContext);
+            mono.resize(static_cast<size_t>(to - from));
+            for (int64_t i = from; i < to; ++i) {
+                mono[static_cast<size_t>(i - from)] =
+                    interleaved[static_cast<size_t>(i * channels + c)];
+            }
+            ebur128_state* st =
+                ebur128_init(1, static_cast<unsigned long>(sampleRate), EBUR128_MODE_TRUE_PEAK);
+            double p = 0.0;
+            // The audio before the part only sets the interpolator going;
+            // the reading is of the second call alone.
+            const bool ok =
+                st != nullptr &&
+                (start == from ||
+                 ebur128_add_frames_float(st, mono.data(), static_cast<size_t>(start - from)) ==
+                     EBUR128_SUCCESS) &&
+                ebur128_add_frames_float(st, mono.data() + (start - from),
+                                         static_cast<size_t>(to - start)) == EBUR128_SUCCESS &&
+                ebur128_prev_true_peak(st, 0, &p) == EBUR128_SUCCESS;
+            if (st != nullptr) ebur128_destroy(&st);
+            peaks[static_cast<size_t>(job)] = p;
+            failed[static_cast<size_t>(job)] = ok ? 0 : 1;
+        }
+    };
+    const int threads = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, jobs);
+    std::vector<std::thread> pool;
+    for (int t = 1; t < threads; ++t) pool.emplace_back(worker);
+    worker();
+    for (auto& t : pool) t.join();
+    if (std::find(failed.begin(), failed.end(), 1) != failed.end()) return kNaN;
+    return toDb(*std::max_element(peaks.begin(), peaks.end()));
 }
 
 }  // namespace zelto

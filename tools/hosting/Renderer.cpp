@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <thread>
 
 #include "host/ParameterText.h"
 #include "host/Parameters.h"
@@ -166,8 +168,20 @@ void renderLoop(const RenderOptions& opt, PluginHost& host, Reader& reader, Audi
     host.setConnectedPins(opt.monoDual ? 2 : ch, opt.monoDual ? 2 : ch);
 
     if (opt.observer != nullptr) opt.observer->begin(ch, reader.sampleRate());
+    // A kept output is all there already: its BS.1770 true peak, the
+    // slowest figure, is measured in parts on every core while the rest is
+    // measured and written here, instead of beside this loop.
+    const bool replayPeak = opt.replay && opt.meters == SignalMeter::Detail::Full;
+    std::optional<double> replayBs1770;
+    std::jthread replayPeakThread;
+    if (replayPeak) {
+        replayPeakThread = std::jthread([&replayBs1770, &opt, ch, rate = reader.sampleRate()] {
+            replayBs1770 = bs1770TruePeakDb(opt.replay->output, ch, rate, 4);
+        });
+    }
     SignalMeter inMeter(ch, reader.sampleRate(), rep.ceilingDb, opt.meters);
-    SignalMeter outMeter(ch, reader.sampleRate(), rep.ceilingDb, opt.meters);
+    SignalMeter outMeter(ch, reader.sampleRate(), rep.ceilingDb,
+                         replayPeak ? SignalMeter::Detail::Figures : opt.meters);
     std::vector<double> inFrames(static_cast<size_t>(block) * static_cast<size_t>(ch));
     std::vector<double> outFrames(static_cast<size_t>(block) * static_cast<size_t>(ch));
     ProgressBar progress(opt.progress, reader.declaredFrames(), reader.sampleRate(),
@@ -350,6 +364,10 @@ void renderLoop(const RenderOptions& opt, PluginHost& host, Reader& reader, Audi
     rep.outputFrames = written;
     rep.in = inMeter.stats();
     rep.out = outMeter.stats();
+    if (replayPeak) {
+        replayPeakThread.join();
+        rep.out.bs1770TruePeakDb = std::max(*replayBs1770, rep.out.samplePeakDb);
+    }
     if (opt.delivery) {
         rep.delivery = opt.delivery;
         rep.verdict = judgeDelivery(*opt.delivery, rep.out);
