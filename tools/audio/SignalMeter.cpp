@@ -119,7 +119,9 @@ void SignalMeter::add(const double* interleaved, int64_t frames) {
         peak_ = std::max(peak_, a);
         if (a > ceiling_) ++over_;
     }
-    if (detail_ != Detail::Loudness) truePeak_.add(interleaved, frames);
+    if (detail_ != Detail::Loudness && detail_ != Detail::LoudnessFigures) {
+        truePeak_.add(interleaved, frames);
+    }
     loudness_.add(interleaved, frames);
     if (bs1770Peak_.empty() || frames <= 0) return;
     pending_.insert(pending_.end(), interleaved, interleaved + n);
@@ -139,7 +141,9 @@ LevelStats SignalMeter::stats() {
     s.maxShortTermLufs = kNaN;
     // The true peak can never be below the sample peak; an interpolator's
     // own estimate may be, by rounding, on sample-exact peaks.
-    if (detail_ != Detail::Loudness) s.truePeakDb = toDb(std::max(truePeak_.peak(), peak_));
+    if (detail_ != Detail::Loudness && detail_ != Detail::LoudnessFigures) {
+        s.truePeakDb = toDb(std::max(truePeak_.peak(), peak_));
+    }
     if (detail_ == Detail::Full) {
         double truePeak = 0.0;
         bool ok = !bs1770Peak_.empty();
@@ -150,7 +154,8 @@ LevelStats SignalMeter::stats() {
         }
         if (ok) s.bs1770TruePeakDb = toDb(std::max(truePeak, peak_));
     }
-    if (detail_ == Detail::Figures || detail_ == Detail::Full) {
+    if (detail_ == Detail::Figures || detail_ == Detail::Full ||
+        detail_ == Detail::LoudnessFigures) {
         s.loudnessRangeLu = loudness_.range();
         s.maxMomentaryLufs = loudness_.maxMomentary();
         s.maxShortTermLufs = loudness_.maxShortTerm();

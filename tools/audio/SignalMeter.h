@@ -40,9 +40,9 @@ class SignalMeter {
     /// What to measure. A search needs the integrated loudness and sample
     /// peak of each candidate (Loudness), and the accurate true peak of
     /// those near its target (Search); a report needs everything (Full), or
-    /// everything but the BS.1770 true peak (Figures).
-    enum class Detail { Loudness, Search, Figures, Full };
-
+    /// everything but the BS.1770 true peak (Figures), or but both true
+    /// peaks, where they are known already (LoudnessFigures).
+    enum class Detail { Loudness, Search, Figures, Full, LoudnessFigures };
     SignalMeter(int channels, int sampleRate, double ceilingDb, Detail detail = Detail::Full);
     ~SignalMeter();
     SignalMeter(const SignalMeter&) = delete;

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <limits>
 
+#include "tools/audio/WidestSimd.h"
+
 namespace zelto {
 
 namespace {
@@ -75,17 +77,8 @@ const Filter& filter() {
     return f;
 }
 
-// Both loops are written for the compiler to vectorise; where the processor
-// has them, its wider registers and fused multiply-adds are used, chosen at
-// load time. Not under ThreadSanitizer: the load-time choice runs while the
-// program is being relocated, before that runtime is up, and crashes it.
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && !defined(_WIN32) && \
-    !defined(__SANITIZE_THREAD__)
-#define ZELTO_WIDEST_SIMD __attribute__((target_clones("arch=x86-64-v3", "default")))
-#else
-#define ZELTO_WIDEST_SIMD
-#endif
-
+// Both loops are written for the compiler to vectorise, for the widest
+// registers the processor has (WidestSimd.h).
 // Eight floats the compiler keeps in one register (two on processors
 // without the wide ones). Loads go through memcpy, which needs no
 // alignment; the helpers take references, so no such value is ever passed

@@ -180,8 +180,12 @@ void renderLoop(const RenderOptions& opt, PluginHost& host, Reader& reader, Audi
         });
     }
     SignalMeter inMeter(ch, reader.sampleRate(), rep.ceilingDb, opt.meters);
+    // Its accurate true peak was read by the render that kept it.
+    const bool peakKnown = replayPeak && !std::isnan(opt.replay->truePeakDb);
     SignalMeter outMeter(ch, reader.sampleRate(), rep.ceilingDb,
-                         replayPeak ? SignalMeter::Detail::Figures : opt.meters);
+                         peakKnown    ? SignalMeter::Detail::LoudnessFigures
+                         : replayPeak ? SignalMeter::Detail::Figures
+                                      : opt.meters);
     std::vector<double> inFrames(static_cast<size_t>(block) * static_cast<size_t>(ch));
     std::vector<double> outFrames(static_cast<size_t>(block) * static_cast<size_t>(ch));
     ProgressBar progress(opt.progress, reader.declaredFrames(), reader.sampleRate(),
@@ -367,6 +371,7 @@ void renderLoop(const RenderOptions& opt, PluginHost& host, Reader& reader, Audi
     if (replayPeak) {
         replayPeakThread.join();
         rep.out.bs1770TruePeakDb = std::max(*replayBs1770, rep.out.samplePeakDb);
+        if (peakKnown) rep.out.truePeakDb = opt.replay->truePeakDb;
     }
     if (opt.delivery) {
         rep.delivery = opt.delivery;
@@ -384,6 +389,7 @@ void renderLoop(const RenderOptions& opt, PluginHost& host, Reader& reader, Audi
     if (opt.capture != nullptr) {
         opt.capture->latency = rep.latency;
         opt.capture->maxGainReductionDb = rep.maxGainReductionDb;
+        opt.capture->truePeakDb = rep.out.truePeakDb;
         opt.capture->cpuSeconds = rep.cpuSeconds;
         opt.capture->realtimeFactor = rep.realtimeFactor;
         opt.capture->nsPerFrame = rep.nsPerFrame;

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -47,6 +48,7 @@ struct CapturedRender {
     std::vector<float> output;  // interleaved, latency dropped, before any clipping
     int latency = 0;
     std::optional<double> maxGainReductionDb;
+    double truePeakDb = std::numeric_limits<double>::quiet_NaN();  // accurate; NaN: not measured
     double cpuSeconds = 0.0, realtimeFactor = 0.0, nsPerFrame = 0.0;
 };
 
