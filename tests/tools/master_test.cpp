@@ -135,6 +135,18 @@ TEST(ZeltoMaster, EveryProgrammeMeetsTheLoudnessUnderTheTruePeakCeiling) {
     }
 }
 
+TEST(ZeltoMaster, AnInputFarFromTheTargetIsGuessedFromItsOwnLoudness) {
+    // 7 dB under the target with peaks far below the ceiling: the drive the
+    // input's loudness suggests is the answer, found beside the start in
+    // the first round.
+    TempDir dir;
+    writeAudio(dir / "quiet.wav", programme(Kind::Quiet));
+    const RunResult r = master({dir / "quiet.wav", dir / "out.wav", "--lufs", "-23"});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("after 2 renders"), std::string::npos) << r.out;
+    EXPECT_NEAR(measure(dir / "out.wav").lufs, -23.0, 0.1) << r.out;
+}
+
 TEST(ZeltoMaster, PcmOutputMonoFilesDoublePrecisionAndAStricterCeilingAreMetToo) {
     TempDir dir;
     const std::string in = dir / "isp.wav", out = dir / "out.flac";

@@ -10,6 +10,8 @@
 // inter-sample peaks through. Two candidates are rendered per round, one on
 // each core: the interpolated drive and a hedge on the side where the curve's
 // bend says the root most likely lies, which usually brackets it tightly.
+// The first round pairs the user's starting point with the drive the
+// input's own loudness suggests, when that is far from it.
 //
 // What costs time is measuring, not the plug-in: the candidates, rendered
 // from the input held in memory, measure only their integrated loudness
@@ -30,6 +32,7 @@
 
 #include "tools/audio/AudioClip.h"
 #include "tools/audio/AudioFile.h"
+#include "tools/audio/Loudness.h"
 #include "tools/common/ProcessSignals.h"
 #include "tools/common/Text.h"
 #include "tools/common/ToolError.h"
@@ -159,6 +162,29 @@ LevelStats measureInput(const RenderOptions& base) {
         if (got < 8192) break;
     }
     return meter.stats();
+}
+
+/// The input's integrated loudness alone, from memory or the file: what
+/// the first round guesses from, the same however many cores there are.
+double inputLoudness(const RenderOptions& base) {
+    std::optional<AudioReader> file;
+    std::optional<ClipReader> memory;
+    if (base.clip) {
+        memory.emplace(*base.clip);
+    } else {
+        file.emplace(base.input);
+    }
+    const int ch = base.clip ? base.clip->channels : file->channels();
+    GatedLoudness meter(ch, base.clip ? base.clip->sampleRate : file->sampleRate());
+    std::vector<double> block(static_cast<size_t>(65536 * ch));
+    for (;;) {
+        if (interruptRequested()) throw ToolError(kExitInterrupted, "interrupted");
+        const int64_t got =
+            memory ? memory->read(block.data(), 65536) : file->read(block.data(), 65536);
+        meter.add(block.data(), got);
+        if (got < 65536) break;
+    }
+    return meter.integrated();
 }
 
 /// Thrown from the final render's check when its true peak is over the
@@ -316,7 +342,18 @@ MasterResult master(const RenderOptions& given, const MasterTarget& target,
     // Round 0: the user's own starting point, with the ceiling no higher than
     // the true-peak target.
     double output = std::clamp(std::min(startOutput, T), kOutputMinDb, 0.0);
-    run({{clampDrive(startDrive), output}});
+    // Beside it (on the other core, where there is one), the drive the
+    // input's own loudness suggests (each dB of drive a dB of loudness while
+    // little is limited) where that is well away from the start: often the
+    // answer itself, else a second point to interpolate from. (A point
+    // close to the start would only mislead the true-peak correction with
+    // the steep rise of the first dB of limiting.)
+    std::vector<std::pair<double, double>> first{{clampDrive(startDrive), output}};
+    if (const double lufs = inputLoudness(base); std::isfinite(lufs)) {
+        const double guess = clampDrive(L - output - lufs);
+        if (std::fabs(guess - first.front().first) >= 1.0) first.emplace_back(guess, output);
+    }
+    run(first);
     if (!std::isfinite(points.front().lufs)) {
         inputFigures();
         unreachable("the plug-in's output has no measurable loudness at Drive " +
