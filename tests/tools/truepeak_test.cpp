@@ -181,6 +181,34 @@ TEST(Bs1770TruePeak, InPartsReadsWhatTheWholeStreamReads) {
               -std::numeric_limits<double>::infinity());
 }
 
+TEST(SignalMeter, OnAThreadOfItsOwnMeasuresExactlyWhatItMeasuresInline) {
+    BrightOptions o;
+    o.seconds = 5.0;
+    o.quietFrom = 1.0;
+    o.quietTo = 2.0;
+    const Audio a = brightProgramme(o);
+    for (auto detail : {zelto::SignalMeter::Detail::Search, zelto::SignalMeter::Detail::Full}) {
+        zelto::SignalMeter inline_(2, o.rate, -1.0, detail, false);
+        zelto::SignalMeter threaded(2, o.rate, -1.0, detail, true);
+        for (size_t at = 0; at < a.frames(); at += 1000) {
+            const size_t n = std::min<size_t>(1000, a.frames() - at);
+            inline_.add(a.samples.data() + 2 * at, static_cast<int64_t>(n));
+            threaded.add(a.samples.data() + 2 * at, static_cast<int64_t>(n));
+        }
+        const zelto::LevelStats x = inline_.stats(), y = threaded.stats();
+        EXPECT_EQ(x.samplePeakDb, y.samplePeakDb);
+        EXPECT_EQ(x.truePeakDb, y.truePeakDb);
+        EXPECT_EQ(x.loudnessLufs, y.loudnessLufs);
+        EXPECT_EQ(x.overCeiling, y.overCeiling);
+        EXPECT_GT(x.overCeiling, 0);
+        if (detail == zelto::SignalMeter::Detail::Full) {
+            EXPECT_EQ(x.bs1770TruePeakDb, y.bs1770TruePeakDb);
+            EXPECT_EQ(x.maxShortTermLufs, y.maxShortTermLufs);
+            EXPECT_EQ(x.loudnessRangeLu, y.loudnessRangeLu);
+        }
+    }
+}
+
 TEST(GatedLoudness, AgreesWithLibebur128AtEveryRateForMonoAndStereo) {
     for (int rate : {22050, 44100, 48000, 96000}) {
         for (int channels : {1, 2}) {

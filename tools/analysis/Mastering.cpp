@@ -129,6 +129,9 @@ std::vector<RenderReport> renderCandidates(
             o.observer = nullptr;
             o.beforeCommit = nullptr;
             if (captures != nullptr) o.capture = (*captures)[i].get();
+            // A render alone in its round leaves a core to its meters.
+            o.metersOnThread =
+                settings.size() == 1 && allowParallel && std::thread::hardware_concurrency() >= 2;
             reports[i] = render(o);
         });
     }

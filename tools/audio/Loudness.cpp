@@ -54,18 +54,20 @@ GatedLoudness::GatedLoudness(int channels, int sampleRate)
 namespace {
 
 // K-weighting of `kChannels` interleaved channels (all in one loop, so
-// their recursions overlap), adding the squares to `sum`. The state lives
+// their recursions overlap), adding each channel's squares to its running
+// sum (state[c][4]): summed in sample order whatever the blocks, so a
+// stream measures the same however it is cut up. The state lives
 // in locals for the whole run: kept in the object, every sample would wait
 // for its own stores to come back (they could, as far as the compiler
 // knows, alias the samples). Transposed direct form II, in double: the high
 // pass at 38 Hz needs the precision at high rates.
 template <int kChannels>
 [[gnu::always_inline]] inline void kWeight(const double* x, int64_t n, int stride, const double* s,
-                                           const double* h, double (*state)[4], double& sum) {
+                                           const double* h, double (*state)[5]) {
     double s1[kChannels], s2[kChannels], t1[kChannels], t2[kChannels], acc[kChannels];
     for (int c = 0; c < kChannels; ++c) {
         s1[c] = state[c][0], s2[c] = state[c][1], t1[c] = state[c][2], t2[c] = state[c][3];
-        acc[c] = 0.0;
+        acc[c] = state[c][4];
     }
     for (int64_t i = 0; i < n; ++i) {
         for (int c = 0; c < kChannels; ++c) {
@@ -81,7 +83,7 @@ template <int kChannels>
     }
     for (int c = 0; c < kChannels; ++c) {
         state[c][0] = s1[c], state[c][1] = s2[c], state[c][2] = t1[c], state[c][3] = t2[c];
-        sum += acc[c];
+        state[c][4] = acc[c];
     }
 }
 
@@ -95,26 +97,25 @@ ZELTO_WIDEST_SIMD void GatedLoudness::add(const double* interleaved, int64_t fra
     while (frames > 0) {
         // Up to the end of the current 100 ms.
         const int64_t n = std::min(frames, hop_ - inSegment_);
-        double sum = 0.0;
         // Stereo in one loop; one channel at a time otherwise.
         const int together = channels_ == 2 ? 2 : 1;
         for (int first = 0; first < channels_; first += together) {
-            double state[2][4];
+            double state[2][5];
             for (int c = 0; c < together; ++c) {
                 const State& st = state_[static_cast<size_t>(first + c)];
                 state[c][0] = st.s1, state[c][1] = st.s2, state[c][2] = st.t1, state[c][3] = st.t2;
+                state[c][4] = st.energy;
             }
             if (together == 2) {
-                kWeight<2>(interleaved, n, 2, s, h, state, sum);
+                kWeight<2>(interleaved, n, 2, s, h, state);
             } else {
-                kWeight<1>(interleaved + first, n, channels_, s, h, state, sum);
+                kWeight<1>(interleaved + first, n, channels_, s, h, state);
             }
             for (int c = 0; c < together; ++c) {
                 state_[static_cast<size_t>(first + c)] = {state[c][0], state[c][1], state[c][2],
-                                                          state[c][3]};
+                                                          state[c][3], state[c][4]};
             }
         }
-        segment_ += sum;
         inSegment_ += n;
         interleaved += n * channels_;
         frames -= n;
@@ -124,8 +125,12 @@ ZELTO_WIDEST_SIMD void GatedLoudness::add(const double* interleaved, int64_t fra
 
 void GatedLoudness::closeSegment() {
     if (recent_.size() == kShortTermSegments) recent_.erase(recent_.begin());
-    recent_.push_back(segment_);
-    segment_ = 0.0;
+    double segment = 0.0;
+    for (State& st : state_) {
+        segment += st.energy;
+        st.energy = 0.0;
+    }
+    recent_.push_back(segment);
     inSegment_ = 0;
     const size_t n = recent_.size();
     const double hop = static_cast<double>(hop_);

@@ -33,9 +33,11 @@ double LevelStats::peakToLoudnessDb() const {
     return peak - loudnessLufs;
 }
 
-SignalMeter::SignalMeter(int channels, int sampleRate, double ceilingDb, Detail detail)
+SignalMeter::SignalMeter(int channels, int sampleRate, double ceilingDb, Detail detail,
+                         bool onThread)
     : channels_(channels),
       detail_(detail),
+      onThread_(onThread),
       ceiling_(std::pow(10.0, ceilingDb / 20.0)),
       loudness_(channels, sampleRate),
       truePeak_(channels) {
@@ -59,7 +61,7 @@ SignalMeter::~SignalMeter() {
     }
 }
 
-void SignalMeter::work(size_t channel) {
+void SignalMeter::work(size_t job) {
     std::vector<double> mono;
     uint64_t done = 0;
     for (;;) {
@@ -69,7 +71,10 @@ void SignalMeter::work(size_t channel) {
         done = batch_;
         lock.unlock();
         const int64_t frames = static_cast<int64_t>(handed_.size()) / channels_;
-        if (ebur128_state* st = bs1770Peak_[channel]) {
+        const size_t channel = job;
+        if (job == bs1770Peak_.size()) {
+            measure(handed_.data(), frames);
+        } else if (ebur128_state* st = bs1770Peak_[channel]) {
             mono.resize(static_cast<size_t>(frames));
             for (int64_t i = 0; i < frames; ++i) {
                 mono[static_cast<size_t>(i)] =
@@ -83,17 +88,15 @@ void SignalMeter::work(size_t channel) {
 }
 
 void SignalMeter::handOver() {
-    const int jobs = static_cast<int>(bs1770Peak_.size());
+    const size_t jobs = bs1770Peak_.size() + (onThread_ ? 1 : 0);
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [&] { return working_ == 0; });
     std::swap(pending_, handed_);
     pending_.clear();
     ++batch_;
-    working_ = jobs;
+    working_ = static_cast<int>(jobs);
     if (workers_.empty()) {
-        for (size_t c = 0; c < bs1770Peak_.size(); ++c) {
-            workers_.emplace_back([this, c] { work(c); });
-        }
+        for (size_t job = 0; job < jobs; ++job) workers_.emplace_back([this, job] { work(job); });
     }
     changed_.notify_all();
 }
@@ -112,7 +115,7 @@ void SignalMeter::finish() {
     workers_.clear();
 }
 
-void SignalMeter::add(const double* interleaved, int64_t frames) {
+void SignalMeter::measure(const double* interleaved, int64_t frames) {
     const int64_t n = frames * channels_;
     for (int64_t i = 0; i < n; ++i) {
         const double a = std::fabs(interleaved[i]);
@@ -123,13 +126,17 @@ void SignalMeter::add(const double* interleaved, int64_t frames) {
         truePeak_.add(interleaved, frames);
     }
     loudness_.add(interleaved, frames);
-    if (bs1770Peak_.empty() || frames <= 0) return;
-    pending_.insert(pending_.end(), interleaved, interleaved + n);
+}
+
+void SignalMeter::add(const double* interleaved, int64_t frames) {
+    if (!onThread_) measure(interleaved, frames);
+    if ((bs1770Peak_.empty() && !onThread_) || frames <= 0) return;
+    pending_.insert(pending_.end(), interleaved, interleaved + frames * channels_);
     if (pending_.size() >= kBatchFrames * static_cast<size_t>(channels_)) handOver();
 }
 
 LevelStats SignalMeter::stats() {
-    if (detail_ == Detail::Full) finish();
+    if (detail_ == Detail::Full || onThread_) finish();
     LevelStats s{};
     s.samplePeakDb = toDb(peak_);
     s.overCeiling = over_;

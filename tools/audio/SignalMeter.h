@@ -43,7 +43,10 @@ class SignalMeter {
     /// everything but the BS.1770 true peak (Figures), or but both true
     /// peaks, where they are known already (LoudnessFigures).
     enum class Detail { Loudness, Search, Figures, Full, LoudnessFigures };
-    SignalMeter(int channels, int sampleRate, double ceilingDb, Detail detail = Detail::Full);
+    /// onThread: everything is measured on a thread of its own beside the
+    /// caller (for a render alone on a machine with cores to spare).
+    SignalMeter(int channels, int sampleRate, double ceilingDb, Detail detail = Detail::Full,
+                bool onThread = false);
     ~SignalMeter();
     SignalMeter(const SignalMeter&) = delete;
     SignalMeter& operator=(const SignalMeter&) = delete;
@@ -56,12 +59,14 @@ class SignalMeter {
     // Frames handed to the BS.1770 threads at a time.
     static constexpr size_t kBatchFrames = 16384;
 
+    void measure(const double* interleaved, int64_t frames);
     void handOver();
-    void work(size_t channel);
+    void work(size_t job);
     void finish();
 
     int channels_;
     Detail detail_;
+    bool onThread_;
     double ceiling_;  // linear
     double peak_ = 0.0;
     int64_t over_ = 0;

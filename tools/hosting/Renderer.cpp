@@ -185,7 +185,8 @@ void renderLoop(const RenderOptions& opt, PluginHost& host, Reader& reader, Audi
     SignalMeter outMeter(ch, reader.sampleRate(), rep.ceilingDb,
                          peakKnown    ? SignalMeter::Detail::LoudnessFigures
                          : replayPeak ? SignalMeter::Detail::Figures
-                                      : opt.meters);
+                                      : opt.meters,
+                         opt.metersOnThread);
     std::vector<double> inFrames(static_cast<size_t>(block) * static_cast<size_t>(ch));
     std::vector<double> outFrames(static_cast<size_t>(block) * static_cast<size_t>(ch));
     ProgressBar progress(opt.progress, reader.declaredFrames(), reader.sampleRate(),

@@ -76,6 +76,7 @@ struct RenderOptions {
     /// input path then only names it in the report.
     std::shared_ptr<const AudioClip> clip;
     SignalMeter::Detail meters = SignalMeter::Detail::Full;  // Search: what a candidate needs
+    bool metersOnThread = false;  // measure the output beside the rendering thread
     /// The delivery target the report's last line judges the output against.
     std::optional<DeliveryTarget> delivery;
     RenderObserver* observer = nullptr;
