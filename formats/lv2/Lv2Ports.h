@@ -14,6 +14,9 @@ inline constexpr const char* kPluginUri = "https://krw-soundlab.com/plugins/zelt
 /// The state property holding the program bank (the VST2 chunk's bytes).
 inline constexpr const char* kBankStateUri = "https://krw-soundlab.com/plugins/zelto#bank";
 inline constexpr const char* kBundleName = "krw-zelto.lv2";
+/// The editor (ui:X11UI), in a library of its own in the same bundle.
+inline constexpr const char* kUiUri = "https://krw-soundlab.com/plugins/zelto#ui";
+inline constexpr const char* kUiBinary = "krw-zelto-ui.so";
 
 enum Port : uint32_t {
     kPortInL = 0,

@@ -1,7 +1,7 @@
 // Writes the Turtle files of the LV2 bundle from the core's parameter data
 // and factory programs, so the ports and presets can never disagree with the
 // effect: manifest.ttl, the plug-in's description and the 24 presets.
-// Usage: zelto_lv2_ttl BUNDLE_DIR BINARY_NAME
+// Usage: zelto_lv2_ttl BUNDLE_DIR BINARY_NAME UI_BINARY_NAME
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -27,6 +27,7 @@ const char* kPrefixes =
     "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
     "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
     "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n"
+    "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n"
     "@prefix units: <http://lv2plug.in/ns/extensions/units#> .\n"
     "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n\n";
 
@@ -102,7 +103,25 @@ void controlPort(std::ostream& out, int32_t param, float defaultPlain) {
     }
 }
 
-std::string pluginTtl(const std::string& binary) {
+std::string uiTtl(const std::string& uiBinary) {
+    std::ostringstream out;
+    out << "<" << kUiUri << ">\n"
+        << "    a ui:X11UI ;\n"
+        << "    ui:binary <" << uiBinary << "> ;\n"
+        << "    lv2:requiredFeature ui:idleInterface ;\n"
+        << "    lv2:optionalFeature ui:parent , ui:resize , ui:touch ;\n"
+        << "    lv2:extensionData ui:idleInterface ;\n"
+        << "    ui:portNotification [\n        ui:plugin <" << kPluginUri
+        << "> ;\n        lv2:symbol \"latency\"\n    ]";
+    for (const MeterPort& meter : kMeterPorts) {
+        out << " , [\n        ui:plugin <" << kPluginUri << "> ;\n        lv2:symbol "
+            << quoted(meter.symbol) << "\n    ]";
+    }
+    out << " .\n\n";
+    return out.str();
+}
+
+std::string pluginTtl(const std::string& binary, const std::string& uiBinary) {
     std::ostringstream out;
     out << kPrefixes;
     out << "<" << kPluginUri << ">\n"
@@ -113,6 +132,7 @@ std::string pluginTtl(const std::string& binary) {
         << "    lv2:minorVersion 0 ;\n    lv2:microVersion 0 ;\n"
         << "    lv2:optionalFeature lv2:hardRTCapable , urid:map ;\n"
         << "    lv2:extensionData state:interface ;\n"
+        << "    ui:ui <" << kUiUri << "> ;\n"
         << "    lv2:port [\n";
     audioPort(out, kPortInL, true, "in_l", "Input L");
     out << "    ] , [\n";
@@ -141,7 +161,8 @@ std::string pluginTtl(const std::string& binary) {
             << "    lv2:minimum 0.0 ;\n    lv2:maximum " << (m < 8 ? "2.0" : "1.0") << " ;\n"
             << "    units:unit units:coef ;\n";
     }
-    out << "    ] .\n";
+    out << "    ] .\n\n";
+    out << uiTtl(uiBinary);
     return out.str();
 }
 
@@ -164,10 +185,12 @@ std::string presetsTtl() {
     return out.str();
 }
 
-std::string manifestTtl(const std::string& binary) {
+std::string manifestTtl(const std::string& binary, const std::string& uiBinary) {
     std::ostringstream out;
     out << kPrefixes;
     out << "<" << kPluginUri << ">\n    a lv2:Plugin ;\n    lv2:binary <" << binary
+        << "> ;\n    rdfs:seeAlso <krw-zelto.ttl> .\n\n";
+    out << "<" << kUiUri << ">\n    a ui:X11UI ;\n    ui:binary <" << uiBinary
         << "> ;\n    rdfs:seeAlso <krw-zelto.ttl> .\n\n";
     for (int32_t program = 0; program < kNumPresets; ++program) {
         out << "<" << presetUri(program) << ">\n    a pset:Preset ;\n    lv2:appliesTo <"
@@ -187,14 +210,15 @@ bool writeFile(const std::string& path, const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: zelto_lv2_ttl BUNDLE_DIR BINARY_NAME\n");
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: zelto_lv2_ttl BUNDLE_DIR BINARY_NAME UI_BINARY_NAME\n");
         return 2;
     }
     const std::string dir = argv[1];
     const std::string binary = argv[2];
-    const bool ok = writeFile(dir + "/manifest.ttl", manifestTtl(binary)) &&
-                    writeFile(dir + "/krw-zelto.ttl", pluginTtl(binary)) &&
+    const std::string uiBinary = argv[3];
+    const bool ok = writeFile(dir + "/manifest.ttl", manifestTtl(binary, uiBinary)) &&
+                    writeFile(dir + "/krw-zelto.ttl", pluginTtl(binary, uiBinary)) &&
                     writeFile(dir + "/presets.ttl", presetsTtl());
     return ok ? 0 : 1;
 }
