@@ -1,4 +1,5 @@
-// Plugin: construction order, parameter mapping, latency, guarded processing.
+// Plugin: the VST2 record, the editor it owns, and the host calls passed on
+// to the core's Effect (parameters, texts, latency, processing, vendor calls).
 #include "formats/vst2/Plugin.h"
 
 #include <cmath>
