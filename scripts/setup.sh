@@ -17,23 +17,28 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
 # The build, and what the plug-in and zelto use when they run: its editor
-# draws with cairo and these fonts, and its file dialogs are zenity's.
+# draws with cairo and these fonts, and its file dialogs are zenity's;
+# lv2-dev has the LV2 plug-in interface's headers (and the schemas the tests
+# validate the bundle with).
 $SUDO apt-get install -y -qq --no-install-recommends \
   cmake ninja-build g++ pkg-config \
   libsndfile1-dev libebur128-dev libasound2-dev \
-  libcairo2-dev libfontconfig-dev libx11-dev \
+  libcairo2-dev libfontconfig-dev libx11-dev lv2-dev \
   fonts-dejavu-core fonts-dejavu-extra fonts-liberation \
   zenity \
   >/dev/null
 if [ "${tests}" -eq 0 ]; then exit 0; fi
 # ffmpeg is the tests' second, independent loudness and true-peak meter (its
-# ebur128 filter), beside libebur128.
+# ebur128 filter), beside libebur128. lilv-utils and sordi are Debian's LV2
+# tools the LV2 bundle is checked with (lv2ls, lv2info, lv2apply,
+# sord_validate).
 $SUDO apt-get install -y -qq --no-install-recommends \
   clang clang-format libclang-rt-14-dev \
   libgtest-dev libgmock-dev libbenchmark-dev \
   locales dpkg-dev \
   xvfb xauth xdotool x11-utils \
   ffmpeg \
+  lilv-utils sordi \
   lsp-plugins-vst \
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest \
   >/dev/null

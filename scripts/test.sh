@@ -62,6 +62,14 @@ grep -q "^Effect name     KRW Zelto$" <<<"${info}"
 info=$(/usr/bin/zelto info)
 grep -q "^Plug-in         /usr/lib/vst/KRWZelto.so (entry VSTPluginMain)$" <<<"${info}"
 echo "installed ${deb}: zelto ${version} loads /usr/lib/vst/KRWZelto.so"
+# The LV2 bundle where LV2 hosts look by default.
+contents=$(dpkg -L krw-zelto)
+for file in manifest.ttl krw-zelto.ttl presets.ttl krw-zelto.so; do
+  grep -q "^/usr/lib/lv2/krw-zelto.lv2/${file}$" <<<"${contents}"
+done
+plugins=$(LV2_PATH=/usr/lib/lv2 lv2ls)
+grep -qx "https://krw-soundlab.com/plugins/zelto" <<<"${plugins}"
+echo "installed the LV2 bundle: /usr/lib/lv2/krw-zelto.lv2"
 # One closing line over every ctest run above (each stopped the script had
 # anything failed).
 total=$(grep -E 'tests passed, 0 tests failed out of' "$log" | awk '{s += $NF} END {print s + 0}')

@@ -17,8 +17,8 @@
 #include <optional>
 #include <thread>
 
-#include "host/ParameterText.h"
-#include "host/Parameters.h"
+#include "core/ParameterText.h"
+#include "core/Parameters.h"
 #include "platform/FileIO.h"
 #include "tools/audio/AudioFile.h"
 #include "tools/common/ProcessSignals.h"
