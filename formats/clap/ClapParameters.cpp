@@ -111,7 +111,7 @@ double clapValueFromNormalised(uint32_t id, float value) {
         case kParamOutput:
             return (v - 1.0) * kDbPerUnit;
         case kParamDrive:
-            return (v - 0.5) * 2.0 * kDbPerUnit;
+            return (v - 0.5) * 4.0 * kDbPerUnit;
         case kParamTransient:
             return transientMixFromValue(static_cast<float>(v));
         case kParamRelease:
@@ -139,7 +139,7 @@ float normalisedFromClapValue(uint32_t id, double value) {
             v = 1.0 + x / kDbPerUnit;
             break;
         case kParamDrive:
-            v = 0.5 + x / (2.0 * kDbPerUnit);
+            v = 0.5 + x / (4.0 * kDbPerUnit);
             break;
         case kParamTransient:
             v = std::sqrt(4.0 * x) / kTransientScale;
