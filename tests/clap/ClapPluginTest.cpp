@@ -4,10 +4,13 @@
 // state round trips and refusals, and the parameters' values and texts.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <set>
 #include <string>
@@ -600,5 +603,29 @@ TEST_F(ClapTest, CallOnTheWrongThreadStopsWithTheCallsName) {
         "clap_plugin.reset");
 }
 #endif
+
+}  // namespace
+
+namespace {
+
+TEST(ClapInstall, CmakeInstallPutsTheClapWhereHostsLookAndItLoadsFromThere) {
+    if (access("/usr/bin/cmake", X_OK) != 0) GTEST_SKIP() << "no cmake to install with";
+    char templ[] = "/tmp/zelto-clap-prefix-XXXXXX";
+    const std::string prefix = mkdtemp(templ);
+    const std::string build = std::filesystem::path(ZELTO_CLAP_PATH).parent_path().string();
+    const std::string command =
+        "/usr/bin/cmake --install '" + build + "' --prefix '" + prefix + "' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string installed = prefix + "/lib/clap/KRWZelto.clap";
+    ASSERT_EQ(access(installed.c_str(), R_OK), 0) << installed;
+    {
+        clap_test::ClapLibrary library(installed);
+        const clap_plugin_descriptor* d =
+            library.factory()->get_plugin_descriptor(library.factory(), 0);
+        ASSERT_NE(d, nullptr);
+        EXPECT_STREQ(d->version, ZELTO_VERSION);
+    }
+    std::filesystem::remove_all(prefix);
+}
 
 }  // namespace
