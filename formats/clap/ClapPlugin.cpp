@@ -105,6 +105,8 @@ bool ClapPlugin::init(const clap_plugin* plugin) {
     p->hostLatency_ = static_cast<const clap_host_latency*>(h->get_extension(h, CLAP_EXT_LATENCY));
     p->hostTimers_ =
         static_cast<const clap_host_timer_support*>(h->get_extension(h, CLAP_EXT_TIMER_SUPPORT));
+    p->hostFds_ = static_cast<const clap_host_posix_fd_support*>(
+        h->get_extension(h, CLAP_EXT_POSIX_FD_SUPPORT));
     try {
         p->effect_ = EffectBinding::create(*p);
     } catch (...) {
@@ -121,7 +123,7 @@ void ClapPlugin::destroy(const clap_plugin* plugin) {
     ClapPlugin* p = self(plugin);
     p->checkMainThread("clap_plugin.destroy");
     if (p->guiCreated_) {
-        if (p->guiOpen_) p->effect_->closeEditor();
+        p->closeEditorWindow();
         if (p->timer_ != CLAP_INVALID_ID && p->hostTimers_ != nullptr)
             p->hostTimers_->unregister_timer(p->host_, p->timer_);
     }
@@ -334,6 +336,15 @@ void ClapPlugin::valuesChanged() {
     host_->request_callback(host_);
 }
 
+// The descriptor goes back to the host before the connection closes: a
+// host must never watch a number the process may reuse.
+void ClapPlugin::closeEditorWindow() {
+    if (eventFd_ >= 0 && hostFds_ != nullptr) hostFds_->unregister_fd(host_, eventFd_);
+    eventFd_ = -1;
+    if (guiOpen_) effect_->closeEditor();
+    guiOpen_ = false;
+}
+
 // ---------------------------------------------------------------------------
 // Extensions
 
@@ -500,8 +511,7 @@ struct Extensions {
         ClapPlugin* p = self(plugin);
         p->checkMainThread("clap_plugin_gui.destroy");
         if (!p->guiCreated_) return;
-        if (p->guiOpen_) p->effect_->closeEditor();
-        p->guiOpen_ = false;
+        p->closeEditorWindow();
         if (p->timer_ != CLAP_INVALID_ID) p->hostTimers_->unregister_timer(p->host_, p->timer_);
         p->timer_ = CLAP_INVALID_ID;
         p->guiCreated_ = false;
@@ -543,7 +553,14 @@ struct Extensions {
         if (!p->guiCreated_ || window == nullptr || window->api == nullptr ||
             std::strcmp(window->api, CLAP_WINDOW_API_X11) != 0 || window->x11 == 0)
             return false;
+        p->closeEditorWindow();
         p->guiOpen_ = p->effect_->openEditor(window->x11);
+        // Input then reaches the window as it arrives, not only on the timer.
+        if (p->guiOpen_ && p->hostFds_ != nullptr) {
+            const int fd = p->effect_->editorEventDescriptor();
+            if (fd >= 0 && p->hostFds_->register_fd(p->host_, fd, CLAP_POSIX_FD_READ))
+                p->eventFd_ = fd;
+        }
         return p->guiOpen_;
     }
     static bool guiSetTransient(const clap_plugin* plugin, const clap_window*) {
@@ -576,6 +593,14 @@ struct Extensions {
         if (p->guiOpen_ && timer == p->timer_) p->effect_->idleEditor();
     }
     static constexpr clap_plugin_timer_support kTimers = {&onTimer};
+
+    // posix-fd-support: the window's display connection has input.
+    static void onFd(const clap_plugin* plugin, int fd, uint32_t /*flags*/) {
+        ClapPlugin* p = self(plugin);
+        p->checkMainThread("clap_plugin_posix_fd_support.on_fd");
+        if (p->guiOpen_ && fd == p->eventFd_) p->effect_->idleEditor();
+    }
+    static constexpr clap_plugin_posix_fd_support kFds = {&onFd};
 };
 
 const void* ClapPlugin::getExtension(const clap_plugin* /*plugin*/, const char* id) {
@@ -587,6 +612,7 @@ const void* ClapPlugin::getExtension(const clap_plugin* /*plugin*/, const char* 
     if (std::strcmp(id, CLAP_EXT_LATENCY) == 0) return &Extensions::kLatency;
     if (std::strcmp(id, CLAP_EXT_GUI) == 0) return &Extensions::kGui;
     if (std::strcmp(id, CLAP_EXT_TIMER_SUPPORT) == 0) return &Extensions::kTimers;
+    if (std::strcmp(id, CLAP_EXT_POSIX_FD_SUPPORT) == 0) return &Extensions::kFds;
     return nullptr;
 }
 

@@ -67,6 +67,7 @@ class ClapPlugin final : public EffectBinding::Listener {
     const clap_host_state* hostState_ = nullptr;
     const clap_host_latency* hostLatency_ = nullptr;
     const clap_host_timer_support* hostTimers_ = nullptr;
+    const clap_host_posix_fd_support* hostFds_ = nullptr;
 
     std::unique_ptr<EffectBinding> effect_;
     bool active_ = false;
@@ -82,6 +83,8 @@ class ClapPlugin final : public EffectBinding::Listener {
     bool guiCreated_ = false;
     bool guiOpen_ = false;
     clap_id timer_ = CLAP_INVALID_ID;
+    int eventFd_ = -1;  // the window's input descriptor, registered with the host
+    void closeEditorWindow();
 
     // Edits from the window on their way to the host: written on the main
     // thread, read by whichever thread runs process or flush.

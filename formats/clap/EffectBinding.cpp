@@ -9,6 +9,7 @@
 
 #include "host/Parameters.h"
 #include "host/Plugin.h"
+#include "toolkit/vstgui.h"
 
 namespace zelto::clap {
 namespace {
@@ -78,6 +79,12 @@ class PluginBinding final : public EffectBinding {
     }
     void idleEditor() override {
         if (AEffEditor* editor = plugin_->getEditor()) editor->idle();
+    }
+
+    int editorEventDescriptor() override {
+        auto* editor = dynamic_cast<AEffGUIEditor*>(plugin_->getEditor());
+        CFrame* frame = editor != nullptr ? editor->getFrame() : nullptr;
+        return frame != nullptr ? frame->getEventDescriptor() : -1;
     }
 
   private:

@@ -56,6 +56,8 @@ class EffectBinding {
     virtual bool openEditor(unsigned long parentWindow) = 0;
     virtual void closeEditor() = 0;
     virtual void idleEditor() = 0;
+    /// Readable when the open window has input waiting (-1: none).
+    virtual int editorEventDescriptor() = 0;
 };
 
 }  // namespace zelto::clap

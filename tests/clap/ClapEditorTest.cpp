@@ -125,6 +125,8 @@ TEST_F(ClapEditor, EmbedsAtItsSizeShowsTheSnapshotAndSendsAClickToTheHost) {
     EXPECT_FALSE(floating);
     ASSERT_TRUE(embed(clap));
     EXPECT_EQ(clap.timers_.size(), 1u);
+    ASSERT_EQ(clap.fds_.size(), 1u);  // the window's display connection
+    EXPECT_EQ(clap.fds_.begin()->second, CLAP_POSIX_FD_READ);
     uint32_t width = 0, height = 0;
     ASSERT_TRUE(gui->get_size(clap.plugin(), &width, &height));
     EXPECT_EQ(width, 524u);
@@ -162,13 +164,18 @@ TEST_F(ClapEditor, EmbedsAtItsSizeShowsTheSnapshotAndSendsAClickToTheHost) {
     cairo_surface_destroy(expected);
     EXPECT_EQ(differing, 0) << "pixels differing from the snapshot";
 
-    // A click on Oversample: the host hears of it and gets the event.
+    // A click on Oversample, with only the descriptor's calls running: the
+    // host hears of it and gets the event.
     clap.sent.clear();
     const int flushRequests = clap.flushRequests;
     ASSERT_EQ(
         run({"xdotool", "mousemove", "--window", std::to_string(editor), "97", "49", "click", "1"}),
         0);
-    spin(clap, 300ms);
+    int wakeUps = 0;
+    for (int i = 0; i < 50 && clap.flushRequests == flushRequests; ++i)
+        wakeUps += clap.pollDescriptors(20);
+    EXPECT_GT(wakeUps, 0) << "the descriptor never turned readable";
+    spin(clap, 100ms);
     EXPECT_GT(clap.flushRequests, flushRequests);
     clap.flush();
     bool oversampleOn = false;
@@ -180,6 +187,7 @@ TEST_F(ClapEditor, EmbedsAtItsSizeShowsTheSnapshotAndSendsAClickToTheHost) {
 
     gui->destroy(clap.plugin());
     EXPECT_TRUE(clap.timers_.empty());
+    EXPECT_TRUE(clap.fds_.empty());
     XSync(display_, False);
     EXPECT_TRUE(children(display_, parent_).empty());
 }
@@ -199,6 +207,7 @@ TEST_F(ClapEditor, TwentyCreateDestroyCyclesLeaveNoWindowOrDescriptor) {
         XSync(display_, False);
         EXPECT_TRUE(children(display_, parent_).empty());
         EXPECT_TRUE(clap.timers_.empty());
+        EXPECT_TRUE(clap.fds_.empty());
     }
     EXPECT_EQ(openDescriptors(), descriptors);
     // Destroying an instance with its window open closes the window too.

@@ -1,13 +1,15 @@
 // A small CLAP host of our own, written against formats/clap/clap_abi.h: it
 // loads a built .clap through dlopen and clap_entry as a DAW does, creates
 // instances through the factory and offers the host extensions the plug-in
-// asks for (thread-check, params, state, latency, timer-support), recording
+// asks for (thread-check, params, state, latency, timer-support,
+// posix-fd-support), recording
 // what the plug-in tells it. The test thread is the host's main thread; it
 // counts as the audio thread only while it is inside process or an
 // active flush, which is how the plug-in's thread checks see it.
 #pragma once
 
 #include <dlfcn.h>
+#include <poll.h>
 
 #include <cstdint>
 #include <cstring>
@@ -220,6 +222,25 @@ class ClapInstance {
         }
     }
 
+    /// Waits up to `ms` for a registered descriptor to turn readable and
+    /// tells the plug-in about the ones that did; how many did.
+    int pollDescriptors(int ms) {
+        const auto* fds = extension<clap_plugin_posix_fd_support>(CLAP_EXT_POSIX_FD_SUPPORT);
+        std::vector<pollfd> watched;
+        for (const auto& [fd, flags] : fds_)
+            if (flags & CLAP_POSIX_FD_READ) watched.push_back({fd, POLLIN, 0});
+        if (fds == nullptr || watched.empty() || poll(watched.data(), watched.size(), ms) <= 0)
+            return 0;
+        int ready = 0;
+        for (const pollfd& w : watched) {
+            if (w.revents & POLLIN) {
+                fds->on_fd(plugin_, w.fd, CLAP_POSIX_FD_READ);
+                ++ready;
+            }
+        }
+        return ready;
+    }
+
     /// Makes the host say the calling thread is the audio thread (or not).
     void pretendAudioThread(bool audio) { inAudio_ = audio; }
 
@@ -232,6 +253,7 @@ class ClapInstance {
     int dirtyMarks = 0;
     std::vector<SentEvent> sent;
     std::map<clap_id, uint32_t> timers_;
+    std::map<int, uint32_t> fds_;
 
   private:
     struct EventList {
@@ -298,6 +320,18 @@ class ClapInstance {
                 return true;
             },
             [](const clap_host* h, clap_id id) { return self(h)->timers_.erase(id) == 1; }};
+        static const clap_host_posix_fd_support fds = {
+            [](const clap_host* h, int fd, uint32_t flags) {
+                return self(h)->fds_.emplace(fd, flags).second;
+            },
+            [](const clap_host* h, int fd, uint32_t flags) {
+                auto it = self(h)->fds_.find(fd);
+                if (it == self(h)->fds_.end()) return false;
+                it->second = flags;
+                return true;
+            },
+            [](const clap_host* h, int fd) { return self(h)->fds_.erase(fd) == 1; }};
+        if (std::strcmp(id, CLAP_EXT_POSIX_FD_SUPPORT) == 0) return &fds;
         if (std::strcmp(id, CLAP_EXT_THREAD_CHECK) == 0) return &threadCheck;
         if (std::strcmp(id, CLAP_EXT_PARAMS) == 0) return &params;
         if (std::strcmp(id, CLAP_EXT_STATE) == 0) return &state;
