@@ -70,7 +70,7 @@ class ClapPlugin final : public EffectBinding::Listener {
     const clap_host_posix_fd_support* hostFds_ = nullptr;
 
     std::unique_ptr<EffectBinding> effect_;
-    bool active_ = false;
+    std::atomic<bool> active_{false};  // written on the main thread, read by flush
     uint32_t reportedLatency_ = 0;
     float defaults_[32] = {};
 
