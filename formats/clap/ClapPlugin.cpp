@@ -2,6 +2,7 @@
 #include "formats/clap/ClapPlugin.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -107,6 +108,11 @@ bool ClapPlugin::init(const clap_plugin* plugin) {
         static_cast<const clap_host_timer_support*>(h->get_extension(h, CLAP_EXT_TIMER_SUPPORT));
     p->hostFds_ = static_cast<const clap_host_posix_fd_support*>(
         h->get_extension(h, CLAP_EXT_POSIX_FD_SUPPORT));
+    p->hostPresets_ =
+        static_cast<const clap_host_preset_load*>(h->get_extension(h, CLAP_EXT_PRESET_LOAD));
+    if (p->hostPresets_ == nullptr)
+        p->hostPresets_ = static_cast<const clap_host_preset_load*>(
+            h->get_extension(h, CLAP_EXT_PRESET_LOAD_COMPAT));
     try {
         p->effect_ = EffectBinding::create(*p);
     } catch (...) {
@@ -601,6 +607,29 @@ struct Extensions {
         if (p->guiOpen_ && fd == p->eventFd_) p->effect_->idleEditor();
     }
     static constexpr clap_plugin_posix_fd_support kFds = {&onFd};
+
+    // preset-load: the factory programs the discovery factory lists, by
+    // their load keys "0" .. "23".
+    static bool presetLoad(const clap_plugin* plugin, uint32_t kind, const char* location,
+                           const char* key) {
+        ClapPlugin* p = self(plugin);
+        p->checkMainThread("clap_plugin_preset_load.from_location");
+        int32_t index = -1;
+        if (kind == CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN && key != nullptr) {
+            const char* end = key + std::strlen(key);
+            const auto [stop, ec] = std::from_chars(key, end, index);
+            if (ec != std::errc() || stop != end || stop == key) index = -1;
+        }
+        if (index < 0 || !p->effect_->loadFactoryProgram(index)) {
+            if (p->hostPresets_ != nullptr)
+                p->hostPresets_->on_error(p->host_, kind, location, key, 0,
+                                          "not a preset of this plug-in");
+            return false;
+        }
+        if (p->hostPresets_ != nullptr) p->hostPresets_->loaded(p->host_, kind, location, key);
+        return true;
+    }
+    static constexpr clap_plugin_preset_load kPresetLoad = {&presetLoad};
 };
 
 const void* ClapPlugin::getExtension(const clap_plugin* /*plugin*/, const char* id) {
@@ -613,6 +642,9 @@ const void* ClapPlugin::getExtension(const clap_plugin* /*plugin*/, const char* 
     if (std::strcmp(id, CLAP_EXT_GUI) == 0) return &Extensions::kGui;
     if (std::strcmp(id, CLAP_EXT_TIMER_SUPPORT) == 0) return &Extensions::kTimers;
     if (std::strcmp(id, CLAP_EXT_POSIX_FD_SUPPORT) == 0) return &Extensions::kFds;
+    if (std::strcmp(id, CLAP_EXT_PRESET_LOAD) == 0 ||
+        std::strcmp(id, CLAP_EXT_PRESET_LOAD_COMPAT) == 0)
+        return &Extensions::kPresetLoad;
     return nullptr;
 }
 

@@ -68,6 +68,7 @@ class ClapPlugin final : public EffectBinding::Listener {
     const clap_host_latency* hostLatency_ = nullptr;
     const clap_host_timer_support* hostTimers_ = nullptr;
     const clap_host_posix_fd_support* hostFds_ = nullptr;
+    const clap_host_preset_load* hostPresets_ = nullptr;
 
     std::unique_ptr<EffectBinding> effect_;
     std::atomic<bool> active_{false};  // written on the main thread, read by flush

@@ -9,6 +9,7 @@
 
 #include "host/Parameters.h"
 #include "host/Plugin.h"
+#include "presets/FactoryPresets.h"
 #include "toolkit/vstgui.h"
 
 namespace zelto::clap {
@@ -43,6 +44,16 @@ class PluginBinding final : public EffectBinding {
     }
     void process(double** inputs, double** outputs, uint32_t frames) override {
         plugin_->processDoubleReplacing(inputs, outputs, static_cast<VstInt32>(frames));
+    }
+
+    bool loadFactoryProgram(int32_t index) override {
+        if (index < 0 || index >= kNumPresets) return false;
+        PresetRecord record{};
+        setPresetName(record, kFactoryPresets[index].name);
+        std::memcpy(record.values, kFactoryPresets[index].values, sizeof record.values);
+        plugin_->setPresetRecord(index, record);
+        plugin_->selectPreset(index);
+        return true;
     }
 
     std::vector<uint8_t> saveState() override {

@@ -46,6 +46,10 @@ class EffectBinding {
     virtual void process(float** inputs, float** outputs, uint32_t frames) = 0;
     virtual void process(double** inputs, double** outputs, uint32_t frames) = 0;
 
+    // Programs (main thread): program `index` of the bank back to its
+    // factory content, then selected, as the editor's list selects it.
+    virtual bool loadFactoryProgram(int32_t index) = 0;
+
     // State: the whole program bank (main thread). loadState changes nothing
     // and answers false for anything but a whole, valid bank.
     virtual std::vector<uint8_t> saveState() = 0;

@@ -457,6 +457,147 @@ struct clap_host_thread_check {
     bool (*is_audio_thread)(const clap_host* host);  // [any]
 };
 
+// ---------------------------------------------------------------------------
+// Extension: loading a preset the host found through preset discovery
+
+constexpr const char* CLAP_EXT_PRESET_LOAD = "clap.preset-load/2";
+constexpr const char* CLAP_EXT_PRESET_LOAD_COMPAT = "clap.preset-load.draft/2";
+
+enum : uint32_t {
+    CLAP_PRESET_DISCOVERY_LOCATION_FILE = 0,
+    CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN = 1,  // inside the plug-in; the location is null
+};
+
+struct clap_plugin_preset_load {
+    bool (*from_location)(const clap_plugin* plugin, uint32_t location_kind, const char* location,
+                          const char* load_key);  // [main]
+};
+
+// Every call [main].
+struct clap_host_preset_load {
+    void (*on_error)(const clap_host* host, uint32_t location_kind, const char* location,
+                     const char* load_key, int32_t os_error, const char* msg);
+    void (*loaded)(const clap_host* host, uint32_t location_kind, const char* location,
+                   const char* load_key);
+};
+
+// ---------------------------------------------------------------------------
+// Factory: preset discovery (the host indexes presets without an instance)
+
+constexpr const char* CLAP_PRESET_DISCOVERY_FACTORY_ID = "clap.preset-discovery-factory/2";
+constexpr const char* CLAP_PRESET_DISCOVERY_FACTORY_ID_COMPAT =
+    "clap.preset-discovery-factory/draft-2";
+
+enum : uint32_t {
+    CLAP_PRESET_DISCOVERY_IS_FACTORY_CONTENT = 1u << 0,
+    CLAP_PRESET_DISCOVERY_IS_USER_CONTENT = 1u << 1,
+    CLAP_PRESET_DISCOVERY_IS_DEMO_CONTENT = 1u << 2,
+    CLAP_PRESET_DISCOVERY_IS_FAVORITE = 1u << 3,
+};
+
+using clap_timestamp = uint64_t;  // seconds since 1970; 0 when unknown
+
+struct clap_universal_plugin_id {
+    const char* abi;  // "clap"
+    const char* id;
+};
+
+// Not thread-safe: one indexing pass at a time.
+struct clap_preset_discovery_metadata_receiver {
+    void* receiver_data;
+    void (*on_error)(const clap_preset_discovery_metadata_receiver* receiver, int32_t os_error,
+                     const char* error_message);
+    /// False: stop calling this receiver.
+    bool (*begin_preset)(const clap_preset_discovery_metadata_receiver* receiver, const char* name,
+                         const char* load_key);
+    void (*add_plugin_id)(const clap_preset_discovery_metadata_receiver* receiver,
+                          const clap_universal_plugin_id* plugin_id);
+    void (*set_soundpack_id)(const clap_preset_discovery_metadata_receiver* receiver,
+                             const char* soundpack_id);
+    void (*set_flags)(const clap_preset_discovery_metadata_receiver* receiver, uint32_t flags);
+    void (*add_creator)(const clap_preset_discovery_metadata_receiver* receiver,
+                        const char* creator);
+    void (*set_description)(const clap_preset_discovery_metadata_receiver* receiver,
+                            const char* description);
+    void (*set_timestamps)(const clap_preset_discovery_metadata_receiver* receiver,
+                           clap_timestamp creation_time, clap_timestamp modification_time);
+    void (*add_feature)(const clap_preset_discovery_metadata_receiver* receiver,
+                        const char* feature);
+    void (*add_extra_info)(const clap_preset_discovery_metadata_receiver* receiver, const char* key,
+                           const char* value);
+};
+
+struct clap_preset_discovery_filetype {
+    const char* name;
+    const char* description;
+    const char* file_extension;  // without the dot
+};
+
+struct clap_preset_discovery_location {
+    uint32_t flags;
+    const char* name;
+    uint32_t kind;
+    const char* location;  // null for CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN
+};
+
+struct clap_preset_discovery_soundpack {
+    uint32_t flags;
+    const char* id;
+    const char* name;
+    const char* description;
+    const char* homepage_url;
+    const char* vendor;
+    const char* image_path;
+    clap_timestamp release_timestamp;
+};
+
+struct clap_preset_discovery_provider_descriptor {
+    clap_version_t clap_version;
+    const char* id;
+    const char* name;
+    const char* vendor;
+};
+
+struct clap_preset_discovery_provider {
+    const clap_preset_discovery_provider_descriptor* desc;
+    void* provider_data;
+    /// Declares the provider's locations, file types and sound packs.
+    bool (*init)(const clap_preset_discovery_provider* provider);
+    void (*destroy)(const clap_preset_discovery_provider* provider);
+    bool (*get_metadata)(const clap_preset_discovery_provider* provider, uint32_t location_kind,
+                         const char* location,
+                         const clap_preset_discovery_metadata_receiver* metadata_receiver);
+    const void* (*get_extension)(const clap_preset_discovery_provider* provider,
+                                 const char* extension_id);
+};
+
+struct clap_preset_discovery_indexer {
+    clap_version_t clap_version;
+    const char* name;
+    const char* vendor;
+    const char* url;
+    const char* version;
+    void* indexer_data;
+    bool (*declare_filetype)(const clap_preset_discovery_indexer* indexer,
+                             const clap_preset_discovery_filetype* filetype);
+    bool (*declare_location)(const clap_preset_discovery_indexer* indexer,
+                             const clap_preset_discovery_location* location);
+    bool (*declare_soundpack)(const clap_preset_discovery_indexer* indexer,
+                              const clap_preset_discovery_soundpack* soundpack);
+    const void* (*get_extension)(const clap_preset_discovery_indexer* indexer,
+                                 const char* extension_id);
+};
+
+// Every call [any].
+struct clap_preset_discovery_factory {
+    uint32_t (*count)(const clap_preset_discovery_factory* factory);
+    const clap_preset_discovery_provider_descriptor* (*get_descriptor)(
+        const clap_preset_discovery_factory* factory, uint32_t index);
+    const clap_preset_discovery_provider* (*create)(const clap_preset_discovery_factory* factory,
+                                                    const clap_preset_discovery_indexer* indexer,
+                                                    const char* provider_id);
+};
+
 }  // extern "C"
 
 // The published x86-64 layout (LP64): sizes and offsets every host assumes.
@@ -519,4 +660,19 @@ static_assert(offsetof(clap_plugin_gui, set_parent) == 80, "clap_plugin_gui layo
 static_assert(sizeof(clap_host_gui) == 40, "clap_host_gui layout");
 static_assert(sizeof(clap_host_posix_fd_support) == 24, "clap_host_posix_fd_support layout");
 static_assert(sizeof(clap_host_thread_check) == 16, "clap_host_thread_check layout");
+static_assert(sizeof(clap_host_preset_load) == 16, "clap_host_preset_load layout");
+static_assert(sizeof(clap_universal_plugin_id) == 16, "clap_universal_plugin_id layout");
+static_assert(sizeof(clap_preset_discovery_metadata_receiver) == 88, "receiver layout");
+static_assert(offsetof(clap_preset_discovery_metadata_receiver, set_timestamps) == 64,
+              "receiver layout");
+static_assert(sizeof(clap_preset_discovery_location) == 32, "location layout");
+static_assert(offsetof(clap_preset_discovery_location, kind) == 16, "location layout");
+static_assert(offsetof(clap_preset_discovery_location, location) == 24, "location layout");
+static_assert(sizeof(clap_preset_discovery_soundpack) == 64, "soundpack layout");
+static_assert(sizeof(clap_preset_discovery_provider_descriptor) == 40, "provider layout");
+static_assert(sizeof(clap_preset_discovery_provider) == 48, "provider layout");
+static_assert(sizeof(clap_preset_discovery_indexer) == 88, "indexer layout");
+static_assert(offsetof(clap_preset_discovery_indexer, indexer_data) == 48, "indexer layout");
+static_assert(offsetof(clap_preset_discovery_indexer, declare_location) == 64, "indexer layout");
+static_assert(sizeof(clap_preset_discovery_factory) == 24, "discovery factory layout");
 #endif

@@ -1,8 +1,10 @@
-// The library's one export, clap_entry: the entry record and the plug-in
-// factory with its single descriptor. Nothing unwinds into the host.
+// The library's one export, clap_entry: the entry record, the plug-in
+// factory with its single descriptor, and the preset-discovery factory. Nothing unwinds into the
+// host.
 #include <cstring>
 
 #include "formats/clap/ClapPlugin.h"
+#include "formats/clap/ClapPresetDiscovery.h"
 
 namespace {
 
@@ -37,8 +39,11 @@ const clap_plugin* createPlugin(const clap_plugin_factory* /*factory*/, const cl
 const clap_plugin_factory kFactory = {&pluginCount, &pluginDescriptor, &createPlugin};
 
 const void* entryGetFactory(const char* factoryId) {
-    if (factoryId != nullptr && std::strcmp(factoryId, CLAP_PLUGIN_FACTORY_ID) == 0)
-        return &kFactory;
+    if (factoryId == nullptr) return nullptr;
+    if (std::strcmp(factoryId, CLAP_PLUGIN_FACTORY_ID) == 0) return &kFactory;
+    if (std::strcmp(factoryId, CLAP_PRESET_DISCOVERY_FACTORY_ID) == 0 ||
+        std::strcmp(factoryId, CLAP_PRESET_DISCOVERY_FACTORY_ID_COMPAT) == 0)
+        return zelto::clap::presetDiscoveryFactory();
     return nullptr;
 }
 

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "host/VendorApi.h"
 #include "support/TestSupport.h"
 #include "tests/clap/ClapTestHost.h"
 #include "tools/audio/DemoProgramme.h"
@@ -73,6 +74,20 @@ class Vst2Reference {
         call(effGetParamDisplay, index, 0, text, 0.0f);
         call(effGetParamLabel, index, 0, label, 0.0f);
         return text;
+    }
+    std::string programName(int32_t index) {
+        char text[256] = {};
+        call(effGetProgramNameIndexed, index, 0, text, 0.0f);
+        return text;
+    }
+    void selectProgram(int32_t index) {
+        call(effVendorSpecific, zelto::kVendorApiMagic, zelto::kVendorSelectPreset, &index, 0.0f);
+    }
+    std::vector<uint8_t> chunk() {
+        void* data = nullptr;
+        const auto size = static_cast<size_t>(call(effGetChunk, 0, 0, &data, 0.0f));
+        const auto* bytes = static_cast<const uint8_t*>(data);
+        return std::vector<uint8_t>(bytes, bytes + size);
     }
     std::string name(int32_t index) {
         char text[256] = {};
@@ -169,7 +184,7 @@ TEST_F(ClapTest, LibraryExportsOnlyClapEntryAndDescribesOneLimiter) {
     EXPECT_EQ(dlsym(library_->handle(), "VSTPluginMain"), nullptr);
     EXPECT_EQ(dlsym(library_->handle(), "main"), nullptr);
     EXPECT_TRUE(clapVersionIsCompatible(library_->entry()->clap_version));
-    EXPECT_EQ(library_->entry()->get_factory("clap.preset-discovery-factory/2"), nullptr);
+    EXPECT_EQ(library_->entry()->get_factory("clap.plugin-factory/2"), nullptr);
 
     const clap_plugin_factory* factory = library_->factory();
     ASSERT_EQ(factory->get_plugin_count(factory), 1u);
@@ -581,6 +596,153 @@ TEST_F(ClapTest, FlushWhileInactiveAppliesChangesAndReportsNothingUnasked) {
     // Values outside the range are limited to it.
     clap.flush({{kDrive, 1000.0, 0}});
     EXPECT_NEAR(clap.value(kDrive), 24.0824, 1e-3);
+}
+
+// ---------------------------------------------------------------------------
+// Factory programs through preset discovery and preset-load
+
+struct Indexer {
+    clap_preset_discovery_indexer record{};
+    std::vector<clap_preset_discovery_location> locations;
+    std::vector<std::string> locationPaths;
+    Indexer() {
+        record.clap_version = CLAP_VERSION_CURRENT;
+        record.name = "zelto test indexer";
+        record.indexer_data = this;
+        record.declare_filetype = [](const clap_preset_discovery_indexer*,
+                                     const clap_preset_discovery_filetype*) { return true; };
+        record.declare_location = [](const clap_preset_discovery_indexer* i,
+                                     const clap_preset_discovery_location* l) {
+            static_cast<Indexer*>(i->indexer_data)->locations.push_back(*l);
+            return true;
+        };
+        record.declare_soundpack = [](const clap_preset_discovery_indexer*,
+                                      const clap_preset_discovery_soundpack*) { return true; };
+        record.get_extension = [](const clap_preset_discovery_indexer*, const char*) {
+            return static_cast<const void*>(nullptr);
+        };
+    }
+};
+
+struct Receiver {
+    struct Preset {
+        std::string name, key;
+        std::vector<std::string> plugins;
+        uint32_t flags = 0;
+    };
+    clap_preset_discovery_metadata_receiver record{};
+    std::vector<Preset> presets;
+    size_t stopAfter = 1000;
+    static Receiver& of(const clap_preset_discovery_metadata_receiver* r) {
+        return *static_cast<Receiver*>(r->receiver_data);
+    }
+    Receiver() {
+        record.receiver_data = this;
+        record.on_error = [](const clap_preset_discovery_metadata_receiver*, int32_t, const char*) {
+        };
+        record.begin_preset = [](const clap_preset_discovery_metadata_receiver* r, const char* name,
+                                 const char* key) {
+            Receiver& self = of(r);
+            self.presets.push_back({name, key, {}, 0});
+            return self.presets.size() < self.stopAfter;
+        };
+        record.add_plugin_id = [](const clap_preset_discovery_metadata_receiver* r,
+                                  const clap_universal_plugin_id* id) {
+            of(r).presets.back().plugins.push_back(std::string(id->abi) + ":" + id->id);
+        };
+        record.set_soundpack_id = [](const clap_preset_discovery_metadata_receiver*, const char*) {
+        };
+        record.set_flags = [](const clap_preset_discovery_metadata_receiver* r, uint32_t flags) {
+            of(r).presets.back().flags = flags;
+        };
+        record.add_creator = [](const clap_preset_discovery_metadata_receiver*, const char*) {};
+        record.set_description = [](const clap_preset_discovery_metadata_receiver*, const char*) {};
+        record.set_timestamps = [](const clap_preset_discovery_metadata_receiver*, clap_timestamp,
+                                   clap_timestamp) {};
+        record.add_feature = [](const clap_preset_discovery_metadata_receiver*, const char*) {};
+        record.add_extra_info = [](const clap_preset_discovery_metadata_receiver*, const char*,
+                                   const char*) {};
+    }
+};
+
+TEST_F(ClapTest, PresetDiscoveryListsTheFactoryProgramsInsideThePlugin) {
+    const auto* factory = static_cast<const clap_preset_discovery_factory*>(
+        library_->entry()->get_factory(CLAP_PRESET_DISCOVERY_FACTORY_ID));
+    ASSERT_NE(factory, nullptr);
+    EXPECT_EQ(library_->entry()->get_factory(CLAP_PRESET_DISCOVERY_FACTORY_ID_COMPAT), factory);
+    ASSERT_EQ(factory->count(factory), 1u);
+    const clap_preset_discovery_provider_descriptor* d = factory->get_descriptor(factory, 0);
+    ASSERT_NE(d, nullptr);
+    Indexer indexer;
+    EXPECT_EQ(factory->create(factory, &indexer.record, "com.example.other"), nullptr);
+    const clap_preset_discovery_provider* provider =
+        factory->create(factory, &indexer.record, d->id);
+    ASSERT_NE(provider, nullptr);
+    ASSERT_TRUE(provider->init(provider));
+    ASSERT_EQ(indexer.locations.size(), 1u);
+    EXPECT_EQ(indexer.locations[0].kind, CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN);
+    EXPECT_EQ(indexer.locations[0].location, nullptr);
+    EXPECT_TRUE(indexer.locations[0].flags & CLAP_PRESET_DISCOVERY_IS_FACTORY_CONTENT);
+
+    Receiver all;
+    ASSERT_TRUE(provider->get_metadata(provider, CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN, nullptr,
+                                       &all.record));
+    ASSERT_EQ(all.presets.size(), 24u);
+    Vst2Reference vst(44100.0f);
+    std::set<std::string> keys;
+    for (int32_t i = 0; i < 24; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(all.presets[i].name, vst.programName(i));  // a fresh bank: the factory's
+        EXPECT_EQ(all.presets[i].plugins, std::vector<std::string>{"clap:com.krw-soundlab.zelto"});
+        EXPECT_TRUE(all.presets[i].flags & CLAP_PRESET_DISCOVERY_IS_FACTORY_CONTENT);
+        keys.insert(all.presets[i].key);
+    }
+    EXPECT_EQ(keys.size(), 24u);
+
+    Receiver three;
+    three.stopAfter = 3;
+    provider->get_metadata(provider, CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN, nullptr, &three.record);
+    EXPECT_EQ(three.presets.size(), 3u);  // no call after the receiver said stop
+    Receiver none;
+    EXPECT_FALSE(provider->get_metadata(provider, CLAP_PRESET_DISCOVERY_LOCATION_FILE, "/tmp",
+                                        &none.record));
+    EXPECT_TRUE(none.presets.empty());
+    provider->destroy(provider);
+}
+
+TEST_F(ClapTest, PresetLoadGivesTheFactoryProgramAsTheVst2PluginSelectsIt) {
+    ClapInstance clap(*library_);
+    Vst2Reference vst(44100.0f);
+    // Both hold the same bank to begin with: the state is the VST 2 chunk.
+    ASSERT_EQ(clap.save(), vst.chunk());
+    const auto* load = clap.extension<clap_plugin_preset_load>(CLAP_EXT_PRESET_LOAD);
+    ASSERT_NE(load, nullptr);
+    EXPECT_EQ(clap.extension<clap_plugin_preset_load>(CLAP_EXT_PRESET_LOAD_COMPAT), load);
+    const clap_plugin* p = clap.plugin();
+    const auto kind = CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN;
+
+    ASSERT_TRUE(load->from_location(p, kind, nullptr, "5"));
+    vst.selectProgram(5);
+    EXPECT_EQ(clap.save(), vst.chunk());
+    EXPECT_EQ(clap.presetsLoaded, std::vector<std::string>{"5"});
+    clap.runMainLoop();
+    EXPECT_GT(clap.rescans, 0);
+
+    // Changed in the session, then loaded again: the factory's program.
+    clap.flush({{kDrive, 9.0, 0}});
+    ASSERT_NE(clap.save(), vst.chunk());
+    ASSERT_TRUE(load->from_location(p, kind, nullptr, "5"));
+    EXPECT_EQ(clap.save(), vst.chunk());
+
+    const std::vector<uint8_t> before = clap.save();
+    for (const char* key : {"24", "-1", "x", "", " 5", "5 ", "99999999999"}) {
+        SCOPED_TRACE(key);
+        EXPECT_FALSE(load->from_location(p, kind, nullptr, key));
+    }
+    EXPECT_FALSE(load->from_location(p, kind, nullptr, nullptr));
+    EXPECT_FALSE(load->from_location(p, CLAP_PRESET_DISCOVERY_LOCATION_FILE, "/tmp/x.krw", "1"));
+    EXPECT_EQ(clap.presetErrors.size(), 9u);
+    EXPECT_EQ(clap.save(), before);
 }
 
 #ifndef NDEBUG

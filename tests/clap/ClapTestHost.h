@@ -2,7 +2,7 @@
 // loads a built .clap through dlopen and clap_entry as a DAW does, creates
 // instances through the factory and offers the host extensions the plug-in
 // asks for (thread-check, params, state, latency, timer-support,
-// posix-fd-support), recording
+// posix-fd-support, preset-load), recording
 // what the plug-in tells it. The test thread is the host's main thread; it
 // counts as the audio thread only while it is inside process or an
 // active flush, which is how the plug-in's thread checks see it.
@@ -254,6 +254,7 @@ class ClapInstance {
     std::vector<SentEvent> sent;
     std::map<clap_id, uint32_t> timers_;
     std::map<int, uint32_t> fds_;
+    std::vector<std::string> presetsLoaded, presetErrors;  // load keys
 
   private:
     struct EventList {
@@ -331,6 +332,14 @@ class ClapInstance {
                 return true;
             },
             [](const clap_host* h, int fd) { return self(h)->fds_.erase(fd) == 1; }};
+        static const clap_host_preset_load presets = {
+            [](const clap_host* h, uint32_t, const char*, const char* key, int32_t, const char*) {
+                self(h)->presetErrors.push_back(key != nullptr ? key : "(null)");
+            },
+            [](const clap_host* h, uint32_t, const char*, const char* key) {
+                self(h)->presetsLoaded.push_back(key != nullptr ? key : "(null)");
+            }};
+        if (std::strcmp(id, CLAP_EXT_PRESET_LOAD) == 0) return &presets;
         if (std::strcmp(id, CLAP_EXT_POSIX_FD_SUPPORT) == 0) return &fds;
         if (std::strcmp(id, CLAP_EXT_THREAD_CHECK) == 0) return &threadCheck;
         if (std::strcmp(id, CLAP_EXT_PARAMS) == 0) return &params;
