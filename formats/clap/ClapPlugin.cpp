@@ -295,6 +295,8 @@ clap_process_status ClapPlugin::process(const clap_plugin* plugin, const clap_pr
         float* outputs[2] = {out->data32[0], out->data32[1]};
         p->processSplit(inputs, outputs, process);
     }
+    // Every output sample was written: none of the channels is constant.
+    process->audio_outputs[0].constant_mask = 0;
     p->sendEdits(process->out_events);
     return CLAP_PROCESS_CONTINUE;
 }
@@ -442,7 +444,22 @@ struct Extensions {
                                                    &paramToText, &paramFromText, &paramFlush};
 
     // state: the same program bank the VST 2 chunk holds.
+    // Nothing unwinds into the host: a failed allocation is a failed call.
     static bool stateSave(const clap_plugin* plugin, const clap_ostream* stream) {
+        try {
+            return saveTo(plugin, stream);
+        } catch (...) {
+            return false;
+        }
+    }
+    static bool stateLoad(const clap_plugin* plugin, const clap_istream* stream) {
+        try {
+            return loadFrom(plugin, stream);
+        } catch (...) {
+            return false;
+        }
+    }
+    static bool saveTo(const clap_plugin* plugin, const clap_ostream* stream) {
         ClapPlugin* p = self(plugin);
         p->checkMainThread("clap_plugin_state.save");
         if (stream == nullptr) return false;
@@ -456,7 +473,7 @@ struct Extensions {
         }
         return true;
     }
-    static bool stateLoad(const clap_plugin* plugin, const clap_istream* stream) {
+    static bool loadFrom(const clap_plugin* plugin, const clap_istream* stream) {
         ClapPlugin* p = self(plugin);
         p->checkMainThread("clap_plugin_state.load");
         if (stream == nullptr) return false;
@@ -560,7 +577,11 @@ struct Extensions {
             std::strcmp(window->api, CLAP_WINDOW_API_X11) != 0 || window->x11 == 0)
             return false;
         p->closeEditorWindow();
-        p->guiOpen_ = p->effect_->openEditor(window->x11);
+        try {
+            p->guiOpen_ = p->effect_->openEditor(window->x11);
+        } catch (...) {
+            p->guiOpen_ = false;
+        }
         // Input then reaches the window as it arrives, not only on the timer.
         if (p->guiOpen_ && p->hostFds_ != nullptr) {
             const int fd = p->effect_->editorEventDescriptor();

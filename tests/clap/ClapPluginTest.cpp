@@ -333,6 +333,30 @@ TEST_F(ClapTest, ParameterEventChangesTheOutputFromItsSampleOnAndNotBefore) {
     }
 }
 
+TEST_F(ClapTest, InPlaceBuffersGiveTheSameOutputAsSeparateOnes) {
+    const Stereo<float> in = demoProgramme<float>(0.5);
+    const auto frames = static_cast<uint32_t>(in.size());
+    auto render = [&](auto&& feed) {
+        ClapInstance clap(*library_);
+        clap.activate(44100, frames);
+        Stereo<float> out = in;
+        feed(clap, out);
+        return out;
+    };
+    const Stereo<float> apart = render([&](ClapInstance& clap, Stereo<float>& out) {
+        float* ins[2] = {const_cast<float*>(in.left.data()), const_cast<float*>(in.right.data())};
+        float* outs[2] = {out.left.data(), out.right.data()};
+        clap.process(ins, outs, frames);
+    });
+    // Hosts may hand the same buffers in and out whatever the ports say.
+    const Stereo<float> inPlace = render([&](ClapInstance& clap, Stereo<float>& out) {
+        float* both[2] = {out.left.data(), out.right.data()};
+        clap.process(both, both, frames);
+    });
+    EXPECT_EQ(maxDifference(apart, inPlace), 0.0);
+    EXPECT_GT(peak(apart), 0.1);
+}
+
 TEST_F(ClapTest, EventsBeyondTheBlockAndForUnknownIdsAreHarmless) {
     ClapInstance clap(*library_);
     ASSERT_TRUE(clap.activate(48000, 256));
