@@ -1,8 +1,8 @@
 // CAutoBlack: on/off with a dim frame while requantizing is off.
 #include "editor/CAutoBlack.h"
 
+#include "core/Parameters.h"
 #include "editor/StripControl.h"
-#include "host/Parameters.h"
 
 CAutoBlack::CAutoBlack(const CRect& size, CControlListener* listener, int32_t tag,
                        CBitmap* background)

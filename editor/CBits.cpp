@@ -1,8 +1,8 @@
 // CBits: cycling word-length selector.
 #include "editor/CBits.h"
 
+#include "core/Parameters.h"
 #include "editor/StripControl.h"
-#include "host/Parameters.h"
 
 CBits::CBits(const CRect& size, CControlListener* listener, int32_t tag, CBitmap* background)
     : CControl(size, listener, tag, background) {}

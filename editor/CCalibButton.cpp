@@ -1,7 +1,7 @@
 // CCalibButton: stepping through the calibration signals, blinking while active.
 #include "editor/CCalibButton.h"
 
-#include "host/Parameters.h"
+#include "core/Parameters.h"
 
 CCalibButton::CCalibButton(const CRect& size, CControlListener* listener, int32_t tag,
                            CBitmap* background)

@@ -1,8 +1,8 @@
 // CNoiseShape: cycling noise-shaping selector.
 #include "editor/CNoiseShape.h"
 
+#include "core/Parameters.h"
 #include "editor/StripControl.h"
-#include "host/Parameters.h"
 
 CNoiseShape::CNoiseShape(const CRect& size, CControlListener* listener, int32_t tag,
                          CBitmap* background)

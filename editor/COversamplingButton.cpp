@@ -1,8 +1,8 @@
 // COversamplingButton: on from step 1, a click writes exact 0 or 1.
 #include "editor/COversamplingButton.h"
 
+#include "core/Parameters.h"
 #include "editor/StripControl.h"
-#include "host/Parameters.h"
 
 COversamplingButton::COversamplingButton(const CRect& size, CControlListener* listener, int32_t tag,
                                          CBitmap* background)

@@ -1,8 +1,8 @@
 // CSpeedSwitch: three click spots in window coordinates.
 #include "editor/CSpeedSwitch.h"
 
+#include "core/Parameters.h"
 #include "editor/StripControl.h"
-#include "host/Parameters.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // CZeltoButton: frame choice, toggling by step, right click saves the metering set-up.
 #include "editor/CZeltoButton.h"
 
+#include "core/Parameters.h"
 #include "editor/MeterModeListener.h"
 #include "editor/StripControl.h"
-#include "host/Parameters.h"
 
 using zelto::stepFromValue;
 using zelto::valueFromStep;

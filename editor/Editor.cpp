@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "core/MeterPrefs.h"
 #include "editor/CAutoBlack.h"
 #include "editor/CBits.h"
 #include "editor/CCalibButton.h"
@@ -21,7 +22,6 @@
 #include "editor/CZeltoButton.h"
 #include "editor/FieldText.h"
 #include "editor/MyFrame.h"
-#include "host/Plugin.h"
 #include "platform/FileIO.h"
 #include "platform/SettingsStore.h"
 #include "platform/TickCount.h"
@@ -30,19 +30,6 @@
 using namespace zelto;
 
 namespace {
-
-// The metering preferences as the effect reads them back at construction:
-// value name, parameter, steps. Written in this order.
-struct MeterPref {
-    const char* name;
-    int32_t param;
-    int32_t steps;
-};
-constexpr MeterPref kMeterPrefs[] = {
-    {"Metering_Scale", kParamScale, 3},    {"Metering_Type", kParamMeterType, 2},
-    {"Metering_Zoom", kParamAttZoom, 2},   {"Metering_AttShow", kParamAttShow, 8},
-    {"Metering_Recon", kParamMeterOvs, 2}, {"Metering_Post", kParamPostMeter, 2},
-};
 
 // Images of the controls (frames stacked vertically).
 enum ImageId : int32_t {
@@ -114,7 +101,8 @@ constexpr CColor kLightFieldBack(200, 200, 200, 255);
 
 }  // namespace
 
-Editor::Editor(Plugin* effect) : CPresetSystemEditor(effect), plugin_(effect) {
+Editor::Editor(AudioEffectX* effect, EffectView* view)
+    : CPresetSystemEditor(effect, view), plugin_(view) {
     rect = ERect{0, 0, kHeight, kWidth};
     lastIdleTick_ = now();
     prefsFlashTick_ = lastIdleTick_;
@@ -641,7 +629,7 @@ void Editor::saveMeterPrefs() {
     setPrefsHighlight(true);
     // A store that cannot be written changes nothing; there is nobody to tell
     // on the host's UI thread but the flash, which shows regardless.
-    const SettingsStore store("PREFS");
+    const SettingsStore store(kMeterPrefsFolder);
     for (size_t i = 0; i < std::size(kMeterPrefs); ++i)
         store.writeInt(kMeterPrefs[i].name, steps[i]);
 }

@@ -6,8 +6,8 @@
 //
 // Binding, both ways:
 //  - a control the user moves calls valueChanged, which sends the change to
-//    the effect as automation (setParameterAutomated); the effect then calls
-//    setParameter below, so a knob and its value field follow each other
+//    the effect as automation (EffectView::setParameterAutomated); the effect
+//    then calls setParameter below, so a knob and its value field follow each other
 //    through the effect;
 //  - setParameter (any thread, the audio thread included) only stores the
 //    value in an atomic slot and marks it pending; the next idle() call
@@ -24,12 +24,11 @@
 #include <functional>
 #include <string>
 
+#include "core/Parameters.h"
 #include "editor/MeterModeListener.h"
-#include "host/Parameters.h"
-#include "presets/CPresetSystemEditor.h"
+#include "editor/strip/CPresetSystemEditor.h"
 #include "toolkit/vstgui.h"
 
-class Plugin;
 class MyFrame;
 class CZeltoButton;
 class COversamplingButton;
@@ -62,8 +61,9 @@ class Editor : public CPresetSystemEditor, public MeterModeListener {
     static constexpr int32_t kTagAttShowBit0 = 28;  // bits 0..2 of "AttShow"
     static constexpr int32_t kLastControlTag = 30;
 
-    /// Attaches itself to the effect, which owns it from then on.
-    explicit Editor(Plugin* effect);
+    /// Attaches itself to the format's effect object, which owns it from
+    /// then on; everything else it asks of the effect goes through `view`.
+    Editor(AudioEffectX* effect, zelto::EffectView* view);
     ~Editor() override;
 
     bool open(void* parentWindow) override;
@@ -141,7 +141,7 @@ class Editor : public CPresetSystemEditor, public MeterModeListener {
     void updateMeters(uint32_t tick);
     void setMeterModes(int32_t mode);
 
-    Plugin* plugin_;
+    zelto::EffectView* plugin_;
     std::atomic<int32_t> latencySamples_{0};
     std::atomic<bool> latencyPending_{false};
     std::function<uint32_t()> tickSource_;

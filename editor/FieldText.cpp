@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "host/ParameterText.h"
-#include "host/Parameters.h"
+#include "core/ParameterText.h"
+#include "core/Parameters.h"
 
 namespace zelto::editor {
 namespace {

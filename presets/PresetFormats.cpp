@@ -1,6 +1,8 @@
 // Word access and the tagged header.
 #include "presets/PresetFormats.h"
 
+#include "presets/PresetRecord.h"
+
 #include <cstring>
 
 namespace zelto {
@@ -56,3 +58,9 @@ void BlobWriter::bytes(const void* data, size_t size) {
 }
 
 }  // namespace zelto
+
+void zelto::setPresetName(PresetRecord& record, const char* name) {
+    std::memset(record.name, 0, sizeof record.name);
+    if (name == nullptr) return;
+    for (int32_t i = 0; i < kPresetNameMaxChars && name[i] != 0; ++i) record.name[i] = name[i];
+}

@@ -54,7 +54,9 @@ zelto_windows_tests(toolkit_tests toolkit WINDOWS EXCLUDE X11WindowTest.cpp Libr
 zelto_windows_tests(platform_tests platform WINDOWS EXCLUDE FileIOTest.cpp LIBRARIES zelto_platform)
 
 # Suites that drive the plug-in: its static library and the built DLL.
-zelto_windows_tests(host_tests host LIBRARIES zelto_plugin)
+# The render digests are Linux's: the two C libraries round exp and pow
+# apart, and the probe below holds the DLL's audio against Linux's instead.
+zelto_windows_tests(host_tests host EXCLUDE RenderDigestTest.cpp LIBRARIES zelto_plugin)
 zelto_windows_tests(presets_tests presets LIBRARIES zelto_plugin)
 foreach(suite host_tests presets_tests)
   if(TARGET ${suite})

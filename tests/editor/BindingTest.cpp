@@ -19,7 +19,7 @@
 #include "editor/CZeltoButton.h"
 #include "editor/Editor.h"
 #include "editor/FieldText.h"
-#include "host/Plugin.h"
+#include "formats/vst2/Plugin.h"
 #include "platform/SettingsStore.h"
 #include "support/TestSupport.h"
 

@@ -11,7 +11,7 @@
 
 #include "editor/CCalibButton.h"
 #include "editor/Editor.h"
-#include "host/Plugin.h"
+#include "formats/vst2/Plugin.h"
 #include "resources/Resources.h"
 #include "support/TestSupport.h"
 

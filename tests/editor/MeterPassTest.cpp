@@ -17,7 +17,7 @@
 #include "editor/CMeterLCDGR.h"
 #include "editor/CMeterOut.h"
 #include "editor/Editor.h"
-#include "host/Plugin.h"
+#include "formats/vst2/Plugin.h"
 #include "support/TestSupport.h"
 
 using namespace zelto;

@@ -13,12 +13,12 @@
 #include <thread>
 
 #include "editor/Editor.h"
-#include "host/Plugin.h"
+#include "editor/strip/CPresetKickButton.h"
+#include "editor/strip/CPresetRockerSwitch.h"
+#include "editor/strip/CSaveLoadButton.h"
+#include "formats/vst2/Plugin.h"
 #include "platform/DocumentLauncher.h"
 #include "platform/SettingsStore.h"
-#include "presets/CPresetKickButton.h"
-#include "presets/CPresetRockerSwitch.h"
-#include "presets/CSaveLoadButton.h"
 #include "support/TestSupport.h"
 #include "toolkit/controls/CMessageView.h"
 

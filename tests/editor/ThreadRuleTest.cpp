@@ -12,7 +12,7 @@
 
 #include "editor/CMyKnob.h"
 #include "editor/Editor.h"
-#include "host/Plugin.h"
+#include "formats/vst2/Plugin.h"
 #include "support/TestSupport.h"
 
 using namespace zelto;

@@ -6,11 +6,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
-    Plugin& plugin = zelto::fuzz::instance();
+    zelto::Effect& plugin = zelto::fuzz::instance();
     const bool reversed = (data[0] & 1) != 0;
     std::vector<uint8_t> image(data + 1, data + size);
-    plugin.presetEditor()->loadPresetBlob(image.empty() ? nullptr : image.data(), image.size(),
-                                          reversed);
+    plugin.presets().loadPresetBlob(image.empty() ? nullptr : image.data(), image.size(), reversed);
     zelto::fuzz::checkBank(plugin);
     return 0;
 }

@@ -1,5 +1,6 @@
-// One plug-in instance per fuzzing process, with its settings in a private
-// folder, and the invariants every input must leave intact.
+// One effect per fuzzing process, with its settings in a private folder, and
+// the invariants every input must leave intact. The effect is the core's, so
+// the loaders are fuzzed without any window or drawing library linked in.
 #pragma once
 
 #include <stdlib.h>
@@ -10,25 +11,23 @@
 #include <memory>
 #include <string>
 
-#include "host/Plugin.h"
-#include "presets/CPresetSystemEditor.h"
+#include "core/Effect.h"
 
 namespace zelto::fuzz {
 
-inline Plugin& instance() {
-    static std::unique_ptr<Plugin> plugin = [] {
+inline Effect& instance() {
+    static std::unique_ptr<Effect> effect = [] {
         char folder[] = "/tmp/zelto-fuzz-XXXXXX";
         if (mkdtemp(folder) != nullptr) setenv("ZELTO_CONFIG_HOME", folder, 1);
-        return std::make_unique<Plugin>(
-            [](AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) -> VstIntPtr {
-                return opcode == audioMasterVersion ? 2400 : 0;
-            });
+        auto made = std::make_unique<Effect>();
+        made->start();
+        return made;
     }();
-    return *plugin;
+    return *effect;
 }
 
 /// Every stored value stays a number in 0..1 and every name ends in its field.
-inline void checkBank(Plugin& plugin) {
+inline void checkBank(Effect& plugin) {
     for (int32_t p = 0; p < kNumPresets; ++p) {
         const PresetRecord r = plugin.presetRecord(p);
         if (r.name[kPresetNameSize - 1] != 0) abort();

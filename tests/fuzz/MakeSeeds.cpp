@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "host/Plugin.h"
-#include "presets/CPresetSystemEditor.h"
+#include "core/Effect.h"
 
 using namespace zelto;
 
@@ -57,9 +56,9 @@ Bytes reversed(Bytes data, size_t at) {
     return data;
 }
 
-Bytes flatImage(uint8_t tag, const Plugin& plugin, int programs) {
+Bytes flatImage(uint8_t tag, const Effect& plugin, int programs) {
     Bytes out(5);
-    const int32_t signature = Plugin::kUniqueId;
+    const int32_t signature = Effect::kUniqueId;
     std::memcpy(out.data(), &signature, 4);
     out[4] = tag;
     for (int p = 0; p < programs; ++p) {
@@ -79,21 +78,17 @@ int main(int argc, char** argv) {
     }
     const std::string dir = argv[1];
     for (const char* sub : {"", "/chunk", "/preset", "/bank"}) mkdir((dir + sub).c_str(), 0755);
-    Plugin plugin([](AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) -> VstIntPtr {
-        return opcode == audioMasterVersion ? 2400 : 0;
-    });
+    Effect plugin;
+    plugin.start();
     plugin.selectPreset(10);
-    CPresetSystemEditor* editor = plugin.presetEditor();
+    PresetSystem* editor = &plugin.presets();
 
-    void* chunkData = nullptr;
-    const VstInt32 chunkSize = plugin.getChunk(&chunkData, false);
-    const Bytes chunk(static_cast<uint8_t*>(chunkData),
-                      static_cast<uint8_t*>(chunkData) + chunkSize);
+    const Bytes chunk = plugin.saveState();
     Bytes swappedChunk = reversed(chunk, 8);
     swapWord(swappedChunk, 0);
     swapWord(swappedChunk, 4);
     Bytes flatChunk(32, 0);
-    const int32_t marker = kChunkMarkerFlatBank, signature = Plugin::kUniqueId, count = 24;
+    const int32_t marker = kChunkMarkerFlatBank, signature = Effect::kUniqueId, count = 24;
     std::memcpy(&flatChunk[0], &marker, 4);
     std::memcpy(&flatChunk[4], &signature, 4);
     std::memcpy(&flatChunk[8], &count, 4);

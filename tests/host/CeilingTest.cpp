@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "host/Parameters.h"
+#include "core/Parameters.h"
 #include "support/TestSupport.h"
 
 using namespace zelto;

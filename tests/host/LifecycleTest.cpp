@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "host/Plugin.h"
+#include "formats/vst2/Plugin.h"
 #include "platform/SettingsStore.h"
 #include "support/TestSupport.h"
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "host/Plugin.h"
+#include "formats/vst2/Plugin.h"
 #include "support/TestSupport.h"
 #include "vst/AudioEffect.h"
 

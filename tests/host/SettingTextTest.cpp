@@ -9,9 +9,9 @@
 #include <cstring>
 #include <string>
 
-#include "host/ParameterText.h"
-#include "host/Parameters.h"
-#include "host/Plugin.h"
+#include "core/ParameterText.h"
+#include "core/Parameters.h"
+#include "formats/vst2/Plugin.h"
 #include "support/TestSupport.h"
 
 using namespace zelto;

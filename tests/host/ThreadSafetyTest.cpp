@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "host/Plugin.h"
+#include "formats/vst2/Plugin.h"
 #include "support/TestSupport.h"
 
 #if defined(__SANITIZE_THREAD__)

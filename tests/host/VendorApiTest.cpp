@@ -8,7 +8,7 @@
 #include <fstream>
 #include <vector>
 
-#include "host/VendorApi.h"
+#include "core/VendorApi.h"
 #include "support/TestSupport.h"
 
 using namespace zelto;

@@ -8,8 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "host/Plugin.h"
-#include "presets/CPresetSystemEditor.h"
+#include "editor/strip/CPresetSystemEditor.h"
+#include "formats/vst2/Plugin.h"
 #include "presets/PresetFormats.h"
 #include "support/TestSupport.h"
 

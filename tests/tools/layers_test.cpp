@@ -70,3 +70,76 @@ TEST(ToolLayers, EveryFileLivesInALayerAndIncludesOnlyItsOwnOrLower) {
 }
 
 }  // namespace
+
+namespace {
+
+// The plug-in's folders: a folder may include its own and those of a lower
+// rank. Folders of one rank know nothing of each other, and each plug-in
+// format under formats/ knows no other format.
+const std::map<std::string, int>& folderRanks() {
+    static const std::map<std::string, int> ranks = {
+        {"engine", 0},  {"platform", 0}, {"vst", 0},    {"resources", 0}, {"presets", 1},
+        {"toolkit", 1}, {"core", 2},     {"editor", 3}, {"formats", 4},   {"tools", 5},
+    };
+    return ranks;
+}
+
+TEST(FolderLayers, EveryFolderIncludesOnlyItselfAndLowerOnes) {
+    const auto& ranks = folderRanks();
+    const fs::path root = fs::path(ZELTO_SOURCE_DIR);
+    const std::regex include(R"re(^\s*#\s*include\s*"([a-z0-9_]+)/([a-z0-9_]+/)?)re");
+    size_t scanned = 0;
+    for (const auto& [folder, rank] : ranks) {
+        if (!fs::exists(root / folder)) continue;
+        for (const auto& entry : fs::recursive_directory_iterator(root / folder)) {
+            if (!entry.is_regular_file()) continue;
+            const std::string ext = entry.path().extension().string();
+            if (ext != ".h" && ext != ".cpp") continue;
+            const std::string file = fs::relative(entry.path(), root).generic_string();
+            std::ifstream in(entry.path());
+            std::string text;
+            for (int line = 1; std::getline(in, text); ++line) {
+                std::smatch m;
+                if (!std::regex_search(text, m, include)) continue;
+                const std::string target = m[1].str();
+                if (!ranks.count(target)) continue;  // system or generated headers
+                ++scanned;
+                if (target == folder) {
+                    // formats/lv2 may not reach into formats/vst2, nor the reverse.
+                    if (folder == "formats") {
+                        const std::string own = file.substr(8, file.find('/', 8) - 8);
+                        EXPECT_EQ(m[2].str(), own + "/")
+                            << file << ":" << line << " includes another format's folder";
+                    }
+                    continue;
+                }
+                EXPECT_LT(ranks.at(target), rank)
+                    << file << ":" << line << " includes from " << target
+                    << "/, which is not below " << folder << "/";
+            }
+        }
+    }
+    EXPECT_GT(scanned, 200u) << "the scan found too few includes to be looking right";
+}
+
+TEST(FolderLayers, TheCoreAndPresetsNameNoPluginFormatOrDrawingType) {
+    const fs::path root = fs::path(ZELTO_SOURCE_DIR);
+    const std::regex foreign(
+        R"re(\b(AEffect|AudioEffect|VstInt32|VstIntPtr|audioMaster|CFrame|CControl|cairo_)\w*)re");
+    for (const char* folder : {"core", "presets"}) {
+        for (const auto& entry : fs::recursive_directory_iterator(root / folder)) {
+            if (!entry.is_regular_file()) continue;
+            std::ifstream in(entry.path());
+            std::string text;
+            for (int line = 1; std::getline(in, text); ++line) {
+                const std::string code = text.substr(0, text.find("//"));
+                std::smatch m;
+                EXPECT_FALSE(std::regex_search(code, m, foreign))
+                    << fs::relative(entry.path(), root).generic_string() << ":" << line << " names "
+                    << m.str();
+            }
+        }
+    }
+}
+
+}  // namespace

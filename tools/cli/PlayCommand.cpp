@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "host/VendorApi.h"
+#include "core/VendorApi.h"
 #include "tools/audio/StandardStreams.h"
 #include "tools/cli/Cli.h"
 #include "tools/cli/Grammar.h"

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "host/VendorApi.h"
+#include "core/VendorApi.h"
 #include "tools/cli/Cli.h"
 #include "tools/cli/Grammar.h"
 #include "tools/common/Text.h"

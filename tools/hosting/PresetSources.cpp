@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host/ParameterText.h"
-#include "host/Parameters.h"
-#include "host/VendorApi.h"
+#include "core/ParameterText.h"
+#include "core/Parameters.h"
+#include "core/VendorApi.h"
 #include "platform/FileIO.h"
 #include "tools/common/Text.h"
 #include "tools/common/ToolError.h"

@@ -15,8 +15,8 @@
 #include <cstring>
 #include <memory>
 
-#include "host/ParameterText.h"
-#include "host/Parameters.h"
+#include "core/ParameterText.h"
+#include "core/Parameters.h"
 #include "platform/FileIO.h"
 #include "tools/audio/AudioFile.h"
 #include "tools/common/ProcessSignals.h"

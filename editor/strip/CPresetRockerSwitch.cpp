@@ -1,5 +1,5 @@
 // CPresetRockerSwitch: one step per press, hover halves.
-#include "presets/CPresetRockerSwitch.h"
+#include "editor/strip/CPresetRockerSwitch.h"
 
 #include "toolkit/CBitmap.h"
 

@@ -1,12 +1,10 @@
-// The preset side of the editor object: builds and reads the tagged and flat
-// preset and bank formats in either byte order, stores defaults and memos in
-// the settings store, and remembers the folder and file names of the file
-// dialogs. It exists from the effect's construction to its destruction,
-// whether or not a window is open, because the effect's state chunks go
-// through it.
-// Runs on the user-interface thread, inside construction, or on whichever
-// host thread calls the chunk operations. Takes no lock. Never on the audio
-// thread: it allocates and touches files.
+// The preset side of the editor object: the preset strip with its file
+// dialogs and the manual, over the effect's preset system (the formats,
+// files, stored defaults and memos live in presets/PresetSystem; the calls
+// of that kind here pass straight on to it). It exists from the effect's
+// construction to its destruction, whether or not a window is open.
+// Runs on the user-interface thread, or inside construction; showPresetName
+// on any thread. Never on the audio thread: it allocates and touches files.
 #pragma once
 
 #include <atomic>
@@ -18,12 +16,13 @@
 #include <string>
 #include <vector>
 
+#include "core/EffectView.h"
 #include "presets/PresetFormats.h"
 #include "presets/PresetRecord.h"
+#include "presets/PresetSystem.h"
 #include "toolkit/AEffGUIEditor.h"
 #include "toolkit/CControlListener.h"
 
-class CPresetSystemEffect;
 class CTextEdit;
 class COptionMenu;
 class CNewFileSelector;
@@ -33,20 +32,6 @@ class CPresetRockerSwitch;
 namespace zelto {
 class DocumentLauncher;
 }
-
-/// What became of a load; everything but Loaded left the programs as they were.
-enum class PresetLoadResult {
-    Loaded,
-    NoBank,            // the effect has no program store
-    Unreadable,        // the file or value could not be read
-    TooShort,          // shorter than the signature and tag
-    ForeignSignature,  // written for another plug-in
-    UnknownTag,        // not a preset (or not a bank) of a known kind
-    Damaged,           // sizes or counts that do not fit the data
-    ValueOutOfRange,   // a value outside 0..1 (NaN included) undid the load
-};
-
-const char* describePresetLoadResult(PresetLoadResult result);
 
 class CPresetSystemEditor : public AEffGUIEditor, public CControlListener {
   public:
@@ -71,7 +56,9 @@ class CPresetSystemEditor : public AEffGUIEditor, public CControlListener {
     static constexpr const char* kNoDialogCaption = "Could not show the file dialog";
     static constexpr const char* kNoDialogText = "Install zenity or kdialog to choose files.";
 
-    explicit CPresetSystemEditor(CPresetSystemEffect* effect);
+    /// `effect` is the format's effect object the toolkit reports to; `view`
+    /// the effect as the editor sees it.
+    CPresetSystemEditor(AudioEffectX* effect, zelto::EffectView* view);
     ~CPresetSystemEditor() override;
 
     /// Builds the strip on top of the frame the derived editor made (it does
@@ -84,6 +71,9 @@ class CPresetSystemEditor : public AEffGUIEditor, public CControlListener {
     void idle() override;
     /// The strip's actions by tag (1000..1019); other tags are ignored.
     void valueChanged(CControl* control) override;
+    /// Edit gestures of the controls go to the effect (parameters only).
+    void beginEdit(int32_t index) override;
+    void endEdit(int32_t index) override;
 
     // Format builders: a new blob in native byte order (empty without a bank).
     virtual std::vector<uint8_t> buildTaggedBank();
@@ -155,9 +145,9 @@ class CPresetSystemEditor : public AEffGUIEditor, public CControlListener {
     COptionMenu* programMenu() const { return programMenu_; }
     CControl* stripControl(int32_t tag) const;
 
-    const std::string& currentFolder() const { return currentFolder_; }
-    const std::string& bankFileName() const { return bankFileName_; }
-    const std::string& presetFileName() const { return presetFileName_; }
+    const std::string& currentFolder() const;
+    const std::string& bankFileName() const;
+    const std::string& presetFileName() const;
     /// The user manual's location, set up outside the plug-in ("" if none).
     std::string manualPath() const;
 
@@ -168,7 +158,7 @@ class CPresetSystemEditor : public AEffGUIEditor, public CControlListener {
     /// Forgets the strip's controls and ends a dialog (the frame goes on).
     void closeStrip();
 
-    CPresetSystemEffect* presetEffect;
+    zelto::EffectView* presetEffect;
 
   private:
     void buildStrip();
@@ -178,14 +168,7 @@ class CPresetSystemEditor : public AEffGUIEditor, public CControlListener {
     void pollManual();
     void showMessage(const char* caption, const char* text);
     void selectFromStrip(int32_t index, const std::string& shownName);
-    bool storeBlob(const char* valueName, const std::vector<uint8_t>& blob);
-    PresetLoadResult recallBlob(const char* valueName, bool bank);
-    void rememberPath(const std::string& path, std::string& fileName);
-    PresetLoadResult loadTaggedImage(const uint8_t* data, size_t size, bool swap, bool bank);
-
-    std::string currentFolder_;
-    std::string bankFileName_;
-    std::string presetFileName_;
+    zelto::PresetSystem* presetSystem() const;
 
     // The strip (owned by the frame).
     CTextEdit* nameField_ = nullptr;

@@ -1,5 +1,5 @@
 // CSaveLoadButton: left or right click, told at once, no release tracking.
-#include "presets/CSaveLoadButton.h"
+#include "editor/strip/CSaveLoadButton.h"
 
 #include "toolkit/CBitmap.h"
 

@@ -1,5 +1,5 @@
 // Text to parameter value; see ParameterText.h.
-#include "host/ParameterText.h"
+#include "core/ParameterText.h"
 
 #include <strings.h>
 
@@ -8,7 +8,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "host/Parameters.h"
+#include "core/Parameters.h"
 
 namespace zelto {
 namespace {

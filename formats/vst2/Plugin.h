@@ -1,22 +1,24 @@
-// The product class: one instance per host instance. Owns the engine state and
-// the engine lock, maps the 26 parameters onto the engine, reports latency and
-// runs the guarded process dispatch.
-// Threads: process* on the audio thread (takes the engine lock, 1000 ms bound);
-// setSampleRate and a "TransShape" change take the same lock; every other
-// entry runs on any host thread without a lock.
+// The product class of the VST2 plug-in: one instance per host instance. The
+// effect itself (engine, lock, parameters, programs) is the core's Effect,
+// owned by the program layer; this class declares the record, creates the
+// editor, and maps the host's calls onto the effect.
+// Threads: process* on the audio thread (the effect takes the engine lock,
+// 1000 ms bound); setSampleRate and a "TransShape" change take the same
+// lock; every other entry runs on any host thread without a lock.
 #pragma once
 
 #include <atomic>
 
+#include "core/Effect.h"
+#include "core/Parameters.h"
 #include "engine/EngineState.h"
-#include "host/Parameters.h"
+#include "formats/vst2/CPresetSystemEffect.h"
 #include "platform/EngineLock.h"
-#include "presets/CPresetSystemEffect.h"
 
 class Plugin : public CPresetSystemEffect {
   public:
-    static constexpr VstInt32 kUniqueId = CCONST('K', 'R', 'z', 't');
-    static constexpr uint32_t kLockTimeoutMs = 1000;
+    static constexpr VstInt32 kUniqueId = zelto::Effect::kUniqueId;
+    static constexpr uint32_t kLockTimeoutMs = zelto::Effect::kLockTimeoutMs;
 
     explicit Plugin(audioMasterCallback audioMaster);
     ~Plugin() override;
@@ -48,7 +50,7 @@ class Plugin : public CPresetSystemEffect {
     bool getProductString(char* text) override;
     VstInt32 getVendorVersion() override { return 0; }
     VstPlugCategory getPlugCategory() override { return kPlugCategMastering; }
-    /// The private calls of host/VendorApi.h (any non-audio thread).
+    /// The private calls of core/VendorApi.h (any non-audio thread).
     VstIntPtr vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
 
     bool isExcludedFromSave(VstInt32 /*param*/) override { return false; }
@@ -57,24 +59,19 @@ class Plugin : public CPresetSystemEffect {
     /// The ten meter values for the editor; restarts the engine's holds (any thread).
     virtual zelto::MeterSnapshot getMeterValues();
     /// 0, 1 or 2 for rates below 80 kHz, below 170 kHz, and above.
-    virtual VstInt32 getRateClass() { return engine_.rateClass(); }
+    virtual VstInt32 getRateClass() { return effect_.rateClass(); }
 
-    // Read-only views for tests and the editor.
-    const zelto::EngineState& engine() const { return engine_; }
-    zelto::EngineLock& engineLock() { return engineLock_; }
-    VstInt32 stepOf(VstInt32 index) const;
+    // Read-only views for tests.
+    const zelto::EngineState& engine() const { return effect_.engine(); }
+    zelto::EngineLock& engineLock() { return effect_.engineLock(); }
+    VstInt32 stepOf(VstInt32 index) const { return effect_.stepOf(index); }
+
+    /// Reports a new latency to the host and the editor.
+    void latencyChanged(int32_t samples) override;
 
   private:
-    void applyLiveParameter(VstInt32 index, float value);
-    void convertLegacyProgram();
-    void loadMeterPrefs();
-    void setStep(VstInt32 index, float value, int32_t steps);
     template <typename T>
     void processGuarded(T** inputs, T** outputs, VstInt32 sampleFrames);
 
-    zelto::EngineLock engineLock_;
-    zelto::EngineState engine_;
-    std::atomic<float> values_[zelto::kNumLiveParams] = {};
-    std::atomic<int32_t> steps_[zelto::kNumLiveParams] = {};
     bool ready_ = false;
 };

@@ -3,7 +3,7 @@
 // VSTPluginMain and, for older hosts, under the symbol "main".
 #include <new>
 
-#include "host/Plugin.h"
+#include "formats/vst2/Plugin.h"
 
 #ifdef _WIN32
 #include "platform/win32/ModuleHandle.h"

@@ -6,17 +6,15 @@
 // name + floats in parameter order. Every load first checks that all it will
 // read lies inside the data, then backs up what it will change, and restores
 // it when a value outside 0..1 shows up.
-#include "presets/CPresetSystemEditor.h"
+#include "presets/PresetSystem.h"
 
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
 
-#include "platform/DocumentLauncher.h"
 #include "platform/FileIO.h"
 #include "platform/SettingsStore.h"
-#include "presets/CPresetSystemEffect.h"
 
 using namespace zelto;
 
@@ -97,13 +95,12 @@ const char* describePresetLoadResult(PresetLoadResult result) {
     return "unknown";
 }
 
-CPresetSystemEditor::CPresetSystemEditor(CPresetSystemEffect* effect)
-    : AEffGUIEditor(effect), presetEffect(effect) {
+PresetSystem::PresetSystem(ProgramStore* store) : presetEffect(store) {
     char buffer[4096];
     if (getcwd(buffer, sizeof buffer) != nullptr) currentFolder_ = buffer;
 }
 
-CPresetSystemEditor::~CPresetSystemEditor() {
+PresetSystem::~PresetSystem() {
     saveFileLocations();
 }
 
@@ -111,7 +108,7 @@ CPresetSystemEditor::~CPresetSystemEditor() {
 
 namespace {
 
-std::vector<int32_t> savedParameters(CPresetSystemEffect& effect) {
+std::vector<int32_t> savedParameters(ProgramStore& effect) {
     std::vector<int32_t> included;
     for (int32_t p = 0; p < kPresetValues; ++p) {
         if (!effect.isExcludedFromSave(p)) included.push_back(p);
@@ -152,7 +149,7 @@ void writeProgramRecords(BlobWriter& w, const PresetRecord& record, int32_t prog
 
 }  // namespace
 
-std::vector<uint8_t> CPresetSystemEditor::buildTaggedBank() {
+std::vector<uint8_t> PresetSystem::buildTaggedBank() {
     std::vector<uint8_t> blob;
     if (presetEffect == nullptr || !presetEffect->hasBank()) return blob;
     const std::vector<int32_t> included = savedParameters(*presetEffect);
@@ -169,7 +166,7 @@ std::vector<uint8_t> CPresetSystemEditor::buildTaggedBank() {
     return blob;
 }
 
-std::vector<uint8_t> CPresetSystemEditor::buildTaggedPreset() {
+std::vector<uint8_t> PresetSystem::buildTaggedPreset() {
     std::vector<uint8_t> blob;
     if (presetEffect == nullptr || !presetEffect->hasBank()) return blob;
     const std::vector<int32_t> included = savedParameters(*presetEffect);
@@ -219,19 +216,19 @@ bool forEachTaggedRecord(const uint8_t* records, int32_t count, bool swap, Visit
     return true;
 }
 
-PresetBank captureBank(const CPresetSystemEffect& effect) {
+PresetBank captureBank(const ProgramStore& effect) {
     PresetBank bank;
     for (int32_t p = 0; p < kNumPresets; ++p) bank.programs[p] = effect.presetRecord(p);
     return bank;
 }
 
-void restoreBank(CPresetSystemEffect& effect, const PresetBank& bank) {
+void restoreBank(ProgramStore& effect, const PresetBank& bank) {
     for (int32_t p = 0; p < kNumPresets; ++p) effect.setPresetRecord(p, bank.programs[p]);
 }
 
 // Fills r from one flat image (name field, then floats in parameter order);
 // false at the first value outside 0..1.
-bool readFlatImage(CPresetSystemEffect& effect, const uint8_t* image, bool swap, int32_t values,
+bool readFlatImage(ProgramStore& effect, const uint8_t* image, bool swap, int32_t values,
                    PresetRecord& r) {
     copyNameField(r, image);
     for (int32_t k = 0; k < values; ++k) {
@@ -243,7 +240,7 @@ bool readFlatImage(CPresetSystemEffect& effect, const uint8_t* image, bool swap,
     return true;
 }
 
-void loadNameField(CPresetSystemEffect& effect, int32_t program, const uint8_t* field) {
+void loadNameField(ProgramStore& effect, int32_t program, const uint8_t* field) {
     PresetRecord r = effect.presetRecord(program);
     copyNameField(r, field);
     effect.setPresetRecord(program, r);
@@ -251,8 +248,8 @@ void loadNameField(CPresetSystemEffect& effect, int32_t program, const uint8_t* 
 
 }  // namespace
 
-PresetLoadResult CPresetSystemEditor::loadTaggedBank(const uint8_t* records, size_t size,
-                                                     const TaggedHeader& header, bool swap) {
+PresetLoadResult PresetSystem::loadTaggedBank(const uint8_t* records, size_t size,
+                                              const TaggedHeader& header, bool swap) {
     if (presetEffect == nullptr || !presetEffect->hasBank()) return PresetLoadResult::NoBank;
     const PresetLoadResult check = checkTaggedRecords(records, size, header, swap, true);
     if (check != PresetLoadResult::Loaded) return check;
@@ -278,13 +275,13 @@ PresetLoadResult CPresetSystemEditor::loadTaggedBank(const uint8_t* records, siz
         restoreBank(*presetEffect, backup);
         return PresetLoadResult::ValueOutOfRange;
     }
-    showPresetName(presetEffect->presetRecord(current).name);
+    presetEffect->showPresetName(presetEffect->presetRecord(current).name);
     presetEffect->selectPreset(current);
     return PresetLoadResult::Loaded;
 }
 
-PresetLoadResult CPresetSystemEditor::loadTaggedPreset(const uint8_t* records, size_t size,
-                                                       const TaggedHeader& header, bool swap) {
+PresetLoadResult PresetSystem::loadTaggedPreset(const uint8_t* records, size_t size,
+                                                const TaggedHeader& header, bool swap) {
     if (presetEffect == nullptr || !presetEffect->hasBank()) return PresetLoadResult::NoBank;
     const PresetLoadResult check = checkTaggedRecords(records, size, header, swap, false);
     if (check != PresetLoadResult::Loaded) return check;
@@ -311,14 +308,14 @@ PresetLoadResult CPresetSystemEditor::loadTaggedPreset(const uint8_t* records, s
         return PresetLoadResult::ValueOutOfRange;
     }
     const PresetRecord loaded = presetEffect->presetRecord(current);
-    showPresetName(loaded.name);
+    presetEffect->showPresetName(loaded.name);
     presetEffect->renameCurrentPreset(loaded.name);
     presetEffect->selectPreset(current);
     return PresetLoadResult::Loaded;
 }
 
-PresetLoadResult CPresetSystemEditor::loadFlatPreset(const uint8_t* data, size_t size, bool swap,
-                                                     int32_t paramCount) {
+PresetLoadResult PresetSystem::loadFlatPreset(const uint8_t* data, size_t size, bool swap,
+                                              int32_t paramCount) {
     if (presetEffect == nullptr || !presetEffect->hasBank()) return PresetLoadResult::NoBank;
     if (data == nullptr || paramCount < 0) return PresetLoadResult::Damaged;
     const int32_t values = std::min(paramCount, kPresetValues);
@@ -334,15 +331,15 @@ PresetLoadResult CPresetSystemEditor::loadFlatPreset(const uint8_t* data, size_t
         return PresetLoadResult::ValueOutOfRange;
     }
     presetEffect->setPresetRecord(current, r);
-    showPresetName(r.name);
+    presetEffect->showPresetName(r.name);
     presetEffect->renameCurrentPreset(r.name);
     presetEffect->selectPreset(current);
     return PresetLoadResult::Loaded;
 }
 
-PresetLoadResult CPresetSystemEditor::loadFlatBank(const uint8_t* data, size_t size, bool swap,
-                                                   int32_t programCount, int32_t paramCount,
-                                                   int32_t selectAfter) {
+PresetLoadResult PresetSystem::loadFlatBank(const uint8_t* data, size_t size, bool swap,
+                                            int32_t programCount, int32_t paramCount,
+                                            int32_t selectAfter) {
     if (presetEffect == nullptr || !presetEffect->hasBank()) return PresetLoadResult::NoBank;
     if (data == nullptr || programCount <= 0 || paramCount < 0) return PresetLoadResult::Damaged;
     const int32_t count = std::min(programCount, kNumPresets);
@@ -364,7 +361,7 @@ PresetLoadResult CPresetSystemEditor::loadFlatBank(const uint8_t* data, size_t s
         presetEffect->setPresetRecord(i, r);
     }
     const int32_t select = validProgram(selectAfter) ? selectAfter : 0;
-    showPresetName(presetEffect->presetRecord(select).name);
+    presetEffect->showPresetName(presetEffect->presetRecord(select).name);
     presetEffect->selectPreset(select);
     return PresetLoadResult::Loaded;
 }
@@ -385,8 +382,8 @@ PresetLoadResult readLead(const uint8_t* data, size_t size, int32_t signature, b
 
 }  // namespace
 
-PresetLoadResult CPresetSystemEditor::loadTaggedImage(const uint8_t* data, size_t size, bool swap,
-                                                      bool bank) {
+PresetLoadResult PresetSystem::loadTaggedImage(const uint8_t* data, size_t size, bool swap,
+                                               bool bank) {
     if (size < kTaggedHeaderSize) return PresetLoadResult::Damaged;
     const TaggedHeader header = readTaggedHeader(data, swap);
     const uint8_t* records = data + kTaggedHeaderSize;
@@ -395,8 +392,7 @@ PresetLoadResult CPresetSystemEditor::loadTaggedImage(const uint8_t* data, size_
                 : loadTaggedPreset(records, available, header, swap);
 }
 
-PresetLoadResult CPresetSystemEditor::loadPresetBlob(const uint8_t* data, size_t size,
-                                                     bool reversed) {
+PresetLoadResult PresetSystem::loadPresetBlob(const uint8_t* data, size_t size, bool reversed) {
     if (presetEffect == nullptr) return PresetLoadResult::NoBank;
     bool swap = false;
     const PresetLoadResult lead =
@@ -414,8 +410,7 @@ PresetLoadResult CPresetSystemEditor::loadPresetBlob(const uint8_t* data, size_t
     }
 }
 
-PresetLoadResult CPresetSystemEditor::loadBankBlob(const uint8_t* data, size_t size,
-                                                   bool reversed) {
+PresetLoadResult PresetSystem::loadBankBlob(const uint8_t* data, size_t size, bool reversed) {
     if (presetEffect == nullptr) return PresetLoadResult::NoBank;
     bool swap = false;
     const PresetLoadResult lead =
@@ -500,7 +495,7 @@ std::string absoluteFolder(const std::string& folder) {
 
 }  // namespace
 
-void CPresetSystemEditor::rememberPath(const std::string& path, std::string& fileName) {
+void PresetSystem::rememberPath(const std::string& path, std::string& fileName) {
     std::string folder, name;
     splitPath(path, folder, name);
     folder = absoluteFolder(folder);
@@ -512,7 +507,7 @@ void CPresetSystemEditor::rememberPath(const std::string& path, std::string& fil
 // The remembered folder and file names follow only loads and saves that
 // succeeded: a mistyped or rejected file must not become the place the next
 // dialog opens in.
-PresetLoadResult CPresetSystemEditor::loadPresetFile(const std::string& path, bool reversed) {
+PresetLoadResult PresetSystem::loadPresetFile(const std::string& path, bool reversed) {
     auto bytes = readWholeFile(path, kMaxPresetDataSize);
     if (!bytes) return PresetLoadResult::Unreadable;
     const PresetLoadResult result = loadPresetBlob(bytes->data(), bytes->size(), reversed);
@@ -520,7 +515,7 @@ PresetLoadResult CPresetSystemEditor::loadPresetFile(const std::string& path, bo
     return result;
 }
 
-PresetLoadResult CPresetSystemEditor::loadBankFile(const std::string& path, bool reversed) {
+PresetLoadResult PresetSystem::loadBankFile(const std::string& path, bool reversed) {
     auto bytes = readWholeFile(path, kMaxPresetDataSize);
     if (!bytes) return PresetLoadResult::Unreadable;
     const PresetLoadResult result = loadBankBlob(bytes->data(), bytes->size(), reversed);
@@ -530,7 +525,7 @@ PresetLoadResult CPresetSystemEditor::loadBankFile(const std::string& path, bool
         case PresetLoadResult::Loaded:
         case PresetLoadResult::UnknownTag:
         case PresetLoadResult::ValueOutOfRange:
-            showPresetName(presetEffect->presetRecord(0).name);
+            presetEffect->showPresetName(presetEffect->presetRecord(0).name);
             presetEffect->selectPreset(0);
             break;
         default:
@@ -540,14 +535,14 @@ PresetLoadResult CPresetSystemEditor::loadBankFile(const std::string& path, bool
     return result;
 }
 
-bool CPresetSystemEditor::savePresetFile(const std::string& path) {
+bool PresetSystem::savePresetFile(const std::string& path) {
     const std::vector<uint8_t> blob = buildTaggedPreset();
     if (blob.empty() || !writeFileAtomically(path, blob.data(), blob.size())) return false;
     rememberPath(path, presetFileName_);
     return true;
 }
 
-bool CPresetSystemEditor::saveBankFile(const std::string& path) {
+bool PresetSystem::saveBankFile(const std::string& path) {
     const std::vector<uint8_t> blob = buildTaggedBank();
     if (blob.empty() || !writeFileAtomically(path, blob.data(), blob.size())) return false;
     rememberPath(path, bankFileName_);
@@ -556,58 +551,58 @@ bool CPresetSystemEditor::saveBankFile(const std::string& path) {
 
 // ---- stored defaults and memos ----
 
-bool CPresetSystemEditor::storeBlob(const char* valueName, const std::vector<uint8_t>& blob) {
+bool PresetSystem::storeBlob(const char* valueName, const std::vector<uint8_t>& blob) {
     return !blob.empty() && presetStore().writeBlob(valueName, blob.data(), blob.size());
 }
 
-PresetLoadResult CPresetSystemEditor::recallBlob(const char* valueName, bool bank) {
+PresetLoadResult PresetSystem::recallBlob(const char* valueName, bool bank) {
     const auto blob = presetStore().readBlob(valueName);
     if (!blob) return PresetLoadResult::Unreadable;
     return bank ? loadBankBlob(blob->data(), blob->size(), false)
                 : loadPresetBlob(blob->data(), blob->size(), false);
 }
 
-bool CPresetSystemEditor::storeDefaultBank() {
+bool PresetSystem::storeDefaultBank() {
     return storeBlob(kDefaultBankValue, buildTaggedBank());
 }
-bool CPresetSystemEditor::clearDefaultBank() {
+bool PresetSystem::clearDefaultBank() {
     return presetStore().remove(kDefaultBankValue);
 }
-PresetLoadResult CPresetSystemEditor::recallDefaultBank() {
+PresetLoadResult PresetSystem::recallDefaultBank() {
     return recallBlob(kDefaultBankValue, true);
 }
 
-bool CPresetSystemEditor::storeDefaultPreset() {
+bool PresetSystem::storeDefaultPreset() {
     return storeBlob(kDefaultPresetValue, buildTaggedPreset());
 }
-bool CPresetSystemEditor::clearDefaultPreset() {
+bool PresetSystem::clearDefaultPreset() {
     return presetStore().remove(kDefaultPresetValue);
 }
-PresetLoadResult CPresetSystemEditor::recallDefaultPreset() {
+PresetLoadResult PresetSystem::recallDefaultPreset() {
     return recallBlob(kDefaultPresetValue, false);
 }
 
-bool CPresetSystemEditor::storeMemoA() {
+bool PresetSystem::storeMemoA() {
     return storeBlob(kMemoAValue, buildTaggedPreset());
 }
-bool CPresetSystemEditor::storeMemoB() {
+bool PresetSystem::storeMemoB() {
     return storeBlob(kMemoBValue, buildTaggedPreset());
 }
-PresetLoadResult CPresetSystemEditor::recallMemoA() {
+PresetLoadResult PresetSystem::recallMemoA() {
     return recallBlob(kMemoAValue, false);
 }
-PresetLoadResult CPresetSystemEditor::recallMemoB() {
+PresetLoadResult PresetSystem::recallMemoB() {
     return recallBlob(kMemoBValue, false);
 }
 
-void CPresetSystemEditor::loadStoredDefaults() {
+void PresetSystem::loadStoredDefaults() {
     recallDefaultBank();
     if (presetEffect != nullptr) presetEffect->selectPreset(0);
     recallDefaultPreset();
     loadFileLocations();
 }
 
-void CPresetSystemEditor::saveFileLocations() {
+void PresetSystem::saveFileLocations() {
     const SettingsStore store = presetStore();
     // Older versions stored relative folders; one read back is not passed on.
     store.writeText(kCurrDirValue, isAbsolutePath(currentFolder_) ? currentFolder_ : std::string());
@@ -615,7 +610,7 @@ void CPresetSystemEditor::saveFileLocations() {
     store.writeText(kCurrPresetValue, presetFileName_);
 }
 
-void CPresetSystemEditor::loadFileLocations() {
+void PresetSystem::loadFileLocations() {
     const SettingsStore store = presetStore();
     currentFolder_ = store.readText(kCurrDirValue).value_or(std::string());
     if (!isAbsolutePath(currentFolder_)) currentFolder_.clear();
@@ -623,6 +618,6 @@ void CPresetSystemEditor::loadFileLocations() {
     presetFileName_ = store.readText(kCurrPresetValue).value_or(std::string());
 }
 
-std::string CPresetSystemEditor::manualPath() const {
+std::string PresetSystem::manualPath() const {
     return presetStore().readText(kManualPathValue).value_or(std::string());
 }

@@ -1,5 +1,5 @@
 // CPresetKickButton: press-time notification, hover and pressed frames.
-#include "presets/CPresetKickButton.h"
+#include "editor/strip/CPresetKickButton.h"
 
 #include "toolkit/CBitmap.h"
 

@@ -5,12 +5,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "editor/strip/CPresetKickButton.h"
+#include "editor/strip/CPresetRockerSwitch.h"
+#include "editor/strip/CPresetSystemEditor.h"
+#include "editor/strip/CSaveLoadButton.h"
 #include "platform/DocumentLauncher.h"
-#include "presets/CPresetKickButton.h"
-#include "presets/CPresetRockerSwitch.h"
-#include "presets/CPresetSystemEditor.h"
-#include "presets/CPresetSystemEffect.h"
-#include "presets/CSaveLoadButton.h"
 #include "toolkit/controls/CMessageView.h"
 #include "toolkit/vstgui.h"
 
@@ -346,13 +345,13 @@ bool CPresetSystemEditor::startFileDialog(FileAction action, bool reversed) {
     if (saving) {
         selector->setTitle(bank ? "Save bank" : "Save preset");
         selector->setDefaultExtension(type);
-        selector->setDefaultSaveName((bank ? bankFileName_ : presetFileName_).c_str());
+        selector->setDefaultSaveName((bank ? bankFileName() : presetFileName()).c_str());
     } else if (bank) {
         selector->setTitle(reversed ? "Load bank (endian-reversed)" : "Load bank");
     } else {
         selector->setTitle(reversed ? "Load preset (endian-reversed)" : "Load preset");
     }
-    selector->setInitialDirectory(currentFolder_.c_str());
+    selector->setInitialDirectory(currentFolder().c_str());
     selector->addFileExtension(type);
     selector->setAllowMultiFileSelection(false);
     if (!selector->start()) {

@@ -1,10 +1,10 @@
 // Parameter table and value mappings.
-#include "host/Parameters.h"
+#include "core/Parameters.h"
 
 #include <strings.h>
 #include <cmath>
 
-#include "vst/AudioEffect.h"
+#include "core/NumberText.h"
 
 namespace zelto {
 
@@ -86,28 +86,28 @@ bool formatParameterDisplay(int32_t index, float value, int32_t step, char* text
         case DisplayKind::GainDb: {
             const double gain =
                 index == kParamOutput ? outputGainFromValue(value) : driveGainFromValue(value);
-            AudioEffect::dB2string(static_cast<float>(gain), text, kMaxDisplayLen);
+            dbToText(static_cast<float>(gain), text, kMaxDisplayLen);
             return true;
         }
         case DisplayKind::Number: {
             const double number =
                 index == kParamTransient ? transientMixFromValue(value) : releaseMsFromValue(value);
-            AudioEffect::float2string(static_cast<float>(number), text, kMaxDisplayLen);
+            floatToText(static_cast<float>(number), text, kMaxDisplayLen);
             return true;
         }
         case DisplayKind::Percent:
-            AudioEffect::float2string(value * 100.0f, text, kMaxDisplayLen);
+            floatToText(value * 100.0f, text, kMaxDisplayLen);
             return true;
         case DisplayKind::ValueDb:
-            AudioEffect::dB2string(value, text, kMaxDisplayLen);
+            dbToText(value, text, kMaxDisplayLen);
             return true;
         case DisplayKind::StepText:
             if (step < 0 || step >= info.steps || info.texts[static_cast<size_t>(step)] == nullptr)
                 return false;
-            AudioEffect::vst_strncpy(text, info.texts[static_cast<size_t>(step)], kMaxDisplayLen);
+            copyText(text, info.texts[static_cast<size_t>(step)], kMaxDisplayLen);
             return true;
         case DisplayKind::Switch:
-            AudioEffect::vst_strncpy(text, info.texts[step == 0 ? 0 : 1], kMaxDisplayLen);
+            copyText(text, info.texts[step == 0 ? 0 : 1], kMaxDisplayLen);
             return true;
         case DisplayKind::AttShowMask: {
             int pos = 0;

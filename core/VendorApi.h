@@ -5,15 +5,15 @@
 // header and nothing else of the plug-in.
 #pragma once
 
-#include "vst/vst2.h"
+#include <cstdint>
 
 namespace zelto {
 
-constexpr VstInt32 kVendorApiMagic = CCONST('K', 'R', 'z', 't');
+constexpr int32_t kVendorApiMagic = ('K' << 24) | ('R' << 16) | ('z' << 8) | 't';
 
-enum VendorCall : VstIntPtr {
-    kVendorSelectPreset = 1,  // ptr: const VstInt32* program 0..23; answers 1, or 0 if out of range
-    kVendorCurrentPreset = 2,   // answers the current program + 1
+enum VendorCall : intptr_t {
+    kVendorSelectPreset = 1,   // ptr: const int32_t* program 0..23; answers 1, or 0 if out of range
+    kVendorCurrentPreset = 2,  // answers the current program + 1
     kVendorLoadPresetFile = 3,  // ptr: const char* path; answers a VendorLoadAnswer
     kVendorLoadBankFile = 4,    // ptr: const char* path; answers a VendorLoadAnswer
     kVendorSavePresetFile = 5,  // ptr: const char* path; answers 1 when written, else 0
@@ -28,7 +28,7 @@ enum VendorCall : VstIntPtr {
 };
 
 /// Answers of the load calls: 1 when loaded, else why nothing changed.
-enum VendorLoadAnswer : VstIntPtr {
+enum VendorLoadAnswer : intptr_t {
     kVendorLoaded = 1,
     kVendorNoBank = -1,
     kVendorUnreadable = -2,

@@ -1,25 +1,23 @@
-// The program layer between the effect base classes and the product class:
-// the bank of 24 programs, the factory programs, the current program, the
-// start-up template and program selection. Towards the host the effect shows
-// one program; selection happens inside the plug-in.
-// Takes no engine lock; setParameter/getParameter may run on any thread, so
-// single values in the bank are read and written as atomic words. Program names
-// are guarded by a short lock of their own (never taken on the audio path), and
-// each getChunk answer has a buffer of its own for a while, since hosts ask for
-// the state from several threads.
+// The program layer of the VST2 effect: towards the host one program whose
+// state is the whole bank as a chunk, with program selection inside the
+// plug-in. The bank, the programs and the state bytes live in the core's
+// Effect, which this layer owns; here they are mapped onto the SDK calls,
+// and what the effect reports goes back to the host and the editor.
+// Takes no engine lock. Each getChunk answer has a buffer of its own for a
+// while, since hosts ask for the state from several threads.
 #pragma once
 
-#include <atomic>
 #include <memory>
 #include <mutex>
 #include <thread>
 
+#include "core/Effect.h"
 #include "presets/PresetRecord.h"
 #include "vst/AudioEffectX.h"
 
 class CPresetSystemEditor;
 
-class CPresetSystemEffect : public AudioEffectX {
+class CPresetSystemEffect : public AudioEffectX, public zelto::EffectHost {
   public:
     CPresetSystemEffect(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams);
     ~CPresetSystemEffect() override;
@@ -40,44 +38,53 @@ class CPresetSystemEffect : public AudioEffectX {
     VstInt32 getChunk(void** data, bool isPreset) override;
     VstInt32 setChunk(void* data, VstInt32 byteSize, bool isPreset) override;
 
-    virtual VstInt32 getCurrentPreset() { return currentPreset.load(std::memory_order_relaxed); }
+    virtual VstInt32 getCurrentPreset() { return effect_.getCurrentPreset(); }
     virtual void selectPreset(VstInt32 index);
     virtual void renameCurrentPreset(const char* name);
     virtual VstInt32 getSignature() { return cEffect.uniqueID; }
-    virtual void resetPresetToTemplate(VstInt32 index);
+    virtual void resetPresetToTemplate(VstInt32 index) { effect_.resetPresetToTemplate(index); }
     virtual bool isExcludedFromSave(VstInt32 param) = 0;
     virtual bool isExcludedFromLoad(VstInt32 param) = 0;
-    virtual void initPresetSystem();
-    virtual void loadFactoryPresets();
+    virtual void initPresetSystem() { effect_.start(); }
+    virtual void loadFactoryPresets() { effect_.loadFactoryPresets(); }
 
-    bool hasBank() const { return bank != nullptr; }
+    bool hasBank() const { return effect_.hasBank(); }
     /// A copy of program i (a zero record for an index outside 0..23).
-    zelto::PresetRecord presetRecord(VstInt32 index) const;
+    zelto::PresetRecord presetRecord(VstInt32 index) const { return effect_.presetRecord(index); }
     /// Replaces program i's name and values (no engine update: select it for that).
-    void setPresetRecord(VstInt32 index, const zelto::PresetRecord& record);
-    void setPresetValue(VstInt32 program, VstInt32 param, float value);
+    void setPresetRecord(VstInt32 index, const zelto::PresetRecord& record) {
+        effect_.setPresetRecord(index, record);
+    }
+    void setPresetValue(VstInt32 program, VstInt32 param, float value) {
+        effect_.setPresetValue(program, param, value);
+    }
 
-    /// The object that builds and reads the preset formats; it lives as long
-    /// as the effect, with or without a window.
+    /// The editor object with the preset strip, null without one.
     CPresetSystemEditor* presetEditor() const { return presetEditor_; }
-    const zelto::PresetRecord& templatePreset() const { return templateRecord; }
+    const zelto::PresetRecord& templatePreset() const { return effect_.templatePreset(); }
+
+    /// The format-neutral effect this layer carries.
+    zelto::Effect& core() { return effect_; }
+    const zelto::Effect& core() const { return effect_; }
+
+    // zelto::EffectHost: the effect's reports onto the host and the editor.
+    void parameterChanged(int32_t index, float value) override;
+    void parameterAutomated(int32_t index, float value) override;
+    void editBegun(int32_t index) override;
+    void editEnded(int32_t index) override;
+    void programApplied() override;
+    void programRenamed() override;
+    void programNameShown(const char* name) override;
 
   protected:
     /// The preset editor object is the window editor, which the effect base
     /// owns and deletes; this layer only keeps a typed pointer to it.
     void attachPresetEditor(CPresetSystemEditor* editorObject) { presetEditor_ = editorObject; }
-    VstInt32 loadFlatBankChunk(const uint8_t* data, VstInt32 size, bool swap);
 
-    /// True on the thread that is applying a program, for this effect only:
-    /// automation arriving meanwhile on another thread is still stored.
-    bool isPresetLoading() const;
-    float storedValue(VstInt32 index) const;
+    bool isPresetLoading() const { return effect_.isPresetLoading(); }
+    float storedValue(VstInt32 index) const { return effect_.storedValue(index); }
 
-    zelto::PresetBank* bank = nullptr;
-    zelto::PresetRecord templateRecord{};
-    std::atomic<VstInt32> currentPreset{0};
-    // The thread applying a program right now (none: a default id).
-    std::atomic<std::thread::id> applyingThread_{};
+    zelto::Effect effect_;
 
   private:
     static constexpr size_t kChunkBufferSize = 24049;  // prefix + tagged bank of 26 values
@@ -90,6 +97,5 @@ class CPresetSystemEffect : public AudioEffectX {
     uint64_t chunkUsed_[kChunkBuffers] = {};
     uint64_t chunkCalls_ = 0;
     std::mutex chunkMutex_;
-    mutable std::mutex namesMutex_;  // every read and write of a program name
     CPresetSystemEditor* presetEditor_ = nullptr;
 };
