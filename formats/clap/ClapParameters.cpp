@@ -8,8 +8,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "host/ParameterText.h"
-#include "host/Parameters.h"
+#include "core/ParameterText.h"
+#include "core/Parameters.h"
 
 namespace zelto::clap {
 namespace {

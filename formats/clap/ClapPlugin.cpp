@@ -8,8 +8,8 @@
 #include <cstring>
 #include <new>
 
+#include "core/Parameters.h"
 #include "formats/clap/ClapParameters.h"
-#include "host/Parameters.h"
 
 #ifndef ZELTO_VERSION
 #define ZELTO_VERSION "0.0.0"

@@ -1,49 +1,53 @@
-// The binding over today's effect class: it owns one Plugin and stands in
-// for the host that the class calls back (automation, edit gestures,
-// display updates). These callbacks are the only place where the effect's
-// own host calls become the wrapper's events.
+// The binding over the core: it owns one Effect and its Editor, and is the
+// effect's host (EffectHost), turning the effect's reports into the
+// wrapper's: edits and gestures from the window, programs applied, latency.
 #include "formats/clap/EffectBinding.h"
 
 #include <cstring>
 #include <new>
 
-#include "host/Parameters.h"
-#include "host/Plugin.h"
+#include "core/Effect.h"
+#include "editor/Editor.h"
 #include "presets/FactoryPresets.h"
 #include "toolkit/vstgui.h"
 
 namespace zelto::clap {
 namespace {
 
-class PluginBinding final : public EffectBinding {
+class CoreBinding final : public EffectBinding, public EffectHost {
   public:
-    explicit PluginBinding(Listener& listener) : listener_(listener) {}
-    ~PluginBinding() override {
-        if (plugin_ != nullptr && plugin_->getEditor() != nullptr) plugin_->getEditor()->close();
+    explicit CoreBinding(Listener& listener) : listener_(listener) {}
+    ~CoreBinding() override {
+        // The window goes first, then the editor that reads the bank, and
+        // the effect reports to nobody from then on.
+        if (editor_ != nullptr) editor_->close();
+        editor_.reset();
+        if (effect_ != nullptr) effect_->setHost(nullptr);
     }
 
     bool build() {
-        plugin_.reset(new (std::nothrow) Plugin(&PluginBinding::hostCallback));
-        if (plugin_ == nullptr || !plugin_->isReady()) return false;
-        // From here on the effect's calls reach this binding.
-        plugin_->getAeffect()->user = this;
+        effect_.reset(new (std::nothrow) Effect(this));
+        if (effect_ == nullptr || !effect_->isReady()) return false;
+        // No VST 2 effect behind this editor: it reaches the effect through its view.
+        editor_.reset(new (std::nothrow) Editor(nullptr, effect_.get()));
+        if (editor_ != nullptr) editor_->setLatency(effect_->latencySamples());
+        effect_->start();
         return true;
     }
 
-    void setSampleRate(double rate) override { plugin_->setSampleRate(static_cast<float>(rate)); }
-    uint32_t latencySamples() override {
-        return static_cast<uint32_t>(plugin_->getAeffect()->initialDelay);
-    }
-    void reset() override { plugin_->suspend(); }
+    // EffectBinding
+    void setSampleRate(double rate) override { effect_->setSampleRate(static_cast<float>(rate)); }
+    uint32_t latencySamples() override { return static_cast<uint32_t>(effect_->latencySamples()); }
+    void reset() override { effect_->suspend(); }
 
-    void setParameter(int32_t index, float value) override { plugin_->setParameter(index, value); }
-    float parameter(int32_t index) override { return plugin_->getParameter(index); }
+    void setParameter(int32_t index, float value) override { effect_->setParameter(index, value); }
+    float parameter(int32_t index) override { return effect_->getParameter(index); }
 
     void process(float** inputs, float** outputs, uint32_t frames) override {
-        plugin_->processReplacing(inputs, outputs, static_cast<VstInt32>(frames));
+        effect_->process(inputs, outputs, static_cast<int32_t>(frames));
     }
     void process(double** inputs, double** outputs, uint32_t frames) override {
-        plugin_->processDoubleReplacing(inputs, outputs, static_cast<VstInt32>(frames));
+        effect_->process(inputs, outputs, static_cast<int32_t>(frames));
     }
 
     bool loadFactoryProgram(int32_t index) override {
@@ -51,29 +55,19 @@ class PluginBinding final : public EffectBinding {
         PresetRecord record{};
         setPresetName(record, kFactoryPresets[index].name);
         std::memcpy(record.values, kFactoryPresets[index].values, sizeof record.values);
-        plugin_->setPresetRecord(index, record);
-        plugin_->selectPreset(index);
+        effect_->setPresetRecord(index, record);
+        effect_->selectPreset(index);
         return true;
     }
 
-    std::vector<uint8_t> saveState() override {
-        void* data = nullptr;
-        const VstInt32 size = plugin_->getChunk(&data, false);
-        if (size <= 0 || data == nullptr) return {};
-        const auto* bytes = static_cast<const uint8_t*>(data);
-        return std::vector<uint8_t>(bytes, bytes + size);
-    }
+    std::vector<uint8_t> saveState() override { return effect_->saveState(); }
     bool loadState(const uint8_t* data, size_t size) override {
-        if (data == nullptr || size > static_cast<size_t>(INT32_MAX)) return false;
-        // The loader only reads; the effect's interface takes a mutable pointer.
-        return plugin_->setChunk(const_cast<uint8_t*>(data), static_cast<VstInt32>(size), false) ==
-               0;
+        return data != nullptr && effect_->loadState(data, size);
     }
 
     void editorSize(uint32_t& width, uint32_t& height) override {
         ERect* rect = nullptr;
-        AEffEditor* editor = plugin_->getEditor();
-        if (editor != nullptr && editor->getRect(&rect) && rect != nullptr) {
+        if (editor_ != nullptr && editor_->getRect(&rect) && rect != nullptr) {
             width = static_cast<uint32_t>(rect->right - rect->left);
             height = static_cast<uint32_t>(rect->bottom - rect->top);
         } else {
@@ -81,59 +75,53 @@ class PluginBinding final : public EffectBinding {
         }
     }
     bool openEditor(unsigned long parentWindow) override {
-        AEffEditor* editor = plugin_->getEditor();
         // The editor takes the window id as a pointer-sized value.
-        return editor != nullptr && editor->open(reinterpret_cast<void*>(parentWindow));
+        return editor_ != nullptr && editor_->open(reinterpret_cast<void*>(parentWindow));
     }
     void closeEditor() override {
-        if (AEffEditor* editor = plugin_->getEditor()) editor->close();
+        if (editor_ != nullptr) editor_->close();
     }
     void idleEditor() override {
-        if (AEffEditor* editor = plugin_->getEditor()) editor->idle();
+        if (editor_ != nullptr) editor_->idle();
     }
-
     int editorEventDescriptor() override {
-        auto* editor = dynamic_cast<AEffGUIEditor*>(plugin_->getEditor());
-        CFrame* frame = editor != nullptr ? editor->getFrame() : nullptr;
+        CFrame* frame = editor_ != nullptr ? editor_->getFrame() : nullptr;
         return frame != nullptr ? frame->getEventDescriptor() : -1;
     }
 
-  private:
-    static VstIntPtr hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index,
-                                  VstIntPtr /*value*/, void* /*ptr*/, float opt) {
-        // Before the binding is attached (during construction) only the
-        // version question has an answer.
-        if (opcode == audioMasterVersion) return kVstVersion;
-        auto* self = effect != nullptr ? static_cast<PluginBinding*>(effect->user) : nullptr;
-        if (self == nullptr) return 0;
-        switch (opcode) {
-            case audioMasterAutomate:
-                if (index >= 0 && index < kNumLiveParams)
-                    self->listener_.parameterEdited(index, opt);
-                return 0;
-            case audioMasterBeginEdit:
-                if (index >= 0 && index < kNumLiveParams) self->listener_.gestureBegan(index);
-                return 1;
-            case audioMasterEndEdit:
-                if (index >= 0 && index < kNumLiveParams) self->listener_.gestureEnded(index);
-                return 1;
-            case audioMasterUpdateDisplay:
-                self->listener_.valuesChanged();
-                return 1;
-            default:
-                // Pins are connected (0), everything else is unknown.
-                return 0;
-        }
+    // EffectHost: what the effect reports.
+    void parameterChanged(int32_t index, float value) override {
+        if (editor_ != nullptr) editor_->setParameter(index, value);
+    }
+    void parameterAutomated(int32_t index, float value) override {
+        if (index >= 0 && index < kNumLiveParams) listener_.parameterEdited(index, value);
+    }
+    void editBegun(int32_t index) override {
+        if (index >= 0 && index < kNumLiveParams) listener_.gestureBegan(index);
+    }
+    void editEnded(int32_t index) override {
+        if (index >= 0 && index < kNumLiveParams) listener_.gestureEnded(index);
+    }
+    void programApplied() override { listener_.valuesChanged(); }
+    // A new name is a change of the session's state, as a new value is.
+    void programRenamed() override { listener_.valuesChanged(); }
+    void programNameShown(const char* name) override {
+        if (editor_ != nullptr) editor_->showPresetName(name);
+    }
+    void latencyChanged(int32_t samples) override {
+        if (editor_ != nullptr) editor_->setLatency(samples);
     }
 
+  private:
     Listener& listener_;
-    std::unique_ptr<Plugin> plugin_;
+    std::unique_ptr<Effect> effect_;
+    std::unique_ptr<Editor> editor_;
 };
 
 }  // namespace
 
 std::unique_ptr<EffectBinding> EffectBinding::create(Listener& listener) {
-    auto binding = std::make_unique<PluginBinding>(listener);
+    auto binding = std::make_unique<CoreBinding>(listener);
     if (!binding->build()) return nullptr;
     return binding;
 }

@@ -1,8 +1,9 @@
-// The effect as the CLAP wrapper sees it: parameters by index with their
-// normalised values and display texts, the rate and latency, processing of
-// a stereo block, the state as bytes, the editor window, and the edits the
-// window makes. This is the whole surface the wrapper uses, so the wrapper
-// never meets a type of another plug-in format.
+// The effect as the CLAP wrapper sees it (the core's Effect and Editor):
+// parameters by index with their normalised values, the rate and latency,
+// processing of a stereo block, the state as bytes, the factory programs,
+// the editor window, and the edits the window makes. This is the whole
+// surface the wrapper uses, so the wrapper never meets a type of another
+// plug-in format.
 // Threads: process and setParameter on the audio thread (or the main thread
 // while inactive); everything else on the host's main thread. The listener
 // is called on the thread that made the edit (the window's: main).

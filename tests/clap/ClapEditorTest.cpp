@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -184,6 +185,41 @@ TEST_F(ClapEditor, EmbedsAtItsSizeShowsTheSnapshotAndSendsAClickToTheHost) {
     EXPECT_TRUE(oversampleOn) << "no parameter event for the click";
     EXPECT_EQ(clap.value(6), 1.0);
     EXPECT_GT(clap.dirtyMarks, 0);
+
+    // A drag on the Drive knob: the values inside the gesture's begin and end.
+    clap.sent.clear();
+    ASSERT_EQ(run({"xdotool",
+                   "mousemove",
+                   "--window",
+                   std::to_string(editor),
+                   "80",
+                   "380",
+                   "mousedown",
+                   "1",
+                   "mousemove",
+                   "--window",
+                   std::to_string(editor),
+                   "80",
+                   "360",
+                   "mousemove",
+                   "--window",
+                   std::to_string(editor),
+                   "80",
+                   "340",
+                   "mouseup",
+                   "1"}),
+              0);
+    spin(clap, 300ms);
+    clap.flush();
+    std::vector<uint16_t> driveEvents;
+    for (const auto& e : clap.sent)
+        if (e.param == 1) driveEvents.push_back(e.type);
+    ASSERT_GE(driveEvents.size(), 3u);
+    EXPECT_EQ(driveEvents.front(), CLAP_EVENT_PARAM_GESTURE_BEGIN);
+    EXPECT_EQ(driveEvents.back(), CLAP_EVENT_PARAM_GESTURE_END);
+    EXPECT_EQ(std::count(driveEvents.begin(), driveEvents.end(), CLAP_EVENT_PARAM_VALUE),
+              static_cast<long>(driveEvents.size()) - 2);
+    EXPECT_GT(clap.value(1), 0.5);  // dragged up: more drive than 0 dB
 
     gui->destroy(clap.plugin());
     EXPECT_TRUE(clap.timers_.empty());

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "host/VendorApi.h"
+#include "core/VendorApi.h"
 #include "support/TestSupport.h"
 #include "tests/clap/ClapTestHost.h"
 #include "tools/audio/DemoProgramme.h"
