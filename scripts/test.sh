@@ -61,6 +61,9 @@ info=$(/usr/bin/zelto info /usr/lib/vst/KRWZelto.so)
 grep -q "^Effect name     KRW Zelto$" <<<"${info}"
 info=$(/usr/bin/zelto info)
 grep -q "^Plug-in         /usr/lib/vst/KRWZelto.so (entry VSTPluginMain)$" <<<"${info}"
+contents=$(dpkg-deb -c "${deb}")
+grep -q " ./usr/lib/clap/KRWZelto.clap$" <<<"${contents}"
+test -f /usr/lib/clap/KRWZelto.clap
 echo "installed ${deb}: zelto ${version} loads /usr/lib/vst/KRWZelto.so"
 # The LV2 bundle where LV2 hosts look by default.
 contents=$(dpkg -L krw-zelto)

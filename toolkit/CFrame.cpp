@@ -159,6 +159,10 @@ unsigned long CFrame::getWindowId() const {
     return window != nullptr ? window->windowId() : 0;
 }
 
+int CFrame::getEventDescriptor() const {
+    return window != nullptr && window->isOpen() ? window->eventDescriptor() : -1;
+}
+
 unsigned long CFrame::getTopLevelWindowId() const {
     return window != nullptr ? window->topLevelId() : 0;
 }

@@ -61,6 +61,9 @@ class CFrame : public CView {
     unsigned long getWindowId() const;
     /// The top-level window of the host that holds the frame (0 offscreen).
     unsigned long getTopLevelWindowId() const;
+    /// Readable when window input waits for idle() (-1 offscreen or where
+    /// the platform has no such descriptor).
+    int getEventDescriptor() const;
 
     /// Drains window events, then repaints the dirty views and shows them.
     void idle();

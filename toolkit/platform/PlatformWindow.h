@@ -59,6 +59,9 @@ class PlatformWindow {
     /// What a window that drives the frame on its own (Windows: a 30 ms
     /// timer) calls; windows that rely on the host's idle calls ignore it.
     virtual void setIdleHandler(std::function<void()> handler) { (void)handler; }
+    /// A descriptor that turns readable when input for the window arrives,
+    /// for hosts that watch it and idle the frame then; -1 where there is none.
+    virtual int eventDescriptor() const { return -1; }
 };
 
 }  // namespace zelto::toolkit

@@ -24,6 +24,10 @@ class X11Window final : public PlatformWindow {
     void present(cairo_surface_t* image, const std::vector<CRect>& rects) override;
     void takeFocus() override;
     unsigned long topLevelId() override;
+    /// The display connection's socket.
+    int eventDescriptor() const override {
+        return display != nullptr ? ConnectionNumber(display) : -1;
+    }
 
   private:
     void handle(XEvent& event, FrameEvents& events);
