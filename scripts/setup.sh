@@ -31,7 +31,7 @@ if [ "${tests}" -eq 0 ]; then exit 0; fi
 # ffmpeg is the tests' second, independent loudness and true-peak meter (its
 # ebur128 filter), beside libebur128. lilv-utils and sordi are Debian's LV2
 # tools the LV2 bundle is checked with (lv2ls, lv2info, lv2apply,
-# sord_validate).
+# sord_validate); lintian checks the Debian package and man its manual page.
 $SUDO apt-get install -y -qq --no-install-recommends \
   clang clang-format libclang-rt-14-dev \
   libgtest-dev libgmock-dev libbenchmark-dev \
@@ -39,6 +39,7 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   xvfb xauth xdotool x11-utils \
   ffmpeg \
   lilv-utils sordi \
+  lintian man-db \
   lsp-plugins-vst \
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest \
   >/dev/null

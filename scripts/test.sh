@@ -42,7 +42,7 @@ echo "=== tsan: test"
 run_ctest tsan
 echo "=== fuzz: loaders of chunks, presets and banks"
 scripts/fuzz.sh 30
-echo "=== release: build, package, install, load the installed plug-in"
+echo "=== release: build, package, check the package and the installed plug-in"
 cmake --preset release >/dev/null
 cmake --build --preset release -j "${jobs}"
 rm -f build/release/krw-zelto_*.deb
@@ -50,29 +50,39 @@ cpack --preset release
 deb=$(ls build/release/krw-zelto_*_amd64.deb)
 version=$(sed -n 's/^project(KRWZelto VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 case "${deb}" in *"_${version}_"*) ;; *) echo "package ${deb} is not version ${version}"; exit 1 ;; esac
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-$SUDO apt-get install -y -qq --reinstall "./${deb}" >/dev/null
+lintian --fail-on error,warning "${deb}"
+echo "lintian: nothing to say about ${deb}"
+# A contributor's /usr stays as it was: the package is unpacked into a
+# scratch root there, and installed for real only on CI machines.
+if [ "${CI:-}" = "true" ]; then
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  $SUDO apt-get install -y -qq --reinstall "./${deb}" >/dev/null
+  root=""
+else
+  root=$(mktemp -d /tmp/zelto-deb-XXXXXX)
+  trap 'rm -f "$log"; rm -rf "$root"' EXIT
+  dpkg-deb -x "${deb}" "${root}"
+fi
 # Whole outputs first: grep -q leaving early would end zelto with SIGPIPE.
-versions=$(/usr/bin/zelto --version)
+versions=$("${root}/usr/bin/zelto" --version)
 test "$(head -n 1 <<<"${versions}")" = "zelto ${version}"
-grep -q "^plug-in KRW Zelto, version 1 (vendor version 0), /usr/lib/vst/KRWZelto.so$" <<<"${versions}"
-info=$(/usr/bin/zelto info /usr/lib/vst/KRWZelto.so)
+grep -q "^plug-in KRW Zelto, version 1 (vendor version 0), ${root}/usr/lib/vst/KRWZelto.so$" <<<"${versions}"
+info=$("${root}/usr/bin/zelto" info "${root}/usr/lib/vst/KRWZelto.so")
 grep -q "^Effect name     KRW Zelto$" <<<"${info}"
-info=$(/usr/bin/zelto info)
-grep -q "^Plug-in         /usr/lib/vst/KRWZelto.so (entry VSTPluginMain)$" <<<"${info}"
-contents=$(dpkg-deb -c "${deb}")
-grep -q " ./usr/lib/clap/KRWZelto.clap$" <<<"${contents}"
-test -f /usr/lib/clap/KRWZelto.clap
-echo "installed ${deb}: zelto ${version} loads /usr/lib/vst/KRWZelto.so"
-# The LV2 bundle where LV2 hosts look by default.
-contents=$(dpkg -L krw-zelto)
-for file in manifest.ttl krw-zelto.ttl presets.ttl krw-zelto.so; do
-  grep -q "^/usr/lib/lv2/krw-zelto.lv2/${file}$" <<<"${contents}"
+info=$("${root}/usr/bin/zelto" info)
+grep -q "^Plug-in         ${root}/usr/lib/vst/KRWZelto.so (entry VSTPluginMain)$" <<<"${info}"
+test -f "${root}/usr/lib/clap/KRWZelto.clap"
+manual=$(MANWIDTH=80 man --warnings -l "${root}/usr/share/man/man1/zelto.1.gz" 2>&1)
+grep -q "^ *zelto master IN OUT --lufs L \[options\]$" <<<"${manual}"
+if grep "troff.*warning" <<<"${manual}"; then exit 1; fi
+for file in manifest.ttl krw-zelto.ttl presets.ttl krw-zelto.so krw-zelto-ui.so; do
+  test -f "${root}/usr/lib/lv2/krw-zelto.lv2/${file}"
 done
-plugins=$(LV2_PATH=/usr/lib/lv2 lv2ls)
+plugins=$(LV2_PATH="${root}/usr/lib/lv2" lv2ls)
 grep -qx "https://krw-soundlab.com/plugins/zelto" <<<"${plugins}"
-echo "installed the LV2 bundle: /usr/lib/lv2/krw-zelto.lv2"
+echo "${deb}${root:+ unpacked in ${root}}: zelto ${version} loads the VST 2.4 plug-in;" \
+  "the LV2 bundle, the CLAP plug-in and the manual are where hosts and man look"
 # One closing line over every ctest run above (each stopped the script had
 # anything failed).
 total=$(grep -E 'tests passed, 0 tests failed out of' "$log" | awk '{s += $NF} END {print s + 0}')
