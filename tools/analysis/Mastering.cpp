@@ -139,8 +139,10 @@ std::vector<RenderReport> renderCandidates(
     return reports;
 }
 
-/// The input's own figures, read from memory or from the file.
-LevelStats measureInput(const RenderOptions& base) {
+/// Hands the input, from memory or from the file, to `meter` (made by
+/// `make(channels, rate)`) block by block, and returns it.
+template <typename Make>
+auto meterInput(const RenderOptions& base, Make make) {
     std::optional<AudioReader> file;
     std::optional<ClipReader> memory;
     if (base.clip) {
@@ -149,45 +151,39 @@ LevelStats measureInput(const RenderOptions& base) {
         file.emplace(base.input);
     }
     const int ch = base.clip ? base.clip->channels : file->channels();
-    const int rate = base.clip ? base.clip->sampleRate : file->sampleRate();
-    // Everything but the BS.1770 true peak, the slowest figure of all: the
-    // input's accurate true peak says more, and the written render reads
-    // the BS.1770 one of the output, where it matters.
-    SignalMeter meter(ch, rate, base.countAboveDb.value_or(base.ceilingDb.value_or(0.0)),
-                      SignalMeter::Detail::Figures);
-    std::vector<double> block(static_cast<size_t>(8192 * ch));
+    auto meter = make(ch, base.clip ? base.clip->sampleRate : file->sampleRate());
+    constexpr int64_t kBlock = 65536;
+    std::vector<double> block(static_cast<size_t>(kBlock * ch));
     for (;;) {
         // A long file must not hold up Ctrl-C while the renders stop.
         if (interruptRequested()) throw ToolError(kExitInterrupted, "interrupted");
         const int64_t got =
-            memory ? memory->read(block.data(), 8192) : file->read(block.data(), 8192);
-        meter.add(block.data(), got);
-        if (got < 8192) break;
+            memory ? memory->read(block.data(), kBlock) : file->read(block.data(), kBlock);
+        meter->add(block.data(), got);
+        if (got < kBlock) break;
     }
-    return meter.stats();
+    return meter;
 }
 
-/// The input's integrated loudness alone, from memory or the file: what
-/// the first round guesses from, the same however many cores there are.
+/// The input's own figures: everything but the BS.1770 true peak, the
+/// slowest figure of all (the input's accurate true peak says more, and the
+/// written render reads the BS.1770 one of the output, where it matters).
+LevelStats measureInput(const RenderOptions& base) {
+    const double countAbove = base.countAboveDb.value_or(base.ceilingDb.value_or(0.0));
+    return meterInput(base,
+                      [&](int ch, int rate) {
+                          return std::make_unique<SignalMeter>(ch, rate, countAbove,
+                                                               SignalMeter::Detail::Figures);
+                      })
+        ->stats();
+}
+
+/// The input's integrated loudness alone: what the first round guesses
+/// from, the same however many cores there are.
 double inputLoudness(const RenderOptions& base) {
-    std::optional<AudioReader> file;
-    std::optional<ClipReader> memory;
-    if (base.clip) {
-        memory.emplace(*base.clip);
-    } else {
-        file.emplace(base.input);
-    }
-    const int ch = base.clip ? base.clip->channels : file->channels();
-    GatedLoudness meter(ch, base.clip ? base.clip->sampleRate : file->sampleRate());
-    std::vector<double> block(static_cast<size_t>(65536 * ch));
-    for (;;) {
-        if (interruptRequested()) throw ToolError(kExitInterrupted, "interrupted");
-        const int64_t got =
-            memory ? memory->read(block.data(), 65536) : file->read(block.data(), 65536);
-        meter.add(block.data(), got);
-        if (got < 65536) break;
-    }
-    return meter.integrated();
+    return meterInput(base,
+                      [](int ch, int rate) { return std::make_unique<GatedLoudness>(ch, rate); })
+        ->integrated();
 }
 
 /// Thrown from the final render's check when its true peak is over the
