@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/WindowPixels.h"
 #include "tests/clap/ClapTestHost.h"
 
 extern char** environ;
@@ -147,23 +148,8 @@ TEST_F(ClapEditor, EmbedsAtItsSizeShowsTheSnapshotAndSendsAClickToTheHost) {
     EXPECT_EQ(attributes.map_state, IsViewable);
 
     // The window shows exactly what the offscreen snapshot shows.
-    cairo_surface_t* expected = cairo_image_surface_create_from_png(snapshot.c_str());
-    ASSERT_EQ(cairo_surface_status(expected), CAIRO_STATUS_SUCCESS);
-    XImage* image = XGetImage(display_, editor, 0, 0, 524, 462, AllPlanes, ZPixmap);
-    ASSERT_NE(image, nullptr);
-    const int stride = cairo_image_surface_get_stride(expected);
-    const unsigned char* pixels = cairo_image_surface_get_data(expected);
-    int differing = 0;
-    for (int y = 0; y < 462; ++y) {
-        for (int x = 0; x < 524; ++x) {
-            uint32_t want;
-            std::memcpy(&want, pixels + y * stride + 4 * x, 4);
-            if ((want & 0xFFFFFF) != (XGetPixel(image, x, y) & 0xFFFFFF)) ++differing;
-        }
-    }
-    XDestroyImage(image);
-    cairo_surface_destroy(expected);
-    EXPECT_EQ(differing, 0) << "pixels differing from the snapshot";
+    EXPECT_EQ(zelto_test::pixelsDifferingFrom(display_, editor, snapshot), 0)
+        << "pixels differing from the snapshot";
 
     // A click on Oversample, with only the descriptor's calls running: the
     // host hears of it and gets the event.

@@ -25,6 +25,7 @@
 #include <thread>
 #include <utility>
 #include <vector>
+#include "support/WindowPixels.h"
 
 extern char** environ;
 
@@ -32,6 +33,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using zelto_test::pixelsDifferingFrom;
 
 class TempFolder {
   public:
@@ -113,35 +115,6 @@ Window findWindow(Display* display, const std::string& prefix) {
         for (Window c : children(display, queue[i])) queue.push_back(c);
     }
     return 0;
-}
-
-/// How many pixels of the window differ from the PNG file, -1 if either
-/// cannot be read.
-int pixelsDifferingFrom(Display* display, Window window, const std::string& png) {
-    cairo_surface_t* expected = cairo_image_surface_create_from_png(png.c_str());
-    if (cairo_surface_status(expected) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(expected);
-        return -1;
-    }
-    XImage* image = XGetImage(display, window, 0, 0, 524, 462, AllPlanes, ZPixmap);
-    if (image == nullptr) {
-        cairo_surface_destroy(expected);
-        return -1;
-    }
-    const int stride = cairo_image_surface_get_stride(expected);
-    const unsigned char* pixels = cairo_image_surface_get_data(expected);
-    int differing = 0;
-    for (int y = 0; y < 462; ++y) {
-        for (int x = 0; x < 524; ++x) {
-            uint32_t want;
-            std::memcpy(&want, pixels + y * stride + 4 * x, 4);
-            const unsigned long got = XGetPixel(image, x, y);
-            if ((want & 0xFFFFFF) != (got & 0xFFFFFF)) ++differing;
-        }
-    }
-    XDestroyImage(image);
-    cairo_surface_destroy(expected);
-    return differing;
 }
 
 /// Shows `zelto gui` with these extra arguments and answers the editor's
@@ -293,24 +266,8 @@ TEST(EditorWindow, ShowsTheSnapshotClicksAndClosesCleanly) {
     ASSERT_EQ(waitpid(gui, nullptr, WNOHANG), 0) << "zelto gui died after the click";
 
     // The window shows exactly what the offscreen snapshot shows.
-    cairo_surface_t* expected = cairo_image_surface_create_from_png(snapshot.c_str());
-    ASSERT_EQ(cairo_surface_status(expected), CAIRO_STATUS_SUCCESS);
-    XImage* image = XGetImage(display, editor, 0, 0, 524, 462, AllPlanes, ZPixmap);
-    ASSERT_NE(image, nullptr);
-    const int stride = cairo_image_surface_get_stride(expected);
-    const unsigned char* pixels = cairo_image_surface_get_data(expected);
-    int differing = 0;
-    for (int y = 0; y < 462; ++y) {
-        for (int x = 0; x < 524; ++x) {
-            uint32_t want;
-            std::memcpy(&want, pixels + y * stride + 4 * x, 4);
-            const unsigned long got = XGetPixel(image, x, y);
-            if ((want & 0xFFFFFF) != (got & 0xFFFFFF)) ++differing;
-        }
-    }
-    XDestroyImage(image);
-    cairo_surface_destroy(expected);
-    EXPECT_EQ(differing, 0) << "pixels differing from the snapshot";
+    EXPECT_EQ(zelto_test::pixelsDifferingFrom(display, editor, snapshot), 0)
+        << "pixels differing from the snapshot";
 
     // Close it as a window manager would; zelto gui then checks for leaks.
     XEvent close{};

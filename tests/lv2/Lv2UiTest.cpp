@@ -8,6 +8,7 @@
 #include "formats/lv2/Lv2Ports.h"
 #include "presets/FactoryPresets.h"
 #include "support/TestSupport.h"
+#include "support/WindowPixels.h"
 
 // After everything else: Xlib defines None and Bool as macros.
 #include <X11/Xlib.h>
@@ -142,23 +143,8 @@ TEST(Lv2Editor, EmbedsShowsTheSnapshotAndSendsAClickAsAPortWrite) {
     spin(400ms);
     EXPECT_TRUE(host.writes.empty()) << "the host's own values went back to it";
 
-    cairo_surface_t* expected = cairo_image_surface_create_from_png(snapshot.c_str());
-    ASSERT_EQ(cairo_surface_status(expected), CAIRO_STATUS_SUCCESS);
-    XImage* image = XGetImage(display, window, 0, 0, 524, 462, AllPlanes, ZPixmap);
-    ASSERT_NE(image, nullptr);
-    const int stride = cairo_image_surface_get_stride(expected);
-    const unsigned char* pixels = cairo_image_surface_get_data(expected);
-    int differing = 0;
-    for (int y = 0; y < 462; ++y) {
-        for (int x = 0; x < 524; ++x) {
-            uint32_t want;
-            std::memcpy(&want, pixels + y * stride + 4 * x, 4);
-            if ((want & 0xFFFFFF) != (XGetPixel(image, x, y) & 0xFFFFFF)) ++differing;
-        }
-    }
-    XDestroyImage(image);
-    cairo_surface_destroy(expected);
-    EXPECT_EQ(differing, 0) << "pixels differing from the snapshot";
+    EXPECT_EQ(zelto_test::pixelsDifferingFrom(display, window, snapshot), 0)
+        << "pixels differing from the snapshot";
 
     // A click on "Oversample" turns it on: one write of 1 to its port.
     const std::string id = std::to_string(window);
