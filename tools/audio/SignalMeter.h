@@ -88,8 +88,8 @@ class SignalMeter {
 double toDb(double linear);
 
 /// The BS.1770 true peak (libebur128's) of a whole stream held in memory,
-/// in dBTP: each channel measured in `pieces` parts on as many threads as
-/// the machine has, each part after enough of the audio before it that the
+/// in dBTP: measured in `pieces` parts on as many threads as the machine
+/// has, each part after enough of the audio before it that the
 /// interpolator reads exactly what it reads from the whole stream.
 double bs1770TruePeakDb(const std::vector<float>& interleaved, int channels, int sampleRate,
                         int pieces);

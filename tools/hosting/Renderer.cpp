@@ -176,7 +176,7 @@ void renderLoop(const RenderOptions& opt, PluginHost& host, Reader& reader, Audi
     std::jthread replayPeakThread;
     if (replayPeak) {
         replayPeakThread = std::jthread([&replayBs1770, &opt, ch, rate = reader.sampleRate()] {
-            replayBs1770 = bs1770TruePeakDb(opt.replay->output, ch, rate, 4);
+            replayBs1770 = bs1770TruePeakDb(opt.replay->output, ch, rate, 8);
         });
     }
     SignalMeter inMeter(ch, reader.sampleRate(), rep.ceilingDb, opt.meters);
