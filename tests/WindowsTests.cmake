@@ -48,7 +48,7 @@ endfunction()
 zelto_windows_tests(engine_tests engine LIBRARIES zelto_engine)
 # The toolkit's portable tests plus its Win32*Test.cpp files; the X11 window
 # and cairo's font caches are Linux-only.
-zelto_windows_tests(toolkit_tests toolkit WINDOWS EXCLUDE X11WindowTest.cpp LibraryCachesTest.cpp
+zelto_windows_tests(toolkit_tests toolkit WINDOWS EXCLUDE X11WindowTest.cpp
                     LIBRARIES zelto_toolkit)
 # FileIOTest.cpp needs symlinks, FIFOs, sockets and fork; Win32*Test.cpp
 # cover the Windows side of the same layer.

@@ -202,7 +202,8 @@ class ClapInstance {
                 size_t n = src->bytes->size() - src->pos;
                 if (n > size) n = static_cast<size_t>(size);
                 if (n > src->chunk) n = src->chunk;
-                std::memcpy(buffer, src->bytes->data() + src->pos, n);
+                // An empty state has no data pointer to copy from.
+                if (n > 0) std::memcpy(buffer, src->bytes->data() + src->pos, n);
                 src->pos += n;
                 return static_cast<int64_t>(n);
             }};

@@ -53,19 +53,6 @@ struct HostSide {
     }
 };
 
-// The editor's text leaves font caches in cairo and fontconfig for the life
-// of the process; emptied at the end, so the leak checker sees only ours.
-class LibraryCaches : public ::testing::Environment {
-  public:
-    void TearDown() override {
-        cairo_debug_reset_static_data();
-        using Fini = void (*)();
-        if (auto fini = reinterpret_cast<Fini>(dlsym(RTLD_DEFAULT, "FcFini"))) fini();
-    }
-};
-
-const auto* const registered = ::testing::AddGlobalTestEnvironment(new LibraryCaches);
-
 int run(const std::vector<std::string>& args) {
     const pid_t pid = fork();
     if (pid == 0) {
