@@ -37,7 +37,7 @@ cmake --build --preset windows -j "${jobs}"
 # a test that fails is never run again.
 wine_out=$(mktemp /tmp/zelto-wine-XXXXXX)
 wine_tests() {
-  xvfb-run -a -s "-screen 0 1024x768x24" scripts/wine-tests.sh -j "${jobs}" | tee "$wine_out"
+  scripts/private-x.sh scripts/wine-tests.sh -j "${jobs}" | tee "$wine_out"
 }
 if ! wine_tests; then
   if grep -q "^Test project" "$wine_out"; then exit 1; fi

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs the Windows build's tests (ctest --preset windows) under Wine, on the X
-# display it is started with (xvfb-run in CI): the editor tests open real
+# display it is started with (scripts/private-x.sh in CI): the editor tests open real
 # windows. Arguments go to ctest.
 #
 # Wine's first start in a prefix makes the prefix (~/.wine); that is done once

@@ -87,7 +87,7 @@ add_test(NAME WindowsDll.ImportsOnlySystemLibrariesAndExportsTheTwoEntries
                  $<TARGET_FILE:KRWZelto>)
 
 # A Windows host of the DLL: nothing of ours linked in but the binary
-# interface. Its editor tests need a display for Wine (xvfb-run in CI).
+# interface. Its editor tests need a display for Wine (scripts/private-x.sh in CI).
 add_executable(windows_host_tests ${CMAKE_CURRENT_SOURCE_DIR}/windows/WindowsHostTest.cpp)
 target_include_directories(windows_host_tests PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(windows_host_tests PRIVATE gtest gtest_main advapi32 user32)
