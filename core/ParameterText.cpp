@@ -86,6 +86,21 @@ bool isUnitWord(const char* p) {
 
 }  // namespace
 
+int32_t stepOfDisplayText(int32_t index, const char* text) {
+    if (index < 0 || index >= kNumParams || text == nullptr) return -1;
+    const ParamInfo& info = kParamInfo[static_cast<size_t>(index)];
+    const char* p = skipBlanks(text);
+    return info.display == DisplayKind::AttShowMask ? attShowMaskOfText(p) : stepOfText(info, p);
+}
+
+bool textIsWord(const char* text, const char* word) {
+    return restIs(skipBlanks(text), word);
+}
+
+const char* readDecimal(const char* text, double& x) {
+    return readNumber(text, x);
+}
+
 bool parameterUnit(int32_t index, ParameterUnit& unit) {
     switch (index) {
         case kParamOutput:

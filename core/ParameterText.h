@@ -45,6 +45,19 @@ float valueFromSettingUnits(int32_t index, double units);
 /// also takes "off" in any case. 0 for a parameter without a unit.
 float parseTypedValue(int32_t index, const char* text);
 
+/// The step of a stepped parameter whose display text is text (blanks
+/// around it allowed, any case); AttShow takes its mask letters in any
+/// order ("12L") or "none". -1 for anything else.
+int32_t stepOfDisplayText(int32_t index, const char* text);
+
+/// Whether text, blanks around it allowed, is word in any case.
+bool textIsWord(const char* text, const char* word);
+
+/// A decimal number at the start of text (an optional sign, '+' too, '.'
+/// as the point whatever the locale; also "inf" and "nan"): where it ends,
+/// or text itself when there is none.
+const char* readDecimal(const char* text, double& x);
+
 enum class SettingTextError : uint8_t {
     None,
     NotUnderstood,  // neither a number in 0..1, nor one with the unit, nor a step's text

@@ -73,38 +73,37 @@ PlainInfo plainInfo(int32_t index) {
     }
 }
 
-float plainFromValue(int32_t index, float v) {
+double plainFromValue(int32_t index, float v) {
     if (index < 0 || index >= kNumLiveParams) return v;
     const int32_t steps = kParamInfo[static_cast<size_t>(index)].steps;
-    if (steps > 0) return static_cast<float>(stepFromValue(v, steps));
+    if (steps > 0) return stepFromValue(v, steps);
     const double x = static_cast<double>(std::clamp(v, 0.0f, 1.0f));
     switch (index) {
         case kParamOutput:
-            return static_cast<float>(kOutputDbPerUnit * (x - 1.0));
+            return kOutputDbPerUnit * (x - 1.0);
         case kParamDrive:
-            return static_cast<float>(kDriveDbPerUnit * (x - 0.5));
+            return kDriveDbPerUnit * (x - 0.5);
         case kParamTransient:
-            return static_cast<float>(transientMixFromValue(static_cast<float>(x)));
+            return transientMixFromValue(static_cast<float>(x));
         case kParamRelease:
-            return static_cast<float>(releaseMsFromValue(static_cast<float>(x)));
+            return releaseMsFromValue(static_cast<float>(x));
         case kParamLink:
-            return static_cast<float>(x * 100.0);
+            return x * 100.0;
         case kParamLeveller:
-            return x > 0.0 ? std::max(kLevellerFloorDb, static_cast<float>(20.0 * std::log10(x)))
+            return x > 0.0 ? std::max<double>(kLevellerFloorDb, 20.0 * std::log10(x))
                            : kLevellerFloorDb;
         default:
             return v;
     }
 }
 
-float valueFromPlain(int32_t index, float plain) {
-    if (index < 0 || index >= kNumLiveParams) return plain;
+float valueFromPlain(int32_t index, double plain) {
+    if (index < 0 || index >= kNumLiveParams) return static_cast<float>(plain);
     const PlainInfo info = plainInfo(index);
-    const float p =
-        std::isnan(plain) ? info.minimum : std::clamp(plain, info.minimum, info.maximum);
+    const double x =
+        std::isnan(plain) ? info.minimum : std::clamp<double>(plain, info.minimum, info.maximum);
     const int32_t steps = kParamInfo[static_cast<size_t>(index)].steps;
-    if (steps > 0) return valueFromStep(static_cast<int32_t>(std::lround(p)), steps);
-    const double x = static_cast<double>(p);
+    if (steps > 0) return valueFromStep(static_cast<int32_t>(std::lround(x)), steps);
     double v = 0.0;
     switch (index) {
         case kParamOutput:
@@ -123,7 +122,7 @@ float valueFromPlain(int32_t index, float plain) {
             v = x / 100.0;
             break;
         case kParamLeveller:
-            v = p <= kLevellerFloorDb ? 0.0 : std::pow(10.0, x / 20.0);
+            v = x <= kLevellerFloorDb ? 0.0 : std::pow(10.0, x / 20.0);
             break;
         default:
             break;

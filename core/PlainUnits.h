@@ -28,10 +28,11 @@ struct PlainInfo {
 /// For the live parameters 0..21; null symbol for the others.
 PlainInfo plainInfo(int32_t index);
 
-/// The plain value of normalised value v, as the parameter shows it.
-float plainFromValue(int32_t index, float v);
+/// The plain value of normalised value v, as the parameter shows it, in
+/// double precision (a format whose values are floats rounds it once).
+double plainFromValue(int32_t index, float v);
 /// The normalised value of a plain one (kept to the range first; a NaN
 /// gives the range's minimum).
-float valueFromPlain(int32_t index, float plain);
+float valueFromPlain(int32_t index, double plain);
 
 }  // namespace zelto

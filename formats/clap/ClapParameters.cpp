@@ -1,23 +1,16 @@
 // CLAP values and texts of the parameters; see ClapParameters.h.
 #include "formats/clap/ClapParameters.h"
 
-#include <strings.h>
-
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstring>
 
 #include "core/ParameterText.h"
 #include "core/Parameters.h"
+#include "core/PlainUnits.h"
 
 namespace zelto::clap {
 namespace {
-
-// dB per unit of normalised value where the engine's gain is 2^(2(v-1)).
-const double kDbPerUnit = 40.0 * std::log10(2.0);
-// Transient's share of the fast gain is (v * kTransientScale)^2 / 4.
-constexpr double kTransientScale = 1.4142136;
 
 const char* unitOf(uint32_t id) {
     switch (id) {
@@ -38,50 +31,15 @@ const ParamInfo& infoOf(uint32_t id) {
     return kParamInfo[id];
 }
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
 const char* skipBlanks(const char* p) {
-    while (isBlank(*p)) ++p;
+    while (*p == ' ' || *p == '\t') ++p;
     return p;
 }
 
-/// Whether p, blanks around it allowed, is word in any case.
-bool isWord(const char* p, const char* word) {
-    p = skipBlanks(p);
-    const size_t n = std::strlen(word);
-    return strncasecmp(p, word, n) == 0 && *skipBlanks(p + n) == 0;
-}
-
-/// A leading number ('+' allowed) and where it ends; null for none.
+/// A leading finite number ('+' allowed) and where it ends; null for none.
 const char* readNumber(const char* p, double& x) {
-    if (*p == '+') ++p;
-    if (*p == '+') return nullptr;
-    const auto [end, ec] = std::from_chars(p, p + std::strlen(p), x);
-    if (end == p || ec != std::errc() || !std::isfinite(x)) return nullptr;
-    return end;
-}
-
-int32_t stepOfText(uint32_t id, const char* text) {
-    const ParamInfo& info = infoOf(id);
-    if (info.display == DisplayKind::AttShowMask) {
-        if (isWord(text, "none")) return 0;
-        int32_t mask = 0;
-        const char* p = skipBlanks(text);
-        for (; *p != 0 && !isBlank(*p); ++p) {
-            const int32_t bit = *p == '1' ? 1 : *p == '2' ? 2 : (*p == 'L' || *p == 'l') ? 4 : 0;
-            if (bit == 0 || (mask & bit) != 0) return -1;
-            mask |= bit;
-        }
-        return mask != 0 && *skipBlanks(p) == 0 ? mask : -1;
-    }
-    const int32_t named = info.display == DisplayKind::Switch ? 2 : info.steps;
-    for (int32_t i = 0; i < named; ++i) {
-        const char* t = info.texts[static_cast<size_t>(i)];
-        if (t != nullptr && isWord(text, t)) return i;
-    }
-    return -1;
+    const char* end = readDecimal(p, x);
+    return end == p || !std::isfinite(x) ? nullptr : end;
 }
 
 }  // namespace
@@ -106,21 +64,8 @@ double clapValueFromNormalised(uint32_t id, float value) {
     if (id >= parameterCount()) return 0.0;
     const ParamInfo& info = infoOf(id);
     if (info.steps > 0) return stepFromValue(value, info.steps);
-    const double v = std::clamp(static_cast<double>(value), 0.0, 1.0);
-    switch (id) {
-        case kParamOutput:
-            return (v - 1.0) * kDbPerUnit;
-        case kParamDrive:
-            return (v - 0.5) * 4.0 * kDbPerUnit;
-        case kParamTransient:
-            return transientMixFromValue(static_cast<float>(v));
-        case kParamRelease:
-            return releaseMsFromValue(static_cast<float>(v));
-        case kParamLink:
-            return v * 100.0;
-        default:  // the Leveller
-            return v;
-    }
+    if (id == kParamLeveller) return std::clamp(static_cast<double>(value), 0.0, 1.0);
+    return plainFromValue(static_cast<int32_t>(id), value);
 }
 
 float normalisedFromClapValue(uint32_t id, double value) {
@@ -133,27 +78,8 @@ float normalisedFromClapValue(uint32_t id, double value) {
     ParameterRange range{};
     parameterRange(id, range);
     const double x = std::clamp(value, range.min, range.max);
-    double v = 0.0;
-    switch (id) {
-        case kParamOutput:
-            v = 1.0 + x / kDbPerUnit;
-            break;
-        case kParamDrive:
-            v = 0.5 + x / (4.0 * kDbPerUnit);
-            break;
-        case kParamTransient:
-            v = std::sqrt(4.0 * x) / kTransientScale;
-            break;
-        case kParamRelease:
-            return std::clamp(valueFromUnits(kParamRelease, x), 0.0f, 1.0f);
-        case kParamLink:
-            v = x / 100.0;
-            break;
-        default:
-            v = x;
-            break;
-    }
-    return static_cast<float>(std::clamp(v, 0.0, 1.0));
+    if (id == kParamLeveller) return static_cast<float>(x);
+    return valueFromPlain(static_cast<int32_t>(id), x);
 }
 
 bool clapValueToText(uint32_t id, double value, char* text, uint32_t capacity) {
@@ -178,7 +104,7 @@ bool clapTextToValue(uint32_t id, const char* text, double& value) {
     const ParamInfo& info = infoOf(id);
     const char* p = skipBlanks(text);
     if (info.steps > 0) {
-        if (const int32_t step = stepOfText(id, p); step >= 0) {
+        if (const int32_t step = stepOfDisplayText(static_cast<int32_t>(id), p); step >= 0) {
             value = step;
             return true;
         }
@@ -191,11 +117,12 @@ bool clapTextToValue(uint32_t id, const char* text, double& value) {
         return true;
     }
     if (id == kParamLeveller) {
-        if (isWord(p, "off")) {
+        if (textIsWord(p, "off")) {
             value = 1.0;
             return true;
         }
-        if (isWord(p, "-oo") || isWord(p, "-oo dB") || isWord(p, "-inf dB") || isWord(p, "-inf")) {
+        if (textIsWord(p, "-oo") || textIsWord(p, "-oo dB") || textIsWord(p, "-inf dB") ||
+            textIsWord(p, "-inf")) {
             value = 0.0;
             return true;
         }
@@ -204,7 +131,7 @@ bool clapTextToValue(uint32_t id, const char* text, double& value) {
     const char* end = readNumber(p, x);
     if (end == nullptr) return false;
     const char* rest = skipBlanks(end);
-    if (*rest != 0 && (unitOf(id) == nullptr || !isWord(rest, unitOf(id)))) return false;
+    if (*rest != 0 && (unitOf(id) == nullptr || !textIsWord(rest, unitOf(id)))) return false;
     ParameterRange range{};
     parameterRange(id, range);
     // The Leveller's text is the threshold in dB; its value is the ratio.
