@@ -75,7 +75,7 @@ class ClapEditor : public ::testing::Test {
   protected:
     void SetUp() override {
         display_ = XOpenDisplay(nullptr);
-        if (display_ == nullptr) GTEST_SKIP() << "no X display; ctest runs this on an X server of its own";
+        if (display_ == nullptr) GTEST_SKIP() << "no X display (ctest starts one for it)";
         char templ[] = "/tmp/zelto-clap-gui-XXXXXX";
         folder_ = mkdtemp(templ);
         setenv("ZELTO_CONFIG_HOME", folder_.c_str(), 1);

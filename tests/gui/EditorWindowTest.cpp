@@ -239,7 +239,7 @@ long residentBytes(pid_t pid) {
 
 TEST(EditorWindow, ShowsTheSnapshotClicksAndClosesCleanly) {
     Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr) GTEST_SKIP() << "no X display; ctest runs this on an X server of its own";
+    if (display == nullptr) GTEST_SKIP() << "no X display (ctest starts one for it)";
     TempFolder folder;
     setenv("ZELTO_CONFIG_HOME", folder.path().c_str(), 1);
     const std::string snapshot = folder / "snapshot.png";
@@ -287,7 +287,7 @@ TEST(EditorWindow, ShowsTheSnapshotClicksAndClosesCleanly) {
 
 TEST(EditorWindow, OpensAndClosesManyTimesWithoutLeaks) {
     Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr) GTEST_SKIP() << "no X display; ctest runs this on an X server of its own";
+    if (display == nullptr) GTEST_SKIP() << "no X display (ctest starts one for it)";
     XCloseDisplay(display);
     TempFolder folder;
     setenv("ZELTO_CONFIG_HOME", folder.path().c_str(), 1);
@@ -310,7 +310,7 @@ TEST(EditorWindow, OpensAndClosesManyTimesWithoutLeaks) {
 
 TEST(EditorWindow, MouseAndKeysReachTheHostAsAutomation) {
     Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr) GTEST_SKIP() << "no X display; ctest runs this on an X server of its own";
+    if (display == nullptr) GTEST_SKIP() << "no X display (ctest starts one for it)";
     TempFolder folder;
     setenv("ZELTO_CONFIG_HOME", folder.path().c_str(), 1);
     const std::string report = folder / "log.txt";
@@ -421,7 +421,7 @@ long pixelAt(Display* display, Window window, int x, int y) {
 
 TEST(EditorWindow, PlayMovesTheMetersAndTheLogoShowsTheInfoPanel) {
     Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr) GTEST_SKIP() << "no X display; ctest runs this on an X server of its own";
+    if (display == nullptr) GTEST_SKIP() << "no X display (ctest starts one for it)";
     TempFolder folder;
     setenv("ZELTO_CONFIG_HOME", folder.path().c_str(), 1);
     ASSERT_EQ(run({ZELTO_TOOL_PATH, "demo", "--out-dir", folder.path()}), 0);
@@ -466,7 +466,7 @@ TEST(EditorWindow, PlayMovesTheMetersAndTheLogoShowsTheInfoPanel) {
 // --seconds or with no --seconds at all, with a device or paced by the clock.
 TEST(EditorWindow, PlayingAFileToItsEndExitsZero) {
     Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr) GTEST_SKIP() << "no X display; ctest runs this on an X server of its own";
+    if (display == nullptr) GTEST_SKIP() << "no X display (ctest starts one for it)";
     XCloseDisplay(display);
     TempFolder folder;
     setenv("ZELTO_CONFIG_HOME", folder.path().c_str(), 1);
@@ -493,7 +493,7 @@ TEST(EditorWindow, PlayingAFileToItsEndExitsZero) {
 // whole), and a file of one frame loops as well as a long one.
 TEST(EditorWindow, PlayStreamsLongFilesAndLoopsShortOnes) {
     Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr) GTEST_SKIP() << "no X display; ctest runs this on an X server of its own";
+    if (display == nullptr) GTEST_SKIP() << "no X display (ctest starts one for it)";
     XCloseDisplay(display);
     TempFolder folder;
     setenv("ZELTO_CONFIG_HOME", folder.path().c_str(), 1);
@@ -551,7 +551,7 @@ TEST(EditorWindow, PlayStreamsLongFilesAndLoopsShortOnes) {
 
 TEST(EditorWindow, PresetStripSavesLoadsStoresAndRecalls) {
     Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr) GTEST_SKIP() << "no X display; ctest runs this on an X server of its own";
+    if (display == nullptr) GTEST_SKIP() << "no X display (ctest starts one for it)";
     TempFolder folder;
     setenv("ZELTO_CONFIG_HOME", folder.path().c_str(), 1);
     const std::string expected = folder / "expected.png";
@@ -611,7 +611,7 @@ TEST(EditorWindow, PresetStripSavesLoadsStoresAndRecalls) {
 
 TEST(EditorWindow, AManualThatCannotOpenSaysSoInTheWindow) {
     Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr) GTEST_SKIP() << "no X display; ctest runs this on an X server of its own";
+    if (display == nullptr) GTEST_SKIP() << "no X display (ctest starts one for it)";
     TempFolder folder;
     setenv("ZELTO_CONFIG_HOME", folder.path().c_str(), 1);
     const std::string expected = folder / "expected.png";

@@ -71,7 +71,7 @@ int run(const std::vector<std::string>& args) {
 
 TEST(Lv2Editor, EmbedsShowsTheSnapshotAndSendsAClickAsAPortWrite) {
     Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr) GTEST_SKIP() << "no X display; ctest runs this on an X server of its own";
+    if (display == nullptr) GTEST_SKIP() << "no X display (ctest starts one for it)";
     zelto::test::ScopedConfigHome home;
     const std::string snapshot = home.path() + "/snapshot.png";
     ASSERT_EQ(run({ZELTO_TOOL_PATH, "snapshot", "--out", snapshot}), 0);
