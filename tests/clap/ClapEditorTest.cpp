@@ -29,6 +29,7 @@ extern char** environ;
 namespace {
 
 namespace fs = std::filesystem;
+using zelto_test::children;
 using namespace std::chrono_literals;
 using clap_test::ClapInstance;
 using clap_test::ClapLibrary;
@@ -42,18 +43,6 @@ int run(std::vector<std::string> args) {
     int status = 0;
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::vector<Window> children(Display* display, Window w) {
-    Window root = 0, parent = 0;
-    Window* list = nullptr;
-    unsigned int count = 0;
-    std::vector<Window> result;
-    if (XQueryTree(display, w, &root, &parent, &list, &count) != 0) {
-        result.assign(list, list + count);
-        if (list != nullptr) XFree(list);
-    }
-    return result;
 }
 
 int openDescriptors() {

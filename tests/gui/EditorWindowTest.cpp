@@ -34,6 +34,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using zelto_test::pixelsDifferingFrom;
+using zelto_test::children;
 
 class TempFolder {
   public:
@@ -90,18 +91,6 @@ std::string windowName(Display* display, Window w) {
     if (XFetchName(display, w, &name) != 0 && name != nullptr) {
         result = name;
         XFree(name);
-    }
-    return result;
-}
-
-std::vector<Window> children(Display* display, Window w) {
-    Window root = 0, parent = 0;
-    Window* list = nullptr;
-    unsigned int count = 0;
-    std::vector<Window> result;
-    if (XQueryTree(display, w, &root, &parent, &list, &count) != 0) {
-        result.assign(list, list + count);
-        if (list != nullptr) XFree(list);
     }
     return result;
 }

@@ -1,6 +1,6 @@
-// The editor's window against a PNG of what it should show, for the tests
-// that embed the editor in a window of their own (zelto gui, the LV2 and
-// CLAP hosts).
+// X windows for the tests that embed the editor in a window of their own
+// (zelto gui, the LV2 and CLAP hosts): their children, and their pixels
+// against a PNG of what they should show.
 #pragma once
 
 #include <X11/Xlib.h>
@@ -10,8 +10,22 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace zelto_test {
+
+/// The child windows of w, in stacking order.
+inline std::vector<Window> children(Display* display, Window w) {
+    Window root = 0, parent = 0;
+    Window* list = nullptr;
+    unsigned int count = 0;
+    std::vector<Window> result;
+    if (XQueryTree(display, w, &root, &parent, &list, &count) != 0) {
+        result.assign(list, list + count);
+        if (list != nullptr) XFree(list);
+    }
+    return result;
+}
 
 /// How many of the window's 524 x 462 pixels differ from the PNG file, -1
 /// if either cannot be read.
