@@ -33,8 +33,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using zelto_test::pixelsDifferingFrom;
 using zelto_test::children;
+using zelto_test::pixelsDifferingFrom;
 
 class TempFolder {
   public:
