@@ -6,7 +6,6 @@
 #include <sys/sysmacros.h>
 #include <utime.h>
 
-#include <chrono>
 #include <random>
 
 #include "ToolTestSupport.h"
@@ -77,14 +76,13 @@ class Background {
     pid_t pid_ = -1;
 };
 
-/// Runs zelto under a 10 s limit; returns the result and the seconds it took.
-std::pair<RunResult, double> timedZelto(const std::vector<std::string>& args) {
-    std::vector<std::string> all{"10", ZELTO_TOOL_PATH};
+/// Runs zelto under a time limit: an open that blocks (on a FIFO, say)
+/// ends as exit 124 instead of hanging the suite. The limit is generous:
+/// sanitizer builds on a loaded machine start slowly.
+RunResult boundedZelto(const std::vector<std::string>& args) {
+    std::vector<std::string> all{"30", ZELTO_TOOL_PATH};
     all.insert(all.end(), args.begin(), args.end());
-    const auto start = std::chrono::steady_clock::now();
-    RunResult r = runProgram("/usr/bin/timeout", all);
-    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    return {r, took.count()};
+    return runProgram("/usr/bin/timeout", all);
 }
 
 }  // namespace
@@ -124,7 +122,7 @@ TEST(ZeltoFiles, OutputsFollowSymlinksAndRefuseWhatIsNotARegularFile) {
     const auto before = dir.entries();
     for (const auto& [name, kind] : targets) {
         const mode_t mode = modeOf(dir / name);
-        const auto [run, seconds] = timedZelto({"render", in, dir / name, "--plugin", probe()});
+        const RunResult run = boundedZelto({"render", in, dir / name, "--plugin", probe()});
         EXPECT_EQ(run.exitCode, 9) << name << ": " << run.err;
         EXPECT_NE(run.err.find(kind + ", not a regular file"), std::string::npos) << run.err;
         EXPECT_EQ(modeOf(dir / name), mode) << name << " was replaced";
@@ -140,7 +138,7 @@ TEST(ZeltoFiles, OutputsFollowSymlinksAndRefuseWhatIsNotARegularFile) {
               std::vector<std::string>{"presets", "export", "--bank", dir / name, "--plugin",
                                        ours}}) {
             const mode_t mode = modeOf(dir / name);
-            const auto [run, seconds] = timedZelto(args);
+            const RunResult run = boundedZelto(args);
             EXPECT_EQ(run.exitCode, 9) << args[0] << " " << name << ": " << run.err;
             EXPECT_NE(run.err.find("not a regular file"), std::string::npos) << run.err;
             EXPECT_EQ(modeOf(dir / name), mode) << name << " was replaced";
@@ -188,14 +186,12 @@ TEST(ZeltoFiles, AFifoOrDeviceWhereAFileIsReadIsRefusedAtOnce) {
         {"state", "save", out, "--plugin", ours, "--state", fifo},
     };
     for (const auto& args : cases) {
-        const auto [r, seconds] = timedZelto(args);
+        const RunResult r = boundedZelto(args);
         std::string line;
         for (const auto& a : args) line += a + " ";
         EXPECT_NE(r.exitCode, 0) << line;
         EXPECT_NE(r.exitCode, 124) << line << ": hung";
         EXPECT_NE(r.err.find("not a regular file"), std::string::npos) << line << ": " << r.err;
-        // Loading our plug-in takes a moment; a blocked open would never end.
-        EXPECT_LT(seconds, 3.0) << line;
         EXPECT_FALSE(fileExists(out)) << line;
     }
 }
