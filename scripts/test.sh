@@ -8,7 +8,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh --tests
-echo "=== format: every source file as .clang-format lays it out"
+# Each phase's heading says when it began, in minutes and seconds since the
+# start (the installation above included), so a slow phase shows in any log.
+phase() {
+  printf '=== [%d:%02d] %s\n' $((SECONDS / 60)) $((SECONDS % 60)) "$*"
+}
+phase "format: every source file as .clang-format lays it out"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 jobs=$(nproc)
 log=$(mktemp /tmp/zelto-ctest-XXXXXX)
@@ -22,13 +27,13 @@ lines_only=(-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG"
   -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG"
   -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DCMAKE_C_FLAGS_DEBUG=-g1)
 for preset in default asan; do
-  echo "=== ${preset}: build"
+  phase "${preset}: build"
   cmake --preset "${preset}" "${lines_only[@]}" >/dev/null
   cmake --build --preset "${preset}" -j "${jobs}"
-  echo "=== ${preset}: test"
+  phase "${preset}: test"
   run_ctest "${preset}"
 done
-echo "=== windows: cross-build the DLL, run its tests under Wine"
+phase "windows: cross-build the DLL, run its tests under Wine"
 cmake --preset windows -DZELTO_WERROR=ON >/dev/null
 cmake --build --preset windows -j "${jobs}"
 # The editor tests open real windows: Wine draws them on a private X server.
@@ -41,7 +46,7 @@ wine_tests() {
 }
 if ! wine_tests; then
   if grep -q "^Test project" "$wine_out"; then exit 1; fi
-  echo "=== windows: the X server or Wine did not start; once more"
+  phase "windows: the X server or Wine did not start; once more"
   wine_tests
 fi
 cat "$wine_out" >>"$log"
@@ -54,17 +59,17 @@ listing=$(cmake -E tar tf "${zip}")
 grep -q '/KRWZelto.dll$' <<<"${listing}"
 grep -q '/README.md$' <<<"${listing}"
 echo "packaged ${zip}"
-echo "=== tsan: build"
+phase "tsan: build"
 cmake --preset tsan "${lines_only[@]}" >/dev/null
 cmake --build --preset tsan -j "${jobs}"
-echo "=== tsan: test"
+phase "tsan: test"
 run_ctest tsan
-echo "=== fuzz: loaders of chunks, presets and banks"
+phase "fuzz: loaders of chunks, presets and banks"
 scripts/fuzz.sh 20
 # The package is made from the default build (the release preset differs
 # only in optimisation and debug information, which cpack strips), so its
 # checks cost no third build of the whole tree.
-echo "=== package: the default build's Debian package, checked, and its plug-ins tried"
+phase "package: the default build's Debian package, checked, and its plug-ins tried"
 rm -f build/default/krw-zelto_*.deb
 (cd build/default && cpack -G DEB >/dev/null)
 deb=$(ls build/default/krw-zelto_*_amd64.deb)
