@@ -12,19 +12,12 @@
 namespace zelto::clap {
 namespace {
 
+/// The unit written after a continuous parameter's text. Transient's value
+/// is a share of the fast gain, which its display shows without a unit.
 const char* unitOf(uint32_t id) {
-    switch (id) {
-        case kParamOutput:
-        case kParamDrive:
-        case kParamLeveller:
-            return "dB";
-        case kParamRelease:
-            return "ms";
-        case kParamLink:
-            return "%";
-        default:
-            return nullptr;
-    }
+    ParameterUnit unit{};
+    if (id == kParamTransient || !parameterUnit(static_cast<int32_t>(id), unit)) return nullptr;
+    return unit.unit;
 }
 
 const ParamInfo& infoOf(uint32_t id) {

@@ -4,9 +4,10 @@
 #include <ebur128.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <limits>
+
+#include "tools/common/Parallel.h"
 
 namespace zelto {
 
@@ -186,42 +187,33 @@ double bs1770TruePeakDb(const std::vector<float>& interleaved, int channels, int
     const int64_t length = (frames + pieces - 1) / pieces;
     std::vector<double> peaks(static_cast<size_t>(pieces), 0.0);
     std::vector<char> failed(static_cast<size_t>(pieces), 0);
-    std::atomic<int> next{0};
-    auto worker = [&] {
-        for (int piece = next++; piece < pieces; piece = next++) {
-            const int64_t start = piece * length;
-            const int64_t from = std::max<int64_t>(0, start - kContext);
-            const int64_t to = std::min(frames, start + length + kContext);
-            // All channels in one state: cheaper than one state each.
-            ebur128_state* st =
-                ebur128_init(static_cast<unsigned>(channels),
-                             static_cast<unsigned long>(sampleRate), EBUR128_MODE_TRUE_PEAK);
-            const float* at = interleaved.data() + from * channels;
-            // The audio before the part only sets the interpolator going;
-            // the reading is of the second call alone.
-            bool ok = st != nullptr &&
-                      (start == from ||
-                       ebur128_add_frames_float(st, at, static_cast<size_t>(start - from)) ==
-                           EBUR128_SUCCESS) &&
-                      ebur128_add_frames_float(st, at + (start - from) * channels,
-                                               static_cast<size_t>(to - start)) == EBUR128_SUCCESS;
-            double peak = 0.0;
-            for (int c = 0; ok && c < channels; ++c) {
-                double p = 0.0;
-                ok = ebur128_prev_true_peak(st, static_cast<unsigned>(c), &p) == EBUR128_SUCCESS;
-                peak = std::max(peak, p);
-            }
-            if (st != nullptr) ebur128_destroy(&st);
-            peaks[static_cast<size_t>(piece)] = peak;
-            failed[static_cast<size_t>(piece)] = ok ? 0 : 1;
+    forEachIndex(static_cast<size_t>(pieces), defaultWorkers(), [&](size_t piece) {
+        const int64_t start = static_cast<int64_t>(piece) * length;
+        const int64_t from = std::max<int64_t>(0, start - kContext);
+        const int64_t to = std::min(frames, start + length + kContext);
+        // All channels in one state: cheaper than one state each.
+        ebur128_state* st =
+            ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(sampleRate),
+                         EBUR128_MODE_TRUE_PEAK);
+        const float* at = interleaved.data() + from * channels;
+        // The audio before the part only sets the interpolator going;
+        // the reading is of the second call alone.
+        bool ok =
+            st != nullptr &&
+            (start == from || ebur128_add_frames_float(st, at, static_cast<size_t>(start - from)) ==
+                                  EBUR128_SUCCESS) &&
+            ebur128_add_frames_float(st, at + (start - from) * channels,
+                                     static_cast<size_t>(to - start)) == EBUR128_SUCCESS;
+        double peak = 0.0;
+        for (int c = 0; ok && c < channels; ++c) {
+            double p = 0.0;
+            ok = ebur128_prev_true_peak(st, static_cast<unsigned>(c), &p) == EBUR128_SUCCESS;
+            peak = std::max(peak, p);
         }
-    };
-    const int threads =
-        std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, pieces);
-    std::vector<std::thread> pool;
-    for (int t = 1; t < threads; ++t) pool.emplace_back(worker);
-    worker();
-    for (auto& t : pool) t.join();
+        if (st != nullptr) ebur128_destroy(&st);
+        peaks[piece] = peak;
+        failed[piece] = ok ? 0 : 1;
+    });
     if (std::find(failed.begin(), failed.end(), 1) != failed.end()) return kNaN;
     return toDb(*std::max_element(peaks.begin(), peaks.end()));
 }

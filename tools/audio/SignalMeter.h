@@ -2,9 +2,8 @@
 // sample peak, true peak by our accurate meter (TruePeak.h) and by the
 // ITU-R BS.1770 meter of libebur128, the loudness figures delivery checks
 // ask for (Loudness.h: integrated, range, maximum momentary and
-// short-term) and the
-// count of samples above a ceiling. Pure measurement: it never changes the
-// samples it is given.
+// short-term) and the count of samples above a ceiling. Pure measurement:
+// it never changes the samples it is given.
 #pragma once
 
 #include <ebur128.h>

@@ -245,10 +245,13 @@ void renderLoop(const RenderOptions& opt, PluginHost& host, Reader& reader, Audi
             n = static_cast<int>(got);
             totalRead += got;
             if (got < block) eof = true;
-            for (int c = 0; c < ch; ++c) {
-                T* dst = ins.data(c);
-                for (int i = 0; i < n; ++i) {
-                    dst[i] = static_cast<T>(inFrames[static_cast<size_t>(i * ch + c)]);
+            // A replayed output needs the input only counted, not fed.
+            if (replay == nullptr) {
+                for (int c = 0; c < ch; ++c) {
+                    T* dst = ins.data(c);
+                    for (int i = 0; i < n; ++i) {
+                        dst[i] = static_cast<T>(inFrames[static_cast<size_t>(i * ch + c)]);
+                    }
                 }
             }
         }
@@ -269,8 +272,8 @@ void renderLoop(const RenderOptions& opt, PluginHost& host, Reader& reader, Audi
             const auto at = static_cast<size_t>(written) * static_cast<size_t>(ch);
             const auto count = static_cast<size_t>(n) * static_cast<size_t>(ch);
             if (at + count > replay->output.size()) {
-                throw ToolError(kExitFailure, "internal error: the kept render is shorter than " +
-                                                  std::string("the input"));
+                throw ToolError(kExitFailure,
+                                "internal error: the kept render is shorter than the input");
             }
             std::copy(replay->output.begin() + static_cast<std::ptrdiff_t>(at),
                       replay->output.begin() + static_cast<std::ptrdiff_t>(at + count),
